@@ -1,0 +1,192 @@
+// The stream driver: cuts the caller's bytes into NAL units at start codes,
+// removes emulation prevention, deciphers protected payloads, dispatches by
+// NAL unit type and hands out at most one picture per call.
+#include <cstring>
+
+#include "decoder/decoder.h"
+#include "decoder/extension.h"
+#include "decoder/param_sets.h"
+#include "decoder/secure_params.h"
+#include "decoder/slice.h"
+#include "mem/mem.h"
+#include "security/crypto.h"
+
+namespace {
+
+bool is_start_code(const uint8_t *p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
+
+// Offset where the payload stops (next start code or zero padding), or -1;
+// `has_ep` tells that the stop is an emulation-prevention sequence instead.
+// Looks at every second byte.
+int32_t find_payload_end(const uint8_t *b, int32_t n, bool *has_ep) {
+    *has_ep = false;
+    int32_t i = 0;
+    while (i + 1 < n) {
+        if (b[i] == 0) {
+            if (i > 0 && b[i - 1] == 0) i--;
+            if (i + 2 < n && b[i + 1] == 0 && b[i + 2] <= 3) {
+                *has_ep = b[i + 2] == 3;
+                return i;
+            }
+        }
+        i += 2;
+    }
+    return -1;
+}
+
+// Copies the payload without its emulation-prevention bytes; returns the
+// bytes written and sets the source bytes read.
+int32_t unescape_payload(const uint8_t *src, int32_t n, uint8_t *dst, int32_t *read) {
+    int32_t s = 0, w = 0;
+    while (s < n) {
+        if (s + 2 < n && src[s] == 0 && src[s + 1] == 0 && src[s + 2] <= 3) {
+            if (src[s + 2] != 3) break;
+            dst[w++] = 0;
+            dst[w++] = 0;
+            s += 3;
+        } else {
+            dst[w++] = src[s++];
+        }
+    }
+    *read = s;
+    return w;
+}
+
+// Payload size in bits without trailing zero bytes, the stop bit and the
+// bits after it.
+int32_t payload_bits(const uint8_t *b, int32_t len) {
+    while (len > 1 && b[len - 1] == 0) len--;
+    if (len <= 0) return 0;
+    const uint8_t last = b[len - 1];
+    const int pos = last ? __builtin_ctz(last) + 1 : 0;
+    return 8 * len - pos;
+}
+
+bool can_decipher(const SvacDecoder *dec) {
+    return dec->nal_encrypted && dec->sec.encryption_flag && dec->sec.cipher;
+}
+
+void choose_output(SvacDecoder *dec, int32_t *got_picture) {
+    SvacLayerState &l = svac_cur_layer(dec);
+    if (dec->pic_type == PIC_B) {
+        VQ_SVACDEC_frame_move_ref(&l.output_frame, &l.cur_frame);
+        l.last_output_num = l.cur_pic_num;
+        return;
+    }
+    const int32_t next = (l.last_output_num + 2) & 0x1FF;
+    int slot;
+    if (next == l.ref_pic_num[0] && l.ref_frame[0])
+        slot = 0;
+    else if (next == l.ref_pic_num[1] && l.ref_frame[1])
+        slot = 1;
+    else if (l.ref_frame[0])
+        slot = 0;
+    else {
+        *got_picture = 0;
+        return;
+    }
+    VQ_SVACDEC_frame_ref(&l.output_frame, l.ref_frame[slot]);
+    l.last_output_num = l.ref_pic_num[slot];
+}
+
+}  // namespace
+
+int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_picture, const uint8_t *data,
+                                   int32_t length) {
+    *got_picture = 0;
+    VQ_SVACDEC_frame_put(&dec->layers[0].output_frame);
+    VQ_SVACDEC_frame_put(&dec->layers[1].output_frame);
+    if (!data) length = 0;
+
+    int32_t p = 0;
+    for (;;) {
+        if (p + 3 >= length) return p;
+        while (!is_start_code(data + p)) {
+            p++;
+            if (p + 3 >= length) return p;
+        }
+        if (*got_picture) return p;
+
+        const uint8_t header = data[p + 3];
+        dec->nal_ref_flag = (header >> 6) & 1;
+        dec->nal_unit_type = (header >> 2) & 15;
+        dec->nal_encrypted = (header >> 1) & 1;
+        dec->nal_ext_flag = header & 1;
+        const int32_t h = dec->nal_ext_flag ? 2 : 1;
+        const uint8_t *src = data + p + 3 + h;
+        int32_t n = length - (p + 3) - h;
+        if (n < 0) n = 0;  // a header extension byte cut off by the end of the input
+
+        bool has_ep;
+        const int32_t end = find_payload_end(src, n, &has_ep);
+        const uint8_t *payload;
+        int32_t len, consumed;
+        if (!has_ep) {
+            len = end >= 0 ? end : n;
+            consumed = len + h;
+            payload = src;
+            if (can_decipher(dec)) {
+                dec->nal_buffer = static_cast<uint8_t *>(
+                    VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, len));
+                if (dec->nal_buffer)
+                    VQ_SVACDEC_crypto_decrypt(dec->sec.cipher, dec->nal_buffer, src, len);
+                payload = dec->nal_buffer;
+            }
+        } else {
+            dec->nal_buffer = static_cast<uint8_t *>(
+                VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, n));
+            payload = dec->nal_buffer;
+            int32_t read = n;
+            len = 0;
+            if (dec->nal_buffer) {
+                len = unescape_payload(src, n, dec->nal_buffer, &read);
+                if (can_decipher(dec))
+                    VQ_SVACDEC_crypto_decrypt(dec->sec.cipher, dec->nal_buffer, dec->nal_buffer, len);
+            }
+            consumed = read + h;
+        }
+        const int32_t bits = payload ? payload_bits(payload, len) : 0;
+        p += 3 + consumed;
+
+        const int32_t type = dec->nal_unit_type;
+        if (type >= NAL_SLICE_BASE && type <= NAL_SLICE_ENH_KEY)
+            dec->layer = type >= NAL_SLICE_ENH ? 1 : 0;
+        const bool parsed = (type >= NAL_SLICE_BASE && type <= NAL_EXTENSION) ||
+                            (type >= NAL_SPS && type <= NAL_SECURITY);
+        if (!parsed) continue;
+        // An empty payload carries no syntax: the unit is skipped.
+        if (payload && len == 0) continue;
+        if (!svac_br_init(&dec->br, payload, bits)) return SVAC_ERR_INVALID;
+
+        switch (type) {
+        case NAL_SPS:
+            if (int r = decode_seq_parameter_set(dec)) return r;
+            continue;
+        case NAL_PPS:
+            if (int r = decode_picture_parameter_set(dec)) return r;
+            continue;
+        case NAL_SECURITY:
+            VQ_SVACDEC_decode_secure_parameter_set(dec);
+            continue;
+        case NAL_EXTENSION:
+            svac_decode_extension(dec);
+            continue;
+        default:
+            break;
+        }
+
+        SvacLayerState &l = svac_cur_layer(dec);
+        if ((type == NAL_SLICE_BASE_KEY || type == NAL_SLICE_ENH_KEY) && !l.keyframe_seen) {
+            VQ_SVACDEC_frame_put(&l.ref_frame[0]);
+            VQ_SVACDEC_frame_put(&l.ref_frame[1]);
+            l.keyframe_seen = 1;
+        }
+        if (!l.keyframe_seen) continue;
+        const int r = decode_slice(dec);
+        if (r < 0) return r;
+        if (r == 0) {
+            *got_picture = 1;
+            choose_output(dec, got_picture);
+        }
+    }
+}

@@ -1,0 +1,24 @@
+// Fillers of the process-wide kernel tables. Each stores the portable kernels
+// and then lets its x86 hook replace entries the feature word allows.
+#pragma once
+
+#include <cstdint>
+
+#include "common.h"
+
+extern "C" {
+SVAC_EXPORT void VQ_SVACDEC_mc_init(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_dct_init(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_loopfilter_init(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_predict_init(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_quant_init(uint32_t cpu_flags);
+
+SVAC_EXPORT void VQ_SVACDEC_mc_init_x86(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_dct_init_x86(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_loopfilter_init_x86(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_predict_init_x86(uint32_t cpu_flags);
+SVAC_EXPORT void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags);
+}
+
+// The feature bit that allows the SSE2/SSSE3 kernels.
+inline constexpr uint32_t SVAC_CPU_FLAG_SSSE3 = 0x80;

@@ -1,0 +1,28 @@
+#include "file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace svactool {
+
+bool read_all(const std::string &path, std::vector<uint8_t> *data, std::string *error) {
+    FILE *f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    if (!f) {
+        *error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    data->clear();
+    uint8_t buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);
+    const bool bad = std::ferror(f);
+    if (f != stdin) std::fclose(f);
+    if (bad) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace svactool
