@@ -1,0 +1,187 @@
+// Deblocking of one macroblock: boundary strengths from types, coded block
+// patterns and motion; thresholds from the edge quantiser; then the edges in
+// the fixed order left, internal vertical, top, internal horizontal (later
+// edges see the results of earlier ones).
+#include "svac/deblock.h"
+
+#include <cstdlib>
+
+#include "dsp/loopfilter.h"
+#include "dsp/qp_tables.h"
+
+const uint8_t SVAC_ALPHA_TABLE[56] = {
+    0,  0,  0,  0,  0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   4,   4,   5,
+    6,  7,  8,  9,  10,  12,  13,  15,  17,  20,  22,  25,  28,  32,  36,  40,  45,  50,  56,
+    63, 71, 80, 90, 101, 113, 127, 144, 162, 182, 203, 226, 255, 255, 255, 255, 255, 255};
+
+const uint8_t SVAC_BETA_TABLE[56] = {
+    0, 0, 0, 0, 0, 0, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  2,  2,  2,
+    3, 3, 3, 3, 4, 4, 4,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10, 11, 11,
+    12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20};
+
+const uint8_t SVAC_CLIP_TAB[56] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7};
+
+namespace {
+
+constexpr uint32_t kLeftAvailable = 1;
+constexpr uint32_t kTopAvailable = 2;
+constexpr uint32_t kTypeI4x4 = 0;
+constexpr uint32_t kTypeI8x8 = 1;
+constexpr uint32_t kFirstBType = 7;
+constexpr int kList1 = 12;  // list-1 entries follow the twelve of list 0
+
+inline bool is_intra(uint32_t type) { return type == kTypeI4x4 || type == kTypeI8x8; }
+
+inline bool motion_differs(const SvacMvEntry &a, const SvacMvEntry &b) {
+    return std::abs(a.mv_x - b.mv_x) >= 4 || std::abs(a.mv_y - b.mv_y) >= 4 ||
+           a.ref_idx != b.ref_idx;
+}
+
+// Strength 1 for a motion discontinuity between cache entries a and b; B
+// macroblocks also compare their list-1 vectors.
+inline uint8_t motion_strength(const SvacFilterParams &p, int a, int b) {
+    if (motion_differs(p.mv_cache[a], p.mv_cache[b])) return 1;
+    if (p.mb_type >= kFirstBType)
+        return motion_differs(p.mv_cache[a + kList1], p.mv_cache[b + kList1]) ? 1 : 0;
+    return 0;
+}
+
+inline uint8_t inter_strength(const SvacFilterParams &p, bool coded, int a, int b) {
+    return coded ? 2 : motion_strength(p, a, b);
+}
+
+inline int clip_index(int64_t x) { return x < 0 ? 0 : (x > 55 ? 55 : static_cast<int>(x)); }
+
+// Quantisers are 0..55; the clamp only keeps a corrupt record inside the table.
+inline int chroma_qp(uint32_t qp) { return QP2_table[qp < 56 ? qp : 55]; }
+
+struct Filter {
+    const SvacFilterParams &p;
+
+    void edge(SvacLoopFilterFunc kernel, uint8_t *pix, uint32_t stride, int q,
+              const uint8_t bs[2]) const {
+        if (!bs[0] && !bs[1]) return;
+        const SvacEdgeThresholds t =
+            svac_edge_thresholds(q, p.lf_alpha_offset, p.lf_beta_offset, bs);
+        if (!t.alpha || !t.beta) return;
+        kernel(pix, stride, t.alpha, t.beta, t.tc0, bs);
+    }
+};
+
+}  // namespace
+
+SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p) {
+    SvacDeblockStrengths s = {};
+    const uint32_t cbp = p.cbp;
+    const bool intra = is_intra(p.mb_type);
+    if (p.neighbour_flags & kLeftAvailable) {
+        if (intra || is_intra(p.prev_type)) {
+            s.left[0] = s.left[1] = 3;
+        } else {
+            s.left[0] = inter_strength(p, (p.prev_cbp & 2) || (cbp & 1), 4, 5);
+            s.left[1] = inter_strength(p, (p.prev_cbp & 8) || (cbp & 4), 8, 9);
+        }
+    }
+    if (p.neighbour_flags & kTopAvailable) {
+        if (intra || is_intra(p.top_type)) {
+            s.top[0] = s.top[1] = 3;
+        } else {
+            s.top[0] = inter_strength(p, (p.top_cbp & 4) || (cbp & 1), 1, 5);
+            s.top[1] = inter_strength(p, (p.top_cbp & 8) || (cbp & 2), 2, 6);
+        }
+    }
+    if (intra) {
+        s.vert[0] = s.vert[1] = s.horiz[0] = s.horiz[1] = 2;
+        if (p.mb_type == kTypeI4x4) s.grid[0] = s.grid[1] = 2;
+    } else {
+        s.vert[0] = inter_strength(p, cbp & 3, 5, 6);
+        s.vert[1] = inter_strength(p, cbp & 12, 9, 10);
+        s.horiz[0] = inter_strength(p, cbp & 5, 5, 9);
+        s.horiz[1] = inter_strength(p, cbp & 10, 6, 10);
+    }
+    return s;
+}
+
+bool svac_deblock_strengths_zero(const SvacDeblockStrengths &s) {
+    return !(s.left[0] | s.left[1] | s.vert[0] | s.vert[1] | s.top[0] | s.top[1] | s.horiz[0] |
+             s.horiz[1] | s.grid[0] | s.grid[1]);
+}
+
+SvacEdgeThresholds svac_edge_thresholds(int q, int32_t alpha_offset, int32_t beta_offset,
+                                        const uint8_t bs[2]) {
+    SvacEdgeThresholds t;
+    const int64_t qa = static_cast<int64_t>(q) + alpha_offset;
+    t.alpha = SVAC_ALPHA_TABLE[clip_index(qa)];
+    t.beta = SVAC_BETA_TABLE[clip_index(static_cast<int64_t>(q) + beta_offset)];
+    // The alpha offset moves the clip index as well.
+    t.tc0[0] = SVAC_CLIP_TAB[clip_index(qa + bs[0] - 1)];
+    t.tc0[1] = SVAC_CLIP_TAB[clip_index(qa + bs[1] - 1)];
+    return t;
+}
+
+void VQ_SVACDEC_svac_filter(const SvacFilterParams *params) {
+    const SvacFilterParams &p = *params;
+    if (p.lf_disable_flag) return;
+    if (p.bit_depth_idx != 0 && p.bit_depth_idx != 2) {
+        svac_report_check("bit_depth_idx == 0 || bit_depth_idx == 2", __FILE__, __LINE__);
+        return;
+    }
+    const SvacDeblockStrengths s = svac_deblock_strengths(p);
+    if (svac_deblock_strengths_zero(s)) return;
+
+    const Filter f{p};
+    const int bd = static_cast<int>(p.bit_depth_idx);
+    const int sample_shift = bd ? 1 : 0;  // columns count samples, offsets are bytes
+    const uint32_t sy = p.stride_y;
+    const uint32_t sc = p.stride_c;
+    const bool chroma = p.chroma_format_idc > 0;
+    const bool is_422 = p.chroma_format_idc == 2;
+    const bool grid = p.mb_type == kTypeI4x4;
+    const int qp = static_cast<int>(p.qp);
+    const int qp_c = chroma_qp(p.qp);
+
+    if (p.neighbour_flags & kLeftAvailable) {
+        f.edge(svac_filter_lv[bd], p.dst_y, sy, (qp + static_cast<int>(p.prev_qp) + 1) >> 1,
+               s.left);
+        if (chroma) {
+            const int q = (qp_c + chroma_qp(p.prev_qp) + 1) >> 1;
+            if (is_422) {
+                // Each half of the luma edge covers eight chroma lines here.
+                const uint8_t upper[2] = {s.left[0], s.left[0]};
+                const uint8_t lower[2] = {s.left[1], s.left[1]};
+                f.edge(svac_filter_cv[bd], p.dst_u, sc, q, upper);
+                f.edge(svac_filter_cv[bd], p.dst_v, sc, q, upper);
+                f.edge(svac_filter_cv[bd], p.dst_u + 8 * sc, sc, q, lower);
+                f.edge(svac_filter_cv[bd], p.dst_v + 8 * sc, sc, q, lower);
+            } else {
+                f.edge(svac_filter_cv[bd], p.dst_u, sc, q, s.left);
+                f.edge(svac_filter_cv[bd], p.dst_v, sc, q, s.left);
+            }
+        }
+    }
+
+    if (grid) f.edge(svac_filter_lv[bd], p.dst_y + (4 << sample_shift), sy, qp, s.grid);
+    f.edge(svac_filter_lv[bd], p.dst_y + (8 << sample_shift), sy, qp, s.vert);
+    if (grid) f.edge(svac_filter_lv[bd], p.dst_y + (12 << sample_shift), sy, qp, s.grid);
+
+    if (p.neighbour_flags & kTopAvailable) {
+        f.edge(svac_filter_lh[bd], p.dst_y, sy, (qp + static_cast<int>(p.top_qp) + 1) >> 1,
+               s.top);
+        if (chroma) {
+            const int q = (qp_c + chroma_qp(p.top_qp) + 1) >> 1;
+            f.edge(svac_filter_ch[bd], p.dst_u, sc, q, s.top);
+            f.edge(svac_filter_ch[bd], p.dst_v, sc, q, s.top);
+        }
+    }
+
+    if (grid) f.edge(svac_filter_lh[bd], p.dst_y + 4 * sy, sy, qp, s.grid);
+    f.edge(svac_filter_lh[bd], p.dst_y + 8 * sy, sy, qp, s.horiz);
+    if (grid) f.edge(svac_filter_lh[bd], p.dst_y + 12 * sy, sy, qp, s.grid);
+
+    if (is_422) {
+        f.edge(svac_filter_ch[bd], p.dst_u + 8 * sc, sc, qp_c, s.horiz);
+        f.edge(svac_filter_ch[bd], p.dst_v + 8 * sc, sc, qp_c, s.horiz);
+    }
+}
