@@ -1,6 +1,7 @@
 // Dequantisers and their tables.
 #include "dsp/quant.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dsp/dsp_init.h"
@@ -82,17 +83,19 @@ inline void dequant(const SvacRunLevel *pairs, int32_t *block, int qp, int count
                     const uint8_t (*scan)[2], const uint8_t (&iq)[7][16]) {
     std::memset(block, 0, M * sizeof(*block));
     // qp is never negative for a valid block; the unsigned view keeps a bad
-    // value inside the tables and the shift below 32.
+    // value inside the tables. Shifting in 64 bits keeps every shift count
+    // defined: from 32 on, the 32-bit result is 0.
     const unsigned q = static_cast<unsigned>(qp);
     const uint8_t *scale = iq[q % 7];
-    const unsigned shift = (q / 7) & 31;
+    const unsigned shift = std::min(q / 7, 32u);
     unsigned pos = 255;
     for (int k = count - 1; k >= 0; k--) {
         pos = (pos + (pairs[k].run & 0xffu)) & (M - 1);
         const uint8_t *e = scan[pos];
         // Unsigned arithmetic: the product wraps like 32-bit two's complement.
         const uint32_t v = scale[e[1]] * static_cast<uint32_t>(pairs[k].level);
-        block[e[0]] = static_cast<int32_t>(v << shift);
+        const uint64_t scaled = static_cast<uint64_t>(v) << shift;
+        block[e[0]] = static_cast<int32_t>(static_cast<uint32_t>(scaled));
     }
 }
 
