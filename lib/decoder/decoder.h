@@ -7,6 +7,7 @@
 #include "decoder/param_sets.h"
 #include "decoder/secure_state.h"
 #include "mem/frame_pool.h"
+#include "svac/filter_params.h"
 #include "svac/macroblock.h"
 #include "svacdec.h"
 
@@ -36,8 +37,15 @@ struct SvacLayerState {
     int32_t keyframe_seen;
 };
 
+struct SvacReconFns;
+
 struct SvacDecoder {
     SvacBitReader br;
+
+    // Macroblock-layer scratch: the deblocking record of the current
+    // macroblock and the sample-type steps bound for the slice.
+    SvacFilterParams filter_params;
+    const SvacReconFns *recon;
 
     // Picture-level values written by the slice header.
     int32_t pic_type;

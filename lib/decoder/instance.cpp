@@ -50,6 +50,7 @@ void *VQ_SVACDEC_svac_dec_open(void) {
     }
     svac_security_open(dec);
     dec->prev_frame_num = -1;
+    dec->frame_num = -1;
     dec->last_sps_id = -1;
     dec->field_parity = -1;
     return dec;

@@ -1,0 +1,118 @@
+// Intra macroblocks: modes, chroma modes, cbp and quantiser, then the
+// reconstruction, the border for later prediction and the deblocking.
+#include "decoder/decoder.h"
+#include "decoder/mb.h"
+#include "decoder/residual.h"
+#include "svac/deblock.h"
+#include "svac/intra_recon.h"
+#include "svac/stepping.h"
+
+namespace {
+
+// Each mode is written to the cache before the next block is derived, so
+// later blocks of the macroblock predict from it.
+void decode_luma_modes(SvacDecoder *dec, SvacMacroblock *mb, bool eight) {
+    int32_t *cache = eight ? mb->intra_mode_cache_8x8 : mb->intra_mode_cache_4x4;
+    const int *scan = eight ? scan3x3 : scan4x4;
+    const int w = eight ? 3 : 5;
+    const int blocks = eight ? 4 : 16;
+    for (int i = 0; i < blocks; i++) {
+        const int p = scan[i];
+        int32_t pred = std::min(cache[p - 1], cache[p - w]);
+        if (pred == -1) pred = 2;
+        int32_t mode = pred;
+        if (!mb->svc_mode_flag && !svac_br_read1(&dec->br)) {
+            const int32_t rem = svac_br_read(&dec->br, 2);
+            mode = rem < pred ? rem : rem + 1;
+        }
+        cache[p] = mode;
+    }
+}
+
+void fill_filter_params(SvacDecoder *dec, SvacMacroblock *mb, uint32_t type) {
+    SvacFilterParams &f = dec->filter_params;
+    f.dst_y = mb->dst_y;
+    f.dst_u = mb->dst_u;
+    f.dst_v = mb->dst_v;
+    f.neighbour_flags = mb->neighbour_flags;
+    f.qp = dec->qp;
+    f.prev_qp = mb->prev_qp;
+    f.top_qp = mb->top_qp[mb->mb_x];
+    f.cbp = mb->cbp;
+    f.prev_cbp = mb->prev_cbp;
+    f.top_cbp = mb->top_cbp[mb->mb_x];
+    f.mb_type = type;
+    f.prev_type = mb->prev_type;
+    f.top_type = mb->top_type[mb->mb_x];
+    f.lf_disable_flag = dec->lf_disable_flag;
+    f.stride_y = mb->stride_y;
+    f.stride_c = mb->stride_c;
+    f.chroma_format_idc = dec->cur_sps->chroma_format_idc;
+    f.bit_depth_idx = dec->cur_sps->bit_depth_luma_minus8;
+    f.lf_alpha_offset = dec->lf_alpha_offset;
+    f.lf_beta_offset = dec->lf_beta_offset;
+    f.mb_x = mb->mb_x;
+    f.mb_y = mb->mb_y;
+    for (int l = 0; l < 2; l++)
+        for (int i = 0; i < 12; i++) f.mv_cache[12 * l + i] = mb->mv_cache[l][i];
+}
+
+}  // namespace
+
+void VQ_SVACDEC_svac_filter_mb(SvacDecoder *dec) { VQ_SVACDEC_svac_filter(&dec->filter_params); }
+
+int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
+    SvacLayerState &layer = svac_cur_layer(dec);
+    SvacMacroblock *mb = &layer.mb;
+    const SvacSeqParams *sps = dec->cur_sps;
+    // A failed type code is no intra type at all.
+    if (intra_type < 0) return SVAC_ERR_GOLOMB;
+    VQ_SVACDEC_svac_init_mb(dec);
+    const bool enhancement = dec->layer == 1;
+    if (sps->svc_flag && enhancement) mb->svc_mode_flag = svac_br_read1(&dec->br);
+    // Inter-layer prediction is not decoded yet.
+    if (mb->svc_mode_flag) return SVAC_ERR_INVALID;
+
+    const bool eight = intra_type >= 1;
+    decode_luma_modes(dec, mb, eight);
+
+    mb->chroma_pred_mode[0] = mb->chroma_pred_mode[1] = 0;
+    if (!mb->svc_mode_flag && sps->chroma_format_idc > 0) {
+        const int32_t m0 = svac_br_read_ue(&dec->br);
+        if (m0 < 0 || m0 > 6) {
+            std::printf("illegal intra_chroma_pred_mode(%d)\n", m0);
+            return SVAC_ERR_INVALID;
+        }
+        mb->chroma_pred_mode[0] = m0;
+        if (sps->chroma_format_idc == 2) {
+            const int32_t m1 = svac_br_read_ue(&dec->br);
+            if (m1 < 0 || m1 > 6) {
+                std::puts("illegal intra_chroma_pred_mode_422");
+                return SVAC_ERR_INVALID;
+            }
+            mb->chroma_pred_mode[1] = m1;
+        }
+    }
+    for (int i = 0; i < 2; i++) {
+        mb->left_chroma_pred_mode[i] = mb->chroma_pred_mode[i];
+        mb->top_chroma_pred_mode[i][mb->mb_x] = mb->chroma_pred_mode[i];
+    }
+    VQ_SVACDEC_svac_modify_mb_i(dec, mb->chroma_pred_mode, intra_type);
+
+    if (int r = VQ_SVACDEC_get_cbp_and_qp(dec, intra_type); r < 0) return r;
+    const uint32_t type = eight ? I_8X8 : I_4X4;
+    fill_filter_params(dec, mb, type);
+    if (int r = dec->recon->intra(dec, intra_type); r < 0) return r;
+    dec->recon->save_border(mb, sps->chroma_format_idc > 0, sps->chroma_format_idc == 2);
+    VQ_SVACDEC_svac_filter_mb(dec);
+
+    mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(dec->qp);
+    mb->prev_cbp = mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
+    mb->prev_type = static_cast<int32_t>(type);
+    mb->top_type[mb->mb_x] = type;
+    if (enhancement) mb->left_svc_mode = mb->top_svc_mode[mb->mb_x] = mb->svc_mode_flag;
+    for (int l = 0; l < 2; l++)
+        for (int i : {5, 6, 9, 10}) mb->mv_cache[l][i] = svac_intra_mv;
+    if (dec->pic_type != PIC_B) mb->mb_type_map[mb->mb_addr] = 0;
+    return 0;
+}

@@ -1,0 +1,28 @@
+// Macroblock stepping: slice start, macroblock start and end, the next
+// address (raster order or region by region) and neighbour availability.
+#pragma once
+
+#include <cstdint>
+
+#include "common.h"
+
+struct SvacDecoder;
+
+enum SvacNeighbour : uint32_t {
+    NB_LEFT = 1,
+    NB_TOP = 2,
+    NB_TOP_RIGHT = 4,
+    NB_TOP_LEFT = 8,
+};
+
+extern "C" {
+SVAC_EXPORT void VQ_SVACDEC_get_mb_pos(int32_t addr, int32_t mb_width, int32_t field_parity,
+                                       int32_t *x, int32_t *y);
+SVAC_EXPORT int32_t VQ_SVACDEC_get_mb_idx(int32_t mb_width, int32_t field_parity, int32_t x,
+                                          int32_t y);
+SVAC_EXPORT int32_t VQ_SVACDEC_get_roi_idx_of_mb(SvacDecoder *dec, int32_t addr);
+SVAC_EXPORT int32_t VQ_SVACDEC_svac_init_pic(SvacDecoder *dec);
+SVAC_EXPORT void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec);
+SVAC_EXPORT int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec);
+SVAC_EXPORT void VQ_SVACDEC_check_availability_of_neighbors(SvacDecoder *dec);
+}
