@@ -1,0 +1,293 @@
+// Luma interpolation kernels against a reference written from the filter
+// definitions: six-tap filters on p[-2..3], unclipped two-pass sums with one
+// final rounding, diagonal phases mixing the centre sum with the nearest
+// integer sample.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dsp/dsp_init.h"
+#include "dsp/mc.h"
+#include "guarded_area.h"
+
+namespace {
+
+constexpr ptrdiff_t kStride = 256;
+
+// Taps on p[-2] p[-1] p[0] p[1] p[2] p[3] for phases 1/4, 1/2, 3/4.
+constexpr int kTaps[4][6] = {
+    {0, 0, 0, 0, 0, 0}, {-1, -2, 96, 42, -7, 0}, {0, -1, 5, 5, -1, 0}, {0, -7, 42, 96, -2, -1}};
+constexpr int kLog2Gain[4] = {0, 7, 3, 7};
+
+// Reference samples on columns and rows -3..n+3.
+struct Reference {
+    int n;
+    std::vector<int> v;
+    explicit Reference(int n_) : n(n_), v(size_t(n_ + 7) * size_t(n_ + 7)) {}
+    int &at(int i, int j) { return v[size_t(j + 3) * size_t(n + 7) + size_t(i + 3)]; }
+    int S(int i, int j) const { return v[size_t(j + 3) * size_t(n + 7) + size_t(i + 3)]; }
+};
+
+int clip(int v, int max) { return v < 0 ? 0 : v > max ? max : v; }
+
+// Prediction of output (i, j) at phase (x, y).
+int predict(const Reference &s, int x, int y, int i, int j, int max) {
+    if (x == 0 && y == 0) return s.S(i, j);
+    if (y == 0 || x == 0) {
+        const int f = x ? x : y;
+        int sum = 0;
+        for (int k = 0; k < 6; k++) sum += kTaps[f][k] * (x ? s.S(i - 2 + k, j) : s.S(i, j - 2 + k));
+        const int shift = kLog2Gain[f];
+        return clip((sum + (1 << (shift - 1))) >> shift, max);
+    }
+    if ((x & 1) && (y & 1)) {
+        int centre = 0;
+        for (int k = 0; k < 6; k++)
+            for (int m = 0; m < 6; m++) centre += kTaps[2][k] * kTaps[2][m] * s.S(i - 2 + m, j - 2 + k);
+        const int p = s.S(i + (x == 3), j + (y == 3));
+        return clip((centre + 64 * p + 64) >> 7, max);
+    }
+    int sum = 0;
+    for (int k = 0; k < 6; k++) {
+        int h = 0;
+        for (int m = 0; m < 6; m++) h += kTaps[x][m] * s.S(i - 2 + m, j - 2 + k);
+        sum += kTaps[y][k] * h;
+    }
+    const int shift = kLog2Gain[x] + kLog2Gain[y];
+    return clip((sum + (1 << (shift - 1))) >> shift, max);
+}
+
+// The samples a phase may read around an n x n block: a horizontal filter
+// reaches columns -2..n+1 (1/4), -1..n+1 (1/2), -1..n+2 (3/4), a vertical one
+// the same rows; two-pass phases may read rows -2..n+2, and the diagonal ones
+// filter horizontally with the half filter.
+struct Rect {
+    int c0, c1, r0, r1;
+};
+void reach_1d(int phase, int n, int &lo, int &hi) {
+    static const int lo_by_phase[4] = {0, -2, -1, -1}, hi_by_phase[4] = {-1, 1, 1, 2};
+    lo = lo_by_phase[phase];
+    hi = n + hi_by_phase[phase];
+}
+Rect reach(int x, int y, int n) {
+    Rect r{};
+    if (x == 0 || y == 0) {
+        reach_1d(x, n, r.c0, r.c1);
+        reach_1d(y, n, r.r0, r.r1);
+    } else {
+        reach_1d((x & 1) && (y & 1) ? 2 : x, n, r.c0, r.c1);
+        r.r0 = -2;
+        r.r1 = n + 2;
+    }
+    return r;
+}
+
+template <typename Pixel>
+constexpr int kMax = sizeof(Pixel) == 1 ? 255 : 1023;
+template <typename Pixel>
+constexpr int kDepthIndex = sizeof(Pixel) == 1 ? 0 : 2;
+
+class LumaMc : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { VQ_SVACDEC_mc_init(0); }
+};
+
+// Runs one table entry on guarded buffers and compares every output sample
+// with the reference; returns a description of the first fault.
+template <typename Pixel>
+std::string run_case(int size_index, int x, int y, bool avg, const Reference &s, const std::vector<int> &dst_init) {
+    const int n = size_index == 0 ? 16 : 8, max = kMax<Pixel>;
+    const Rect r = reach(x, y, n);
+    GuardedArea src(sizeof(Pixel), kStride, r.c0, r.c1, r.r0, r.r1);
+    for (int j = r.r0; j <= r.r1; j++)
+        for (int i = r.c0; i <= r.c1; i++) src.set(i, j, s.S(i, j));
+    GuardedArea dst(sizeof(Pixel), kStride, 0, n - 1, 0, n - 1);
+    for (int j = 0; j < n; j++)
+        for (int i = 0; i < n; i++) dst.set(i, j, dst_init[size_t(j * n + i)]);
+
+    const SvacQpelFn fn = (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[kDepthIndex<Pixel>][size_index]
+                                                                                     [4 * y + x];
+    const std::string what = std::string(avg ? "avg" : "put") + std::to_string(n) + " mc" + std::to_string(x) +
+                             std::to_string(y) + (sizeof(Pixel) == 2 ? " 10-bit" : " 8-bit");
+    if (!fn) return what + ": empty entry";
+    fn(dst.origin(), src.origin(), kStride);
+
+    for (int j = 0; j < n; j++)
+        for (int i = 0; i < n; i++) {
+            const int q = predict(s, x, y, i, j, max), d = dst_init[size_t(j * n + i)];
+            const int want = avg ? (d + q + 1) >> 1 : q;
+            if (dst.get(i, j) != want)
+                return what + ": (" + std::to_string(i) + "," + std::to_string(j) + ") got " +
+                       std::to_string(dst.get(i, j)) + " want " + std::to_string(want);
+        }
+    for (int j = r.r0; j <= r.r1; j++)
+        for (int i = r.c0; i <= r.c1; i++)
+            if (src.get(i, j) != s.S(i, j)) return what + ": source modified";
+    if (dst.damaged_guard_bytes()) return what + ": wrote outside the block";
+    if (src.damaged_guard_bytes()) return what + ": wrote outside the source";
+    return {};
+}
+
+enum class Pattern { random, zero, max, checker, columns, rows, random_extreme };
+
+template <typename Pixel>
+void fill(Reference &s, Pattern p, std::mt19937 &rng) {
+    const int max = kMax<Pixel>;
+    for (int j = -3; j <= s.n + 3; j++)
+        for (int i = -3; i <= s.n + 3; i++) {
+            int v = 0;
+            switch (p) {
+                case Pattern::random: v = int(rng() % unsigned(max + 1)); break;
+                case Pattern::zero: v = 0; break;
+                case Pattern::max: v = max; break;
+                case Pattern::checker: v = ((i + j) & 1) ? max : 0; break;
+                case Pattern::columns: v = (i & 1) ? max : 0; break;
+                case Pattern::rows: v = (j & 1) ? max : 0; break;
+                case Pattern::random_extreme: v = (rng() & 1) ? max : 0; break;
+            }
+            s.at(i, j) = v;
+        }
+}
+
+template <typename Pixel>
+void check_all_phases(int trials_per_pattern) {
+    std::mt19937 rng(1234 + sizeof(Pixel));
+    const Pattern patterns[] = {Pattern::random, Pattern::zero,    Pattern::max,           Pattern::checker,
+                                Pattern::columns, Pattern::rows, Pattern::random_extreme};
+    for (int size_index = 0; size_index < 2; size_index++) {
+        const int n = size_index == 0 ? 16 : 8;
+        for (Pattern p : patterns) {
+            const int trials = p == Pattern::random || p == Pattern::random_extreme ? trials_per_pattern : 1;
+            for (int t = 0; t < trials; t++) {
+                Reference s(n);
+                fill<Pixel>(s, p, rng);
+                std::vector<int> dst_init(size_t(n * n));
+                for (int &d : dst_init) d = int(rng() % unsigned(kMax<Pixel> + 1));
+                for (int y = 0; y < 4; y++)
+                    for (int x = 0; x < 4; x++)
+                        for (bool avg : {false, true}) {
+                            const std::string fault = run_case<Pixel>(size_index, x, y, avg, s, dst_init);
+                            ASSERT_EQ(fault, "") << "pattern " << int(p) << " trial " << t;
+                        }
+            }
+        }
+    }
+}
+
+TEST_F(LumaMc, EveryPhaseMatchesReference8Bit) { check_all_phases<uint8_t>(12); }
+TEST_F(LumaMc, EveryPhaseMatchesReference10Bit) { check_all_phases<uint16_t>(12); }
+
+// Runs the 8x8 or 16x16 put or avg kernel of phase (x, y) on a plane given
+// by a function of the position, with the destination preset to `d`.
+template <typename Pixel, typename F>
+std::vector<int> run_on(int n, int x, int y, bool avg, F sample, int d = 0) {
+    GuardedArea src(sizeof(Pixel), kStride, -2, n + 2, -2, n + 2);
+    for (int j = -2; j <= n + 2; j++)
+        for (int i = -2; i <= n + 2; i++) src.set(i, j, sample(i, j));
+    GuardedArea dst(sizeof(Pixel), kStride, 0, n - 1, 0, n - 1);
+    for (int j = 0; j < n; j++)
+        for (int i = 0; i < n; i++) dst.set(i, j, d);
+    const int size_index = n == 16 ? 0 : 1;
+    (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[kDepthIndex<Pixel>][size_index][4 * y + x](
+        dst.origin(), src.origin(), kStride);
+    std::vector<int> out;
+    for (int j = 0; j < n; j++)
+        for (int i = 0; i < n; i++) out.push_back(dst.get(i, j));
+    return out;
+}
+
+TEST_F(LumaMc, FlatAreaPredictsItsValueAtEveryPhase) {
+    for (int n : {8, 16})
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 4; x++) {
+                for (int v : {0, 1, 77, 254, 255}) {
+                    const auto flat = [v](int, int) { return v; };
+                    for (int o : run_on<uint8_t>(n, x, y, false, flat)) ASSERT_EQ(o, v) << n << " mc" << x << y;
+                    for (int o : run_on<uint8_t>(n, x, y, true, flat, v)) ASSERT_EQ(o, v) << n << " mc" << x << y;
+                }
+                for (int v : {0, 513, 1022, 1023}) {
+                    const auto flat = [v](int, int) { return v; };
+                    for (int o : run_on<uint16_t>(n, x, y, false, flat)) ASSERT_EQ(o, v) << n << " mc" << x << y;
+                    for (int o : run_on<uint16_t>(n, x, y, true, flat, v)) ASSERT_EQ(o, v) << n << " mc" << x << y;
+                }
+            }
+}
+
+TEST_F(LumaMc, WorkedExamplesOnSteps) {
+    // Step between column 0 and 1: row 0, 0, 255, 255 at S(-1..2) and
+    // 0, 0, 0, 255, 255, 255 at S(-2..3) for the first output column.
+    const auto step_h = [](int i, int) { return i >= 1 ? 255 : 0; };
+    const auto step_v = [](int, int j) { return j >= 1 ? 255 : 0; };
+    for (int n : {8, 16}) {
+        const auto mc20 = run_on<uint8_t>(n, 2, 0, false, step_h);
+        const auto mc10 = run_on<uint8_t>(n, 1, 0, false, step_h);
+        const auto mc30 = run_on<uint8_t>(n, 3, 0, false, step_h);
+        const auto mc02 = run_on<uint8_t>(n, 0, 2, false, step_v);
+        const auto mc01 = run_on<uint8_t>(n, 0, 1, false, step_v);
+        const auto mc03 = run_on<uint8_t>(n, 0, 3, false, step_v);
+        for (int k = 0; k < n; k++) {
+            EXPECT_EQ(mc20[size_t(k * n)], 128);
+            EXPECT_EQ(mc10[size_t(k * n)], 70);
+            EXPECT_EQ(mc30[size_t(k * n)], 185);
+            EXPECT_EQ(mc02[size_t(k)], 128);
+            EXPECT_EQ(mc01[size_t(k)], 70);
+            EXPECT_EQ(mc03[size_t(k)], 185);
+        }
+    }
+}
+
+TEST_F(LumaMc, OvershootIsClipped) {
+    // S(-1..2) = 0, 255, 255, 0 gives 2554 >> 3 before clipping; the inverse
+    // row gives a negative sum.
+    const auto bump = [](int i, int) { return i == 0 || i == 1 ? 255 : 0; };
+    const auto dip = [](int i, int) { return i == 0 || i == 1 ? 0 : 255; };
+    const auto bump10 = [](int i, int) { return i == 0 || i == 1 ? 1023 : 0; };
+    const auto dip10 = [](int i, int) { return i == 0 || i == 1 ? 0 : 1023; };
+    for (int n : {8, 16}) {
+        EXPECT_EQ(run_on<uint8_t>(n, 2, 0, false, bump)[0], 255);
+        EXPECT_EQ(run_on<uint8_t>(n, 2, 0, false, dip)[0], 0);
+        EXPECT_EQ(run_on<uint16_t>(n, 2, 0, false, bump10)[0], 1023);
+        EXPECT_EQ(run_on<uint16_t>(n, 2, 0, false, dip10)[0], 0);
+    }
+}
+
+TEST_F(LumaMc, DiagonalAveragesCentreWithNearestSample) {
+    // Flat 100 with S(0,0) = 50 and S(1,1) = 150: both weigh 25 in the centre
+    // sum, which stays 64 * 100; mc11 takes P = S(0,0): (6400 + 3200 + 64) >> 7.
+    const auto area = [](int i, int j) { return i == 0 && j == 0 ? 50 : i == 1 && j == 1 ? 150 : 100; };
+    for (int n : {8, 16}) {
+        EXPECT_EQ(run_on<uint8_t>(n, 1, 1, false, area)[0], 75);
+        // mc33 takes P = S(1,1): (6400 + 9600 + 64) >> 7.
+        EXPECT_EQ(run_on<uint8_t>(n, 3, 3, false, area)[0], 125);
+        // mc31 and mc13 take P = S(1,0) and S(0,1), both 100.
+        EXPECT_EQ(run_on<uint8_t>(n, 3, 1, false, area)[0], 100);
+        EXPECT_EQ(run_on<uint8_t>(n, 1, 3, false, area)[0], 100);
+    }
+}
+
+TEST_F(LumaMc, AverageRoundsUp) {
+    for (int n : {8, 16})
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 4; x++) {
+                for (int o : run_on<uint8_t>(n, x, y, true, [](int, int) { return 11; }, 10)) ASSERT_EQ(o, 11);
+                for (int o : run_on<uint16_t>(n, x, y, true, [](int, int) { return 1023; }, 1022)) ASSERT_EQ(o, 1023);
+            }
+}
+
+TEST_F(LumaMc, TableLayout) {
+    static_assert(sizeof(put_svac_qpel_pixels_tab) == 96 * sizeof(SvacQpelFn));
+    static_assert(sizeof(avg_svac_qpel_pixels_tab) == 96 * sizeof(SvacQpelFn));
+    // Row 1 (9-bit) is never filled; the names sit at 16 * size + 4 * y + x.
+    for (int k = 0; k < 16; k++) {
+        EXPECT_EQ(put_svac_qpel_pixels_tab[1][0][k], nullptr);
+        EXPECT_EQ(avg_svac_qpel_pixels_tab[1][1][k], nullptr);
+    }
+    EXPECT_EQ(put_svac_qpel_pixels_tab[0][1][4 * 1 + 2], put_svac_qpel8_mc21_c);
+    EXPECT_EQ(put_svac_qpel_pixels_tab[0][0][4 * 3 + 0], put_svac_qpel16_mc03_c);
+    EXPECT_EQ(avg_svac_qpel_pixels_tab[2][1][4 * 2 + 3], avg_svac_qpel8_mc32_c_10b);
+    EXPECT_EQ(avg_svac_qpel_pixels_tab[2][0][0], avg_svac_qpel16_mc00_c_10b);
+}
+
+}  // namespace
