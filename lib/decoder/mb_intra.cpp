@@ -29,7 +29,10 @@ void decode_luma_modes(SvacDecoder *dec, SvacMacroblock *mb, bool eight) {
     }
 }
 
-void fill_filter_params(SvacDecoder *dec, SvacMacroblock *mb, uint32_t type) {
+}  // namespace
+
+void svac_fill_filter_params(SvacDecoder *dec, uint32_t type) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     SvacFilterParams &f = dec->filter_params;
     f.dst_y = mb->dst_y;
     f.dst_u = mb->dst_u;
@@ -57,7 +60,29 @@ void fill_filter_params(SvacDecoder *dec, SvacMacroblock *mb, uint32_t type) {
         for (int i = 0; i < 12; i++) f.mv_cache[12 * l + i] = mb->mv_cache[l][i];
 }
 
-}  // namespace
+void svac_finish_mb(SvacDecoder *dec, uint32_t type) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    const SvacSeqParams *sps = dec->cur_sps;
+    dec->recon->save_border(mb, sps->chroma_format_idc > 0, sps->chroma_format_idc == 2);
+    VQ_SVACDEC_svac_filter_mb(dec);
+    mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(dec->qp);
+    mb->prev_cbp = mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
+    mb->prev_type = static_cast<int32_t>(type);
+    mb->top_type[mb->mb_x] = type;
+    if (dec->layer == 1) mb->left_svc_mode = mb->top_svc_mode[mb->mb_x] = mb->svc_mode_flag;
+}
+
+void set_intra_mode_default(SvacDecoder *dec) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    const int32_t v = dec->slice_type == 2 ? -1 : 2;
+    mb->intra_mode_cache_8x8[3] = mb->intra_mode_cache_8x8[6] = v;
+    for (int i : {5, 10, 15, 20}) mb->intra_mode_cache_4x4[i] = v;
+    for (int i = 0; i < 6; i++) mb->top_intra_modes[6 * mb->mb_x + i] = v;
+    for (int i = 0; i < 2; i++) {
+        mb->top_chroma_pred_mode[i][mb->mb_x] = 0;
+        mb->left_chroma_pred_mode[i] = 0;
+    }
+}
 
 void VQ_SVACDEC_svac_filter_mb(SvacDecoder *dec) { VQ_SVACDEC_svac_filter(&dec->filter_params); }
 
@@ -101,16 +126,9 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
 
     if (int r = VQ_SVACDEC_get_cbp_and_qp(dec, intra_type); r < 0) return r;
     const uint32_t type = eight ? I_8X8 : I_4X4;
-    fill_filter_params(dec, mb, type);
+    svac_fill_filter_params(dec, type);
     if (int r = dec->recon->intra(dec, intra_type); r < 0) return r;
-    dec->recon->save_border(mb, sps->chroma_format_idc > 0, sps->chroma_format_idc == 2);
-    VQ_SVACDEC_svac_filter_mb(dec);
-
-    mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(dec->qp);
-    mb->prev_cbp = mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
-    mb->prev_type = static_cast<int32_t>(type);
-    mb->top_type[mb->mb_x] = type;
-    if (enhancement) mb->left_svc_mode = mb->top_svc_mode[mb->mb_x] = mb->svc_mode_flag;
+    svac_finish_mb(dec, type);
     for (int l = 0; l < 2; l++)
         for (int i : {5, 6, 9, 10}) mb->mv_cache[l][i] = svac_intra_mv;
     if (dec->pic_type != PIC_B) mb->mb_type_map[mb->mb_addr] = 0;

@@ -3,6 +3,7 @@
 #include "decoder/decoder.h"
 #include "decoder/vlc_tables.h"
 #include "dsp/dct.h"
+#include "dsp/qp_tables.h"
 #include "dsp/quant.h"
 
 namespace {
@@ -108,5 +109,43 @@ int32_t VQ_SVACDEC_get_cbp_and_qp(SvacDecoder *dec, int32_t intra_type) {
         }
     }
     if (mb->cbp && !dec->fixed_qp_flag) dec->qp = svac_wrap_qp(dec->qp, svac_br_read_se(br));
+    return 0;
+}
+
+int decode_cbp_qp_inter(SvacDecoder *dec) {
+    SvacBitReader *br = &dec->br;
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    const int32_t code = svac_br_read_ue(br);
+    const bool is422 = dec->cur_sps->chroma_format_idc == 2;
+    auto illegal = [](int32_t c) {
+        std::printf("illegal inter cbp %d\n", c);
+        return SVAC_ERR_BITSTREAM;
+    };
+    if (code < 0 || code > 63 || (is422 && code > 15)) return illegal(code);
+    if (is422) {
+        const int32_t c2 = svac_br_read_ue(br);
+        if (c2 < 0 || c2 > 15) return illegal(c2);
+        mb->cbp = cbp_tab_4x4[code][1] | (cbp_tab_4x4[c2][1] << 4);
+    } else {
+        mb->cbp = cbp_tab[code][1];
+    }
+    if (mb->cbp && !dec->fixed_qp_flag) dec->qp = svac_wrap_qp(dec->qp, svac_br_read_se(br));
+    return 0;
+}
+
+int decode_residual_inter(SvacDecoder *dec) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    const int sy = static_cast<int>(mb->stride_y), sc = static_cast<int>(mb->stride_c);
+    for (int k = 0; k < 4; k++)
+        if ((mb->cbp >> k) & 1)
+            if (decode_residual_block(dec, inter_dec, 0, dec->qp, mb->dst_y + mb->blk_offset_8x8[k], sy))
+                return SVAC_ERR_BITSTREAM;
+    const int cqp = QP2_table[dec->qp];
+    for (int k = 0; k < dec->cur_sps->chroma_format_idc; k++) {
+        uint8_t *const planes[2] = {mb->dst_u + 8 * k * sc, mb->dst_v + 8 * k * sc};
+        for (int p = 0; p < 2; p++)
+            if ((mb->cbp >> (4 + 2 * k + p)) & 1)
+                if (decode_residual_block(dec, chroma_dec, 0, cqp, planes[p], sc)) return SVAC_ERR_BITSTREAM;
+    }
     return 0;
 }

@@ -24,3 +24,8 @@ inline int32_t svac_wrap_qp(int32_t qp, int32_t delta) {
     const int32_t v = (qp + delta + 56) % 56;
     return v < 0 ? v + 56 : v;
 }
+
+// cbp and quantiser of a P or B macroblock: 0 or -8.
+int decode_cbp_qp_inter(SvacDecoder *dec);
+// Every residual block of an inter macroblock, luma then chroma: 0 or -8.
+int decode_residual_inter(SvacDecoder *dec);

@@ -194,6 +194,47 @@ int decode_i_macroblocks(SvacDecoder *dec) {
     }
 }
 
+// Outside every region of a picture whose regions skip the rest: such
+// macroblocks carry no data.
+bool outside_regions(SvacDecoder *dec) {
+    return dec->cur_sps->roi_flag && dec->cur_pps->roi_skip_flag &&
+           VQ_SVACDEC_get_roi_idx_of_mb(dec, svac_cur_layer(dec).mb.mb_addr) < 0;
+}
+
+// A skip run r means r skipped macroblocks and then one coded macroblock;
+// macroblocks outside every region consume the run like skipped ones.
+int decode_p_macroblocks(SvacDecoder *dec) {
+    SvacBitReader *br = &dec->br;
+    SvacMacroblock &mb = svac_cur_layer(dec).mb;
+    DUMP_INFO = dump_p ? 1 : 0;
+    int32_t run = -1;
+    for (;;) {
+        const bool outside = outside_regions(dec);
+        bool skipped = false;
+        if (run < 0 && !outside) {
+            run = svac_br_read_ue(br);
+            skipped = run >= 1;
+        } else if (run >= 0) {
+            skipped = run >= 1;
+        }
+        run--;
+        int r;
+        if (skipped || outside) {
+            r = decode_mb_p(dec, P_SKIP);
+        } else {
+            if (svac_br_bits_left(br) < 1) return 0;
+            const int32_t mb_type = svac_br_read_ue(br);
+            if (mb_type < 0) {
+                abandon_picture(mb);
+                return 0;
+            }
+            r = mb_type < 4 ? decode_mb_p(dec, mb_type + P_16X16) : decode_mb_i(dec, mb_type - 4);
+        }
+        if (r < 0) return r;
+        if (!VQ_SVACDEC_svac_next_mb(dec)) return 0;
+    }
+}
+
 }  // namespace
 
 int decode_slice(SvacDecoder *dec) {
@@ -205,11 +246,11 @@ int decode_slice(SvacDecoder *dec) {
     set_picture_values(dec, l);
 
     int r;
-    if (dec->cur_pps->entropy_coding_flag || dec->pic_type != PIC_I) {
-        // Arithmetic-coded slices and inter pictures are not decoded yet.
+    if (dec->cur_pps->entropy_coding_flag || dec->pic_type == PIC_B) {
+        // Arithmetic-coded slices and B pictures are not decoded yet.
         r = SVAC_ERR_INVALID;
     } else {
-        r = decode_i_macroblocks(dec);
+        r = dec->pic_type == PIC_I ? decode_i_macroblocks(dec) : decode_p_macroblocks(dec);
     }
     if (r < 0) {
         abandon_picture(l.mb);

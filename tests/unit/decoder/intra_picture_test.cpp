@@ -42,12 +42,13 @@ std::vector<uint8_t> parameter_sets(const Geometry &g, int qp) {
     return s;
 }
 
-void slice_header(BitWriter &bw, int frame_num) {
+void slice_header(BitWriter &bw, int frame_num, bool key = true, int slice_type = 2) {
     bw.put_ue(0);            // pps_id
     bw.put(frame_num, 8);
-    bw.put_ue(0);            // keyframe id
+    if (key) bw.put_ue(0);   // keyframe id
     bw.put_ue(0);            // first_mb
-    bw.put_ue(2);            // I slice
+    bw.put_ue(slice_type);
+    if (slice_type == 0) bw.put1(true);  // single reference
     bw.put_se(0);            // qp delta
     bw.put1(false);          // no filter override
 }
@@ -95,6 +96,38 @@ TEST(IntraPicture, CornerMacroblockPredictsMidGreyEverywhere) {
         }
         VQ_SVAC_Dec_Close(dec);
     }
+}
+
+// A P picture made of one skip run copies its reference; with two pictures
+// in one input the first call stops at the second picture's start code.
+TEST(InterPicture, SkipRunCopiesTheReference) {
+    VQ_SVAC_Dec_Init(0);
+    std::vector<uint8_t> s = parameter_sets({2, 1, 1}, 30);
+    BitWriter islice;
+    slice_header(islice, 0);
+    flat_macroblock(islice, true);
+    flat_macroblock(islice, true);
+    svactest::add_nal(s, 2, islice);
+    const size_t second = s.size();
+    BitWriter pslice;
+    slice_header(pslice, 1, false, 0);
+    pslice.put_ue(2);  // both macroblocks skipped
+    svactest::add_nal(s, 1, pslice);
+
+    void *dec = VQ_SVAC_Dec_Open();
+    SvacDecInput in{s.data(), static_cast<int32_t>(s.size()), 0};
+    SvacDecOutput out{};
+    SvacDecExtInfo ext{};
+    ASSERT_EQ(VQ_SVAC_Dec_Decode(dec, &in, &out, &ext), static_cast<int32_t>(second));
+    ASSERT_EQ(out.got_picture, 1);
+    in.data += second;
+    in.length -= static_cast<int32_t>(second);
+    ASSERT_EQ(VQ_SVAC_Dec_Decode(dec, &in, &out, &ext), in.length);
+    ASSERT_EQ(out.got_picture, 1);
+    EXPECT_EQ(out.width, 32);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 32; x++) ASSERT_EQ(out.plane[0][y * out.stride[0] + x], 128);
+    VQ_SVAC_Dec_Close(dec);
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+// P macroblocks: reference indices, motion vectors, motion compensation,
+// cbp and quantiser, residual, then the border, deblocking and bookkeeping.
+#include "decoder/decoder.h"
+#include "decoder/mb.h"
+#include "decoder/residual.h"
+#include "svac/inter_recon.h"
+#include "svac/mv_pred.h"
+#include "svac/stepping.h"
+
+namespace {
+
+struct MvCall {
+    int8_t block, c_index, pref, shape;
+};
+
+struct PLayout {
+    int8_t refs;       // reference indices read, at entries 5, 9 (16x8), 5, 6 (8x16) ...
+    int8_t ref_entry[4];
+    int8_t calls;
+    MvCall call[4];
+};
+
+// Indexed by internal type - 2.
+constexpr PLayout kLayouts[5] = {
+    {1, {5}, 1, {{5, 3, PREF_NONE, SHAPE_16X16}}},
+    {2, {5, 9}, 2, {{5, 3, PREF_B, SHAPE_16X8}, {9, 4, PREF_A, SHAPE_16X8}}},
+    {2, {5, 6}, 2, {{5, 2, PREF_A, SHAPE_8X16}, {6, 3, PREF_C, SHAPE_8X16}}},
+    {4, {5, 6, 9, 10}, 4,
+     {{5, 2, PREF_NONE, SHAPE_8X8}, {6, 3, PREF_NONE, SHAPE_8X8}, {9, 6, PREF_NONE, SHAPE_8X8},
+      {10, 5, PREF_NONE, SHAPE_8X8}}},
+    {0, {}, 1, {{5, 3, PREF_NO_MVD, SHAPE_16X16}}},
+};
+
+// A two-bit index of a field P picture may carry 2 or 3, for which no
+// reference exists: refused at once, as motion compensation would.
+int32_t read_ref_idx(SvacDecoder *dec) {
+    if (dec->single_ref_flag) return 0;
+    if (dec->field_parity >= 0 && dec->pic_type != PIC_B) return svac_br_read(&dec->br, 2);
+    return svac_br_read1(&dec->br);
+}
+
+}  // namespace
+
+int decode_mb_p(SvacDecoder *dec, int32_t type) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    VQ_SVACDEC_svac_init_mb(dec);
+    const PLayout &layout = kLayouts[type - P_16X16];
+    int32_t refs[4] = {0, 0, 0, 0};
+    for (int i = 0; i < layout.refs; i++) {
+        refs[i] = read_ref_idx(dec);
+        mb->mv_cache[0][layout.ref_entry[i]].ref_idx = static_cast<int16_t>(refs[i]);
+        if (refs[i] > 1) return SVAC_ERR_INVALID;
+    }
+    if (type == P_SKIP) {
+        mb->left_type_code = P_SKIP;
+        mb->top_type_code[mb->mb_x] = P_SKIP;
+    }
+    for (int i = 0; i < layout.calls; i++) {
+        const MvCall &c = layout.call[i];
+        VQ_SVACDEC_svac_mv(dec, c.block, c.c_index, c.pref, c.shape, refs[i]);
+    }
+    if (VQ_SVACDEC_svac_inter(dec, type) < 0) return SVAC_ERR_INVALID;
+    set_intra_mode_default(dec);
+
+    SvacMvEntry *map = mb->mv_map + 4 * mb->mb_addr;
+    map[0] = mb->mv_cache[0][5];
+    map[1] = mb->mv_cache[0][6];
+    map[2] = mb->mv_cache[0][9];
+    map[3] = mb->mv_cache[0][10];
+
+    if (type != P_SKIP)
+        if (int r = decode_cbp_qp_inter(dec); r < 0) return r;
+    svac_fill_filter_params(dec, type);
+    if (type != P_SKIP)
+        if (decode_residual_inter(dec)) return SVAC_ERR_BITSTREAM;
+    svac_finish_mb(dec, type);
+    mb->mb_type_map[mb->mb_addr] = static_cast<uint8_t>(type);
+    return 0;
+}

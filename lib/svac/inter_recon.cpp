@@ -1,0 +1,115 @@
+#include "svac/inter_recon.h"
+
+#include "decoder/decoder.h"
+#include "dsp/mc.h"
+
+const uint8_t svac_partition_flags[31] = {
+    0x00, 0x00, 0x00, 0x40, 0x80, 0xC0, 0x00, 0xC0, 0x00, 0x00, 0x00,
+    0x43, 0x83, 0x4C, 0x8C, 0x49, 0x89, 0x46, 0x86, 0x63, 0xA3,
+    0x66, 0xA6, 0x53, 0x93, 0x59, 0x99, 0x73, 0xB3, 0xC0, 0xC0,
+};
+
+namespace {
+
+struct McContext {
+    SvacDecoder *dec;
+    int d;          // bit-depth index
+    int sample;     // bytes per sample
+    int stride_y, stride_c;
+    int w, h;       // luma picture size
+    int chroma;     // chroma_format_idc
+};
+
+// Predicts one block (16x16 when `size` is 0, 8x8 when 1) from one reference
+// with the put or avg kernels.
+void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *dst_y, uint8_t *dst_u,
+                 uint8_t *dst_v, int bx, int by, const SvacMvEntry &mv, bool avg) {
+    if (!ref->plane[0]) return;
+    uint8_t *edge = m.dec->edge_emu_buffer;
+    const int n = size ? 8 : 16;
+    const int X = bx * 4 + mv.mv_x, Y = by * 4 + mv.mv_y;
+    const int x = X >> 2, y = Y >> 2;
+    const int ex = (X & 7) ? 3 : 0, ey = (Y & 7) ? 3 : 0;
+    const bool emulate = x < ex || y < ey || x + 16 > m.w - ex || y + 16 > m.h - ey;
+
+    const uint8_t *src = ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
+    if (emulate) {
+        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y, 21, 21,
+                                      x - 2, y - 2, m.w, m.h);
+        src = edge + 2 * m.stride_y + 2 * m.sample;
+    }
+    const SvacQpelFn *luma = avg ? avg_svac_qpel_pixels_tab[m.d][size] : put_svac_qpel_pixels_tab[m.d][size];
+    luma[(Y & 3) * 4 + (X & 3)](dst_y, src, m.stride_y);
+
+    if (!m.chroma) return;
+    const bool is422 = m.chroma == 2;
+    const int cx = X >> 3, fx = X & 7;
+    const int cy = is422 ? Y >> 2 : Y >> 3;
+    const int fy = is422 ? (Y << 1) & 7 : Y & 7;
+    const int ch = is422 ? m.h : m.h / 2;
+    const int rows = (is422 ? 2 : 1) * n / 2;
+    const SvacChromaMcFn kernel = (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[m.d][size];
+    uint8_t *const dsts[2] = {dst_u, dst_v};
+    for (int p = 0; p < 2; p++) {
+        const uint8_t *csrc =
+            ref->plane[1 + p] + static_cast<ptrdiff_t>(cy) * m.stride_c + static_cast<ptrdiff_t>(cx) * m.sample;
+        if (emulate) {
+            emulated_edge_mc[m.d ? 1 : 0](edge, csrc, m.stride_c, m.stride_c, 9, is422 ? 17 : 9, cx, cy,
+                                          m.w / 2, ch);
+            csrc = edge;
+        }
+        kernel(dsts[p], csrc, m.stride_c, rows, fx, fy);
+    }
+}
+
+// Reference pictures must have the geometry and format of the picture they
+// predict; a stream that mixes them is refused rather than read out of bounds.
+bool usable(const SvacFrame *ref, const SvacFrame *cur) {
+    return ref && ref->width == cur->width && ref->height == cur->height && ref->format == cur->format;
+}
+
+}  // namespace
+
+int32_t VQ_SVACDEC_svac_inter(SvacDecoder *dec, int32_t type) {
+    SvacLayerState &l = svac_cur_layer(dec);
+    SvacMacroblock *mb = &l.mb;
+    const McContext m{dec,
+                      dec->cur_sps->bit_depth_luma_minus8,
+                      dec->cur_sps->bit_depth_luma_minus8 ? 2 : 1,
+                      static_cast<int>(mb->stride_y),
+                      static_cast<int>(mb->stride_c),
+                      16 * dec->mb_width,
+                      16 * dec->mb_height,
+                      dec->cur_sps->chroma_format_idc};
+    const SvacMvEntry *l0 = mb->mv_cache[0];
+    const SvacMvEntry *l1 = mb->mv_cache[1];
+    auto list0_ok = [&](const SvacMvEntry &e) {
+        return e.ref_idx <= 1 && (e.ref_idx < 0 || usable(l.ref_frame[e.ref_idx], l.cur_frame));
+    };
+    auto list1_ok = [&](const SvacMvEntry &e) { return e.ref_idx < 0 || usable(l.ref_frame[0], l.cur_frame); };
+
+    if (svac_partition_flags[type] == 0) {
+        if (!list0_ok(l0[5]) || !list1_ok(l1[5])) return SVAC_ERR_INVALID;
+        const int bx = 16 * mb->mb_x, by = 16 * mb->mb_y;
+        const bool fwd = l0[5].ref_idx >= 0;
+        if (fwd) mc_dir_part(m, l.ref_frame[l0[5].ref_idx], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l0[5], false);
+        if (l1[5].ref_idx >= 0) mc_dir_part(m, l.ref_frame[0], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l1[5], fwd);
+        return 0;
+    }
+    static constexpr int kEntry[4] = {5, 6, 9, 10};
+    const int crows = m.chroma == 2 ? 8 : 4;
+    for (int k = 0; k < 4; k++) {
+        const int i = k & 1, j = k >> 1;
+        const SvacMvEntry &e0 = l0[kEntry[k]], &e1 = l1[kEntry[k]];
+        if (!list0_ok(e0) || !list1_ok(e1)) return SVAC_ERR_INVALID;
+        uint8_t *dy = mb->dst_y + 8 * i * m.sample + 8 * j * m.stride_y;
+        const ptrdiff_t coff = 4 * i * m.sample + crows * j * m.stride_c;
+        uint8_t *du = m.chroma ? mb->dst_u + coff : nullptr;
+        uint8_t *dv = m.chroma ? mb->dst_v + coff : nullptr;
+        const int bx = 16 * mb->mb_x + 8 * i, by = 16 * mb->mb_y + 8 * j;
+        const bool fwd = e0.ref_idx >= 0;
+        if (fwd) mc_dir_part(m, l.ref_frame[e0.ref_idx], 1, dy, du, dv, bx, by, e0, false);
+        if (e1.ref_idx >= 0) mc_dir_part(m, l.ref_frame[0], 1, dy, du, dv, bx, by, e1, fwd);
+    }
+    return 0;
+}

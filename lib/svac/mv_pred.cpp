@@ -1,0 +1,75 @@
+#include "svac/mv_pred.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "decoder/decoder.h"
+
+namespace {
+
+// Scaled to the partition's distance; halves move away from zero. 64-bit so
+// far references with large vectors cannot overflow.
+int32_t scale(int32_t v, int64_t factor) {
+    const int64_t m = (std::llabs(v) * factor + 256) >> 9;
+    return static_cast<int32_t>(v < 0 ? -m : m);
+}
+
+bool has_ref(const SvacMvEntry &e) { return e.ref_idx >= 0; }
+
+int32_t city_block(const SvacMv &p, const SvacMv &q) { return std::abs(p.x - q.x) + std::abs(p.y - q.y); }
+
+}  // namespace
+
+SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvEntry &c, int32_t ref_idx,
+                       int32_t ref_dist, int32_t pref, const int32_t inv_dist[2]) {
+    const int with_ref = has_ref(a) + has_ref(b) + has_ref(c);
+    if (with_ref == 1) {
+        const SvacMvEntry &e = has_ref(a) ? a : has_ref(b) ? b : c;
+        return {e.mv_x, e.mv_y};
+    }
+    if (pref == PREF_A && a.ref_idx == ref_idx) return {a.mv_x, a.mv_y};
+    if (pref == PREF_B && b.ref_idx == ref_idx) return {b.mv_x, b.mv_y};
+    if (pref == PREF_C && c.ref_idx == ref_idx) return {c.mv_x, c.mv_y};
+
+    auto scaled = [&](const SvacMvEntry &e) {
+        const int64_t factor = static_cast<int64_t>(ref_dist) * inv_dist[std::clamp<int>(e.ref_idx, 0, 1)];
+        return SvacMv{scale(e.mv_x, factor), scale(e.mv_y, factor)};
+    };
+    const SvacMv sa = scaled(a), sb = scaled(b), sc = scaled(c);
+    const int32_t ab = city_block(sa, sb), bc = city_block(sb, sc), ca = city_block(sc, sa);
+    // The median of the three distances; the vector opposite its side wins.
+    const int32_t lo = std::min({ab, bc, ca}), hi = std::max({ab, bc, ca});
+    const int32_t median = ab + bc + ca - lo - hi;
+    if (median == ab) return sc;
+    if (median == bc) return sa;
+    return sb;
+}
+
+void VQ_SVACDEC_svac_mv(SvacDecoder *dec, int32_t block, int32_t c_index, int32_t pref, int32_t shape,
+                        int32_t ref_idx) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    SvacMvEntry *cache = &mb->mv_cache[0][0];
+    mb->cur_block = block;
+    SvacMvEntry &cur = cache[block];
+    cur.ref_idx = static_cast<int16_t>(ref_idx);
+    cur.ref_dist = static_cast<int16_t>(dec->ref_dist_tab[std::clamp<int>(ref_idx, 0, 1)]);
+    cur.mvd_x = cur.mvd_y = 0;
+
+    const SvacMv p = svac_predict_mv(cache[block - 1], cache[block - 4],
+                                     svac_mv_neighbour_c(cache, block, c_index), ref_idx, cur.ref_dist,
+                                     pref, dec->ref_inv_dist_tab);
+    int32_t mvd_x = 0, mvd_y = 0;
+    if (pref < PREF_NO_MVD) {
+        mvd_x = svac_br_read_se(&dec->br);
+        mvd_y = svac_br_read_se(&dec->br);
+        cur.mvd_x = static_cast<int16_t>(mvd_x);
+        cur.mvd_y = static_cast<int16_t>(mvd_y);
+    }
+    // The sum is kept in 16 bits and wraps.
+    cur.mv_x = static_cast<int16_t>(static_cast<uint16_t>(p.x + mvd_x));
+    cur.mv_y = static_cast<int16_t>(static_cast<uint16_t>(p.y + mvd_y));
+
+    static constexpr int kCopies[4][3] = {{1, 4, 5}, {1, 0, 0}, {4, 0, 0}, {0, 0, 0}};
+    for (int off : kCopies[shape])
+        if (off) cache[block + off] = cur;
+}

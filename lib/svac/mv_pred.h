@@ -1,0 +1,41 @@
+// Motion vector prediction from the left (A), upper (B) and upper-right (C)
+// neighbours, with the fallback to the upper-left (D) neighbour.
+#pragma once
+
+#include <cstdint>
+
+#include "common.h"
+#include "svac/mv.h"
+
+struct SvacDecoder;
+
+// Preference of a partition for one neighbour when its reference index
+// matches; kPrefNoMvd and above also mean "no vector difference follows".
+enum SvacMvPref : int32_t { PREF_NONE = 0, PREF_A = 1, PREF_B = 2, PREF_C = 3, PREF_NO_MVD = 4 };
+
+enum SvacMvShape : int32_t { SHAPE_16X16 = 0, SHAPE_16X8 = 1, SHAPE_8X16 = 2, SHAPE_8X8 = 3 };
+
+struct SvacMv {
+    int32_t x, y;
+};
+
+// The predicted vector of a partition with reference index `ref_idx` and
+// temporal distance `ref_dist`, from its neighbours as they stand in the
+// motion cache (C already replaced by D where it must be). `inv_dist` is the
+// reciprocal distance table (512 / distance) of the two reference indices.
+// A pure function of its inputs, shared with the stream generator.
+SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvEntry &c, int32_t ref_idx,
+                       int32_t ref_dist, int32_t pref, const int32_t inv_dist[2]);
+
+// The neighbour that stands in for C: D when C is unavailable or the block
+// is the lower-right one (its upper-right is never decoded yet).
+inline const SvacMvEntry &svac_mv_neighbour_c(const SvacMvEntry *cache, int block, int c_index) {
+    const bool use_d = cache[c_index].ref_idx == REF_UNAVAILABLE || block == 10 || block == 22;
+    return cache[use_d ? block - 5 : c_index];
+}
+
+// Predicts the partition's vector, reads and adds its difference (unless
+// pref >= PREF_NO_MVD) and copies the entry over the partition's blocks.
+// `block` indexes the two lists' caches as one array of 24 entries.
+SVAC_EXTERN_C void VQ_SVACDEC_svac_mv(SvacDecoder *dec, int32_t block, int32_t c_index, int32_t pref,
+                                      int32_t shape, int32_t ref_idx);
