@@ -1,6 +1,7 @@
 // The stream driver: cuts the caller's bytes into NAL units at start codes,
 // removes emulation prevention, deciphers protected payloads, dispatches by
 // NAL unit type and hands out at most one picture per call.
+#include <algorithm>
 #include <cstring>
 
 #include "decoder/decoder.h"
@@ -112,10 +113,11 @@ int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_picture, const
         dec->nal_unit_type = (header >> 2) & 15;
         dec->nal_encrypted = (header >> 1) & 1;
         dec->nal_ext_flag = header & 1;
-        const int32_t h = dec->nal_ext_flag ? 2 : 1;
+        // A header extension byte cut off by the end of the input is not
+        // there to be consumed: the count must stay within the caller's bytes.
+        const int32_t h = std::min(dec->nal_ext_flag ? 2 : 1, length - (p + 3));
         const uint8_t *src = data + p + 3 + h;
-        int32_t n = length - (p + 3) - h;
-        if (n < 0) n = 0;  // a header extension byte cut off by the end of the input
+        const int32_t n = length - (p + 3) - h;
 
         bool has_ep;
         const int32_t end = find_payload_end(src, n, &has_ep);
