@@ -1,1 +1,445 @@
-int main() { return 0; }
+// svacdec: decodes an SVAC elementary stream to raw YUV, Y4M, a per-picture
+// MD5 list, PNG snapshots or nothing, optionally verifying every picture
+// against an MD5 list.
+//
+// Exit status: 0 decoded (decoding errors in the stream are counted and
+// reported, not fatal); 1 --verify found a mismatch or a count difference;
+// 2 bad arguments; 3 unreadable input or unwritable output; 4 the decoder
+// could not be opened.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_io.h"
+#include "muxer.h"
+#include "nal_split.h"
+#include "picture_md5.h"
+#include "png_writer.h"
+#include "svacdec.h"
+
+namespace {
+
+enum ExitCode { EXIT_OK = 0, EXIT_VERIFY = 1, EXIT_USAGE = 2, EXIT_IO = 3, EXIT_DECODER = 4 };
+
+constexpr const char *kUsage =
+    "usage: svacdec [options] INPUT        (INPUT - reads standard input)\n"
+    "  -o FILE            write the pictures: .yuv raw planes, .y4m, .md5 one MD5 per\n"
+    "                     picture, /dev/null nothing; - standard output (needs --muxer)\n"
+    "  --muxer NAME       null, yuv, y4m or md5, whatever the file name says\n"
+    "  --png DIR          write the first picture of each layer as DIR/layerN.png\n"
+    "  --verify MD5FILE   compare every picture with an MD5 list; exit status 1 on\n"
+    "                     the first mismatch or when the counts differ\n"
+    "  --layer-mask N     layers to decode: 1 base, 2 enhancement, 0 or 3 both\n"
+    "  --key HEX          cipher key for protected streams (up to 64 bytes)\n"
+    "  --cpu-flags N      CPU feature word for the kernels; 0 forces portable code\n"
+    "  --limit N          stop after N pictures\n"
+    "  --quiet            no progress line and no summary\n"
+    "  --help, --version\n"
+    "yuv and y4m files hold the layer of the first picture; MD5 lists hold all.\n"
+    "Exit status: 0 decoded (stream errors are counted, not fatal), 1 verification\n"
+    "failed, 2 bad arguments, 3 unreadable input or unwritable output, 4 no decoder.\n";
+
+struct Options {
+    std::string input;
+    std::string output;
+    std::string muxer;
+    std::string png_dir;
+    std::string verify;
+    uint32_t layer_mask = 0;
+    std::vector<uint8_t> key;
+    bool has_key = false;
+    uint32_t cpu_flags = 0;
+    bool has_cpu_flags = false;
+    long long limit = -1;
+    bool quiet = false;
+};
+
+void error(const std::string &msg) { std::fprintf(stderr, "svacdec: %s\n", msg.c_str()); }
+
+bool parse_uint(const std::string &s, unsigned long long max, unsigned long long *v) {
+    if (s.empty() || s[0] == '-' || s[0] == '+') return false;
+    char *end;
+    errno = 0;
+    *v = std::strtoull(s.c_str(), &end, 0);
+    return !*end && errno == 0 && *v <= max;
+}
+
+bool parse_hex(const std::string &s, std::vector<uint8_t> *out) {
+    std::string h = (s.rfind("0x", 0) == 0 || s.rfind("0X", 0) == 0) ? s.substr(2) : s;
+    if (h.empty() || h.size() % 2) return false;
+    out->clear();
+    for (size_t i = 0; i < h.size(); i += 2) {
+        const std::string byte = h.substr(i, 2);
+        if (!std::isxdigit(static_cast<unsigned char>(byte[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(byte[1])))
+            return false;
+        out->push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
+    }
+    return true;
+}
+
+// 0: go on; 1: done (help or version printed); -1: bad arguments (reported).
+int parse_args(int argc, char **argv, Options *o) {
+    bool have_input = false;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 1;
+        }
+        if (a == "--version") {
+            std::printf("svacdec %s\n", VQ_SVAC_Dec_GetVersion());
+            return 1;
+        }
+        if (a == "--quiet" || a == "-q") {
+            o->quiet = true;
+            continue;
+        }
+        if (a == "-" || a[0] != '-') {
+            if (have_input) {
+                error("more than one input: " + o->input + " and " + a);
+                return -1;
+            }
+            o->input = a;
+            have_input = true;
+            continue;
+        }
+        std::string value;
+        const size_t eq = a.find('=');
+        if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            a = a.substr(0, eq);
+        } else if (a == "-o" || a == "--muxer" || a == "--png" || a == "--verify" ||
+                   a == "--layer-mask" || a == "--key" || a == "--cpu-flags" || a == "--limit") {
+            if (i + 1 >= argc) {
+                error("option " + a + " needs a value");
+                return -1;
+            }
+            value = argv[++i];
+        } else {
+            error("unknown option " + a + " (see --help)");
+            return -1;
+        }
+        unsigned long long v;
+        if (a == "-o" || a == "--output") {
+            o->output = value;
+        } else if (a == "--muxer") {
+            if (!svactool::known_muxer(value)) {
+                error("unknown muxer " + value + " (null, yuv, y4m, md5)");
+                return -1;
+            }
+            o->muxer = value;
+        } else if (a == "--png") {
+            o->png_dir = value;
+        } else if (a == "--verify") {
+            o->verify = value;
+        } else if (a == "--layer-mask") {
+            if (!parse_uint(value, 3, &v)) {
+                error("--layer-mask takes 0 to 3, not " + value);
+                return -1;
+            }
+            o->layer_mask = static_cast<uint32_t>(v);
+        } else if (a == "--key") {
+            if (!parse_hex(value, &o->key)) {
+                error("--key takes an even number of hex digits, not " + value);
+                return -1;
+            }
+            o->has_key = true;
+        } else if (a == "--cpu-flags") {
+            if (!parse_uint(value, 0xFFFFFFFFull, &v)) {
+                error("--cpu-flags takes a 32-bit number, not " + value);
+                return -1;
+            }
+            o->cpu_flags = static_cast<uint32_t>(v);
+            o->has_cpu_flags = true;
+        } else if (a == "--limit") {
+            if (!parse_uint(value, 1ull << 40, &v)) {
+                error("--limit takes a count, not " + value);
+                return -1;
+            }
+            o->limit = static_cast<long long>(v);
+        } else {
+            error("unknown option " + a + " (see --help)");
+            return -1;
+        }
+    }
+    if (!have_input) {
+        error("no input (see --help)");
+        return -1;
+    }
+    if (o->output == "-" && o->muxer.empty()) {
+        error("-o - needs --muxer NAME");
+        return -1;
+    }
+    return 0;
+}
+
+std::string format_time(const SvacDecExtInfo &t) {
+    char b[96];
+    if (t.year)
+        std::snprintf(b, sizeof b, "%04u-%02u-%02u %02u:%02u:%02u fraction %u extra %u", t.year,
+                      t.month, t.day, t.hour, t.minute, t.second, t.time_fraction, t.time_extra);
+    else
+        std::snprintf(b, sizeof b, "%02u:%02u:%02u fraction %u extra %u", t.hour, t.minute,
+                      t.second, t.time_fraction, t.time_extra);
+    return b;
+}
+
+// Everything that happens to a picture once the decoder hands it out.
+class Session {
+public:
+    Session(const Options &o) : opt_(o), start_(std::chrono::steady_clock::now()) {
+        progress_ = !o.quiet && isatty(STDERR_FILENO);
+    }
+
+    std::unique_ptr<svactool::Muxer> muxer;
+    std::vector<std::string> expected;
+    bool verifying = false;
+    int exit_code = EXIT_OK;
+
+    bool done() const { return opt_.limit >= 0 && total_ >= opt_.limit; }
+
+    // False on an output error (reported).
+    bool picture(const SvacDecOutput &out) {
+        const svactool::PictureView pic = svactool::picture_view(out);
+        const int layer = out.layer == 1 ? 1 : 0;
+        last_plane_[layer] = out.plane[0];
+        count_[layer]++;
+        if (verifying) check(pic);
+        if (muxer && !muxer->write(pic)) {
+            error("cannot write " + opt_.output + ": " + muxer->error());
+            exit_code = EXIT_IO;
+            return false;
+        }
+        if (!opt_.png_dir.empty() && !png_done_[layer]) {
+            png_done_[layer] = true;
+            std::string err;
+            const std::string path = opt_.png_dir + "/layer" + std::to_string(layer) + ".png";
+            if (!svactool::write_png(path, pic, &err)) {
+                error(err);
+                exit_code = EXIT_IO;
+                return false;
+            }
+        }
+        total_++;
+        show_progress(false);
+        return true;
+    }
+
+    void decode_error(int32_t code) { errors_[code]++; }
+
+    void time_stamp(const SvacDecExtInfo &ext) {
+        if (!times_seen_++) first_time_ = ext;
+        last_time_ = ext;
+    }
+
+    const uint8_t *last_plane(int layer) const { return last_plane_[layer]; }
+
+    // Checks the counts once decoding is over; prints the summary.
+    void finish(size_t bytes) {
+        show_progress(true);
+        if (verifying) {
+            const long long want = opt_.limit >= 0 && opt_.limit < static_cast<long long>(expected.size())
+                                       ? opt_.limit
+                                       : static_cast<long long>(expected.size());
+            if (!mismatch_ && total_ != want) {
+                error("verify: " + std::to_string(total_) + " pictures decoded, " + opt_.verify +
+                      " lists " + std::to_string(want));
+                mismatch_ = true;
+            }
+            if (mismatch_) exit_code = exit_code ? exit_code : EXIT_VERIFY;
+        }
+        if (opt_.quiet) return;
+        const double secs = seconds();
+        int errors = 0;
+        std::string detail;
+        for (const auto &[code, n] : errors_) {
+            errors += n;
+            detail += (detail.empty() ? " (" : ", ") + std::to_string(n) + " x " + std::to_string(code);
+        }
+        if (!detail.empty()) detail += ")";
+        std::fprintf(stderr,
+                     "svacdec: %lld pictures (layer 0: %lld, layer 1: %lld), %d decoding errors%s, "
+                     "%zu bytes in %.3f s\n",
+                     total_, count_[0], count_[1], errors, detail.c_str(), bytes, secs);
+        if (times_seen_)
+            std::fprintf(stderr, "svacdec: %d time stamps, first %s, last %s\n", times_seen_,
+                         format_time(first_time_).c_str(), format_time(last_time_).c_str());
+        if (muxer && muxer->skipped())
+            std::fprintf(stderr, "svacdec: %d pictures of another layer or size left out of %s\n",
+                         muxer->skipped(), opt_.output.c_str());
+        if (verifying && !mismatch_)
+            std::fprintf(stderr, "svacdec: verify: all %lld pictures match %s\n", total_,
+                         opt_.verify.c_str());
+    }
+
+private:
+    void check(const svactool::PictureView &pic) {
+        if (mismatch_) return;
+        const std::string got = svactool::picture_md5_hex(pic);
+        const size_t i = static_cast<size_t>(total_);
+        if (i >= expected.size()) {
+            error("verify: picture " + std::to_string(i) + " (layer " + std::to_string(pic.layer) +
+                  ") is beyond the " + std::to_string(expected.size()) + " pictures of " + opt_.verify);
+            mismatch_ = true;
+        } else if (got != expected[i]) {
+            error("verify: picture " + std::to_string(i) + " (layer " + std::to_string(pic.layer) +
+                  ") has MD5 " + (got.empty() ? "(unavailable)" : got) + ", expected " + expected[i]);
+            mismatch_ = true;
+        }
+    }
+
+    double seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+    void show_progress(bool last) {
+        if (!progress_) return;
+        const double t = seconds();
+        if (!last && t - shown_at_ < 0.25) return;
+        shown_at_ = t;
+        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_, t > 0 ? total_ / t : 0.0,
+                     last ? "\n" : "");
+        std::fflush(stderr);
+    }
+
+    const Options &opt_;
+    std::chrono::steady_clock::time_point start_;
+    bool progress_;
+    double shown_at_ = 0;
+    long long total_ = 0;
+    long long count_[2] = {0, 0};
+    const uint8_t *last_plane_[2] = {nullptr, nullptr};
+    bool png_done_[2] = {false, false};
+    bool mismatch_ = false;
+    std::map<int32_t, int> errors_;
+    int times_seen_ = 0;
+    SvacDecExtInfo first_time_{}, last_time_{};
+};
+
+// Feeds the stream one NAL unit per call, then drains both layers.
+bool decode_stream(void *dec, std::vector<uint8_t> &data, uint32_t layer_mask, Session &s) {
+    SvacDecExtInfo ext{};
+    size_t pos = 0;
+    while (pos < data.size() && !s.done()) {
+        const svactool::NalChunk c = svactool::next_nal_chunk(data.data(), data.size(), pos);
+        if (!c.found) break;
+        SvacDecInput in{data.data() + c.begin, static_cast<int32_t>(c.end - c.begin), layer_mask};
+        SvacDecOutput out{};
+        const int32_t r = VQ_SVAC_Dec_Decode(dec, &in, &out, &ext);
+        if (r < 0) s.decode_error(r);
+        if (ext.flags & 2) s.time_stamp(ext);
+        if (out.got_picture && !s.picture(out)) return false;
+        pos = svactool::advance_after_call(c, r);
+    }
+    // A layer holds at most two references; a picture already handed out
+    // (by Decode or by an earlier drain call) ends the layer.
+    for (int layer = 0; layer < 2; layer++) {
+        const uint8_t *seen[3] = {s.last_plane(layer), nullptr, nullptr};
+        for (int k = 1; k < 3 && !s.done(); k++) {
+            SvacDecOutput out{};
+            if (VQ_SVAC_Get_LastFrame(dec, layer, &out) != 0 || !out.got_picture) break;
+            if (out.plane[0] == seen[0] || out.plane[0] == seen[1]) break;
+            seen[k] = out.plane[0];
+            if (!s.picture(out)) return false;
+        }
+    }
+    return true;
+}
+
+// Writing pictures to standard output: the library prints its diagnostics on
+// standard output, so they are sent to standard error and the pictures go to
+// a duplicate of the original descriptor.
+std::FILE *take_stdout() {
+    std::fflush(stdout);
+    const int fd = dup(STDOUT_FILENO);
+    if (fd < 0) return nullptr;
+    if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        close(fd);
+        return nullptr;
+    }
+    return fdopen(fd, "wb");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options opt;
+    const int parsed = parse_args(argc, argv, &opt);
+    if (parsed) return parsed > 0 ? EXIT_OK : EXIT_USAGE;
+
+    std::vector<uint8_t> data;
+    std::string err;
+    if (!svactool::read_all(opt.input, &data, &err)) {
+        error(err);
+        return EXIT_IO;
+    }
+    if (data.size() > 0x7FFFFFFFu) {
+        error(opt.input + " is larger than 2 GiB");
+        return EXIT_IO;
+    }
+
+    Session session(opt);
+    if (!opt.verify.empty()) {
+        if (!svactool::read_md5_list(opt.verify, &session.expected, &err)) {
+            error(err);
+            return EXIT_IO;
+        }
+        session.verifying = true;
+    }
+    std::FILE *pictures_out = nullptr;
+    if (!opt.output.empty()) {
+        svactool::MuxerOptions mo;
+        if (opt.output == "-") {
+            pictures_out = take_stdout();
+            if (!pictures_out) {
+                error("cannot write to standard output");
+                return EXIT_IO;
+            }
+            session.muxer = svactool::open_muxer_stream(pictures_out, opt.muxer, mo, &err);
+        } else {
+            session.muxer = svactool::open_muxer(opt.output, opt.muxer, mo, &err);
+        }
+        if (!session.muxer) {
+            error(err);
+            return err.rfind("cannot create", 0) == 0 ? EXIT_IO : EXIT_USAGE;
+        }
+    }
+    if (!opt.png_dir.empty()) {
+        struct stat st;
+        if (stat(opt.png_dir.c_str(), &st) != 0 && mkdir(opt.png_dir.c_str(), 0777) != 0) {
+            error("cannot create " + opt.png_dir + ": " + std::strerror(errno));
+            return EXIT_IO;
+        }
+    }
+
+    VQ_SVAC_Dec_Init(opt.has_cpu_flags ? opt.cpu_flags : VQ_SVAC_Dec_GetCPUCaps());
+    void *dec = VQ_SVAC_Dec_Open();
+    if (!dec) {
+        error("cannot open a decoder");
+        return EXIT_DECODER;
+    }
+    if (opt.has_key)
+        VQ_SVAC_Set_Key(dec, opt.key.data(), static_cast<uint32_t>(opt.key.size()));
+
+    const bool ok = decode_stream(dec, data, opt.layer_mask, session);
+    VQ_SVAC_Dec_Close(dec);
+    if (session.muxer && !session.muxer->finish() && ok) {
+        error("cannot write " + opt.output + ": " + session.muxer->error());
+        session.exit_code = EXIT_IO;
+    }
+    session.muxer.reset();
+    if (pictures_out) std::fclose(pictures_out);
+    session.finish(data.size());
+    return session.exit_code;
+}

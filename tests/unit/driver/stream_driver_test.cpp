@@ -1,0 +1,235 @@
+// The stream driver through the host API: start codes, emulation prevention,
+// the stop bit, consumed counts, NAL unit types and layers.
+#include <gtest/gtest.h>
+
+#include "host_decoder.h"
+#include "syntax_writer.h"
+
+namespace {
+
+using svactest::HostDecoder;
+using Bytes = std::vector<uint8_t>;
+
+// A time extension NAL unit whose hour identifies it.
+Bytes time_unit(uint32_t hour) {
+    svacenc::BitWriter bw;
+    svactest::TimeExt t;
+    t.hour = hour;
+    svactest::put_time_ext(bw, t);
+    svactest::end_extensions(bw);
+    Bytes s;
+    svactest::add_nal(s, svacenc::NAL_EXT, bw);
+    return s;
+}
+
+Bytes sps_unit(const svactest::SpsSyntax &sps) {
+    Bytes s;
+    svactest::add_nal(s, svacenc::NAL_SPS, svactest::write_sps(sps));
+    return s;
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes s;
+    for (const Bytes &p : parts) s.insert(s.end(), p.begin(), p.end());
+    return s;
+}
+
+TEST(StreamDriver, ShortInputsHandleNothing) {
+    HostDecoder d;
+    for (const Bytes &in : {Bytes{}, Bytes{0}, Bytes{0, 0}, Bytes{0, 0, 1}, Bytes{1, 2, 3}}) {
+        EXPECT_EQ(d.decode(in), 0) << in.size();
+        EXPECT_EQ(d.out.got_picture, 0);
+        EXPECT_EQ(d.ext.flags, 0u);
+    }
+}
+
+TEST(StreamDriver, ConsumesEveryUnitWhenNoPictureIsReady) {
+    HostDecoder d;
+    svactest::SpsSyntax sps;
+    const Bytes in = cat({Bytes{0xAA, 0x00}, sps_unit(sps), time_unit(7)});
+    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
+    EXPECT_EQ(d.state()->sps[0].valid, 1);
+    EXPECT_EQ(d.state()->sps[0].mb_width, 11);
+    EXPECT_EQ(d.ext.flags, 2u);
+    EXPECT_EQ(d.ext.hour, 7u);
+}
+
+TEST(StreamDriver, EmulationPreventionByteIsRemovedWithoutEndingTheUnit) {
+    // The 32 skipped bits of the time extension are 00 00 01 00, which the
+    // writer escapes as 00 00 03 01 00.
+    svacenc::BitWriter bw;
+    bw.put(4, 8);
+    bw.put(0x00000100, 32);
+    bw.put(21, 5);
+    bw.put(0, 6);
+    bw.put(1, 6);
+    bw.put(0, 14);
+    bw.put(0, 1);
+    bw.put(0x00, 8);
+    bw.put(0x80, 8);
+    Bytes in;
+    svactest::add_nal(in, svacenc::NAL_EXT, bw);
+    const Bytes escaped = {0, 0, 3, 1};
+    ASSERT_NE(std::search(in.begin(), in.end(), escaped.begin(), escaped.end()), in.end());
+    in = cat({in, sps_unit({})});
+
+    HostDecoder d;
+    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
+    EXPECT_EQ(d.ext.flags, 2u);
+    EXPECT_EQ(d.ext.hour, 21u);
+    EXPECT_EQ(d.ext.second, 1u);
+    EXPECT_EQ(d.ext.time_extra, 0u);
+    EXPECT_EQ(d.state()->sps[0].valid, 1);
+}
+
+TEST(StreamDriver, ZeroBytesBeforeAStartCodeEndThePayload) {
+    // 00 00 00 01: the extra zero belongs to neither unit.
+    const Bytes in = cat({time_unit(9), Bytes{0}, sps_unit({})});
+    HostDecoder d;
+    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
+    EXPECT_EQ(d.ext.hour, 9u);
+    EXPECT_EQ(d.state()->sps[0].valid, 1);
+}
+
+TEST(StreamDriver, PayloadSizeExcludesStopBitAndTrailingZeros) {
+    // Extension units of every bit length modulo 8: after the end marker the
+    // payload carries k more bits, then the stop bit.
+    for (int k = 0; k < 16; k++) {
+        for (int zeros = 0; zeros < 3; zeros++) {
+            svacenc::BitWriter bw;
+            bw.put(0x80, 8);
+            bw.put(0x5555 >> (16 - k), k);
+            const int32_t bits = static_cast<int32_t>(bw.bit_count());
+            Bytes in;
+            svactest::add_nal(in, svacenc::NAL_EXT, bw);
+            // Zero padding at the end of the input is part of the payload
+            // and must be dropped before the stop bit is found.
+            in.insert(in.end(), zeros, 0);
+            HostDecoder d;
+            EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
+            EXPECT_EQ(d.state()->br.size_in_bits, bits) << "k=" << k << " zeros=" << zeros;
+        }
+    }
+}
+
+TEST(StreamDriver, HeaderExtensionByteIsSkipped) {
+    svacenc::BitWriter bw;
+    svactest::TimeExt t;
+    t.minute = 42;
+    svactest::put_time_ext(bw, t);
+    svactest::end_extensions(bw);
+    bw.put_trailing_bits();
+    Bytes in;
+    svacenc::NalHeader h;
+    h.type = svacenc::NAL_EXT;
+    h.ext = true;
+    h.ext_byte = 0x04;  // would read as a time extension identifier if not skipped
+    svacenc::append_nal(in, h, bw.bytes());
+    HostDecoder d;
+    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
+    EXPECT_EQ(d.ext.flags, 2u);
+    EXPECT_EQ(d.ext.minute, 42u);
+}
+
+TEST(StreamDriver, UnusedNalTypesAreSkipped) {
+    const svacenc::BitWriter sps = svactest::write_sps({});
+    for (int type : {0, 6, 10, 11, 12, 13, 14, 15}) {
+        Bytes in;
+        svactest::add_nal(in, type, sps);  // an SPS payload under another type
+        in = cat({in, time_unit(3)});
+        HostDecoder d;
+        EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size())) << type;
+        EXPECT_EQ(d.state()->sps[0].valid, 0) << type;
+        EXPECT_EQ(d.ext.hour, 3u) << type;
+    }
+}
+
+TEST(StreamDriver, EmptyPayloadIsSkipped) {
+    HostDecoder d;
+    const Bytes in = cat({Bytes{0, 0, 1, svactest::nal_header(svacenc::NAL_SPS)}, time_unit(5)});
+    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
+    EXPECT_EQ(d.ext.hour, 5u);
+    EXPECT_EQ(d.state()->sps[0].valid, 0);
+}
+
+TEST(StreamDriver, UnitAtTheVeryEndOfTheInput) {
+    // Header byte last, with and without a (missing) header extension byte;
+    // the count never goes past the bytes given.
+    for (bool ext : {false, true}) {
+        for (int type : {7, 5, 2, 6}) {
+            const Bytes in = {0, 0, 1, svactest::nal_header(type, false, ext)};
+            HostDecoder d;
+            const int32_t r = d.decode(in);
+            EXPECT_GE(r, 0);
+            EXPECT_LE(r, 4) << "type " << type << " ext " << ext;
+            EXPECT_EQ(d.out.got_picture, 0);
+        }
+    }
+}
+
+TEST(StreamDriver, NegativeResultEndsTheCall) {
+    svactest::SpsSyntax bad;
+    bad.sps_id = 32;
+    const Bytes in = cat({sps_unit(bad), time_unit(4)});
+    HostDecoder d;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(d.decode(in), -5);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "svac decoder error: sps, sps_id(32)\n");
+    EXPECT_EQ(d.ext.flags, 0u);  // the time extension after it was not examined
+    EXPECT_EQ(d.out.got_picture, 0);
+}
+
+TEST(StreamDriver, SlicesBeforeAKeyframeAreSkippedSilently) {
+    HostDecoder d;
+    Bytes slice_base, slice_enh;
+    svactest::add_raw_nal(slice_base, svactest::nal_header(svacenc::NAL_SLICE), {0x12, 0x34, 0x80});
+    svactest::add_raw_nal(slice_enh, svactest::nal_header(svacenc::NAL_SLICE_ENH), {0x56, 0x80});
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(d.decode(slice_enh), static_cast<int32_t>(slice_enh.size()));
+    EXPECT_EQ(d.state()->layer, 1);
+    EXPECT_EQ(d.decode(time_unit(1)), static_cast<int32_t>(time_unit(1).size()));
+    EXPECT_EQ(d.state()->layer, 1);  // other types leave the layer alone
+    EXPECT_EQ(d.decode(slice_base), static_cast<int32_t>(slice_base.size()));
+    EXPECT_EQ(d.state()->layer, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(d.out.got_picture, 0);
+    EXPECT_EQ(d.state()->layers[0].keyframe_seen, 0);
+    EXPECT_EQ(d.state()->layers[1].keyframe_seen, 0);
+}
+
+TEST(StreamDriver, FirstKeyframeSliceDropsTheReferences) {
+    for (int type : {2, 4}) {
+        HostDecoder d;
+        const int layer = type == svacenc::NAL_SLICE_KEY ? 0 : 1;
+        SvacLayerState &l = d.state()->layers[layer];
+        l.ref_frame[0] = VQ_SVACDEC_frame_get(&l.pool, 64, 32, SVAC_FMT_420);
+        l.ref_frame[1] = VQ_SVACDEC_frame_get(&l.pool, 64, 32, SVAC_FMT_420);
+        Bytes in;
+        svactest::add_raw_nal(in, svactest::nal_header(type), {0xFF, 0x80});
+        testing::internal::CaptureStdout();
+        d.decode(in);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(l.keyframe_seen, 1);
+        EXPECT_EQ(l.ref_frame[0], nullptr);
+        EXPECT_EQ(l.ref_frame[1], nullptr);
+        EXPECT_EQ(d.state()->layers[1 - layer].keyframe_seen, 0);
+    }
+}
+
+TEST(StreamDriver, PreviousOutputIsReleasedByTheNextCallForBothLayers) {
+    HostDecoder d;
+    SvacFrame *held[2];
+    for (int i = 0; i < 2; i++) {
+        SvacLayerState &l = d.state()->layers[i];
+        held[i] = VQ_SVACDEC_frame_get(&l.pool, 32, 32, SVAC_FMT_420);
+        l.output_frame = held[i];
+    }
+    EXPECT_EQ(d.decode({}), 0);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(d.state()->layers[i].output_frame, nullptr);
+        EXPECT_EQ(d.state()->layers[i].pool.free_head, held[i]);  // back in its pool
+    }
+}
+
+}  // namespace
