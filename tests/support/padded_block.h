@@ -14,15 +14,16 @@ class PaddedBlock {
 public:
     static constexpr uint8_t kFill = 0x99;
 
-    // w x h samples; each line has extra_bytes of padding to its right and
-    // `margin` padded lines above and below. A negative stride puts row 0 at
-    // the bottom of the canvas.
+    // w x h samples; each line has extra_bytes of padding (a multiple of the
+    // sample size) split between its two ends, and `margin` padded lines lie
+    // above and below. A negative stride puts row 0 at the bottom.
     PaddedBlock(int w, int h, int extra_bytes, bool negative_stride, int margin = 2)
         : w_(w), h_(h) {
         const int line = w * static_cast<int>(sizeof(T)) + extra_bytes;
         const int lines = h + 2 * margin;
         bytes_.assign(static_cast<size_t>(line) * lines + 2 * line, kFill);
-        const size_t first = static_cast<size_t>(line) * (margin + 1) + extra_bytes / 2;
+        const size_t first =
+            static_cast<size_t>(line) * (margin + 1) + extra_bytes / 2 / sizeof(T) * sizeof(T);
         if (negative_stride) {
             origin_ = first + static_cast<size_t>(line) * (h - 1);
             stride_ = -line;
