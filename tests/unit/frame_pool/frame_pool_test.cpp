@@ -1,0 +1,245 @@
+// The frame pool: plane geometry of every format (computed here from the
+// layout rules), margins that can be written without touching another plane,
+// first-in first-out recycling and geometry changes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "mem/frame_pool.h"
+
+namespace {
+
+int64_t up(int64_t v, int64_t m) { return (v + m - 1) / m * m; }
+
+struct Expected {
+    int planes;
+    int64_t stride[3];
+    int64_t rows[3];
+    int64_t block[3];   // storage block of each plane
+    int64_t offset[3];  // first picture sample within its block
+};
+
+Expected expected(int w, int h, int fmt) {
+    const bool ten = fmt > 100;
+    const int chroma = fmt % 100 - 1;
+    const int64_t w16 = up(w, 16), r = up(h, 32) + 32;
+    const int64_t s8 = up(w16 + 32, 32), c8 = up((w16 + 32) / 2, 32), s10 = up(2 * w16 + 64, 32);
+    Expected e{};
+    e.planes = chroma ? 3 : 1;
+    e.stride[0] = ten ? s10 : s8;
+    e.rows[0] = r;
+    e.block[0] = r * e.stride[0] + 32;
+    e.offset[0] = 16 * e.stride[0] + 32;
+    for (int i = 1; i < e.planes; i++) {
+        e.stride[i] = ten ? s8 : c8;
+        e.rows[i] = chroma == 1 ? r / 2 : r;
+        e.block[i] = e.stride[i] * e.rows[i] + 32;
+        e.offset[i] = (chroma == 1 ? 8 : 16) * e.stride[i] + 32;
+    }
+    return e;
+}
+
+const int kFormats[] = {1, 2, 3, 101, 102, 103};
+
+TEST(FramePool, WorkedExample1080p) {
+    SvacFramePool pool{};
+    SvacFrame *f = VQ_SVACDEC_frame_get(&pool, 1920, 1080, SVAC_FMT_420);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->stride[0], 1952);
+    EXPECT_EQ(f->stride[1], 992);
+    EXPECT_EQ(f->stride[2], 992);
+    // Luma: 1120 rows of 1952 bytes + 32; chroma: 560 rows of 992 + 32.
+    EXPECT_EQ(f->plane[1] - f->plane[0], (1120 * 1952 + 32) - (16 * 1952 + 32) + (8 * 992 + 32));
+    EXPECT_EQ(f->plane[2] - f->plane[1], 560 * 992 + 32);
+    const int64_t storage_start = (f->plane[0] - (16 * 1952 + 32)) - reinterpret_cast<uint8_t *>(f);
+    EXPECT_EQ(storage_start % 32, 0);
+    EXPECT_GE(storage_start, static_cast<int64_t>(sizeof(SvacFrame)));
+    VQ_SVACDEC_frame_put(&f);
+    VQ_SVACDEC_frame_pool_uninit(&pool);
+}
+
+TEST(FramePool, GeometryOfEveryFormat) {
+    const int sizes[][2] = {{16, 16}, {176, 144}, {48, 32}, {1920, 1088}, {1280, 720}, {8, 8}, {33, 17}};
+    for (int fmt : kFormats) {
+        for (const auto &sz : sizes) {
+            SvacFramePool pool{};
+            SvacFrame *f = VQ_SVACDEC_frame_get(&pool, sz[0], sz[1], fmt);
+            ASSERT_NE(f, nullptr);
+            const Expected e = expected(sz[0], sz[1], fmt);
+            SCOPED_TRACE(testing::Message() << sz[0] << "x" << sz[1] << " format " << fmt);
+            EXPECT_EQ(f->plane_count, e.planes);
+            EXPECT_EQ(f->width, sz[0]);
+            EXPECT_EQ(f->height, sz[1]);
+            EXPECT_EQ(f->format, fmt);
+            EXPECT_EQ(f->ref_count, 1);
+            EXPECT_EQ(f->pool, &pool);
+            for (int i = 0; i < 3; i++) {
+                if (i >= e.planes) {
+                    EXPECT_EQ(f->plane[i], nullptr);
+                    EXPECT_EQ(f->stride[i], 0);
+                    continue;
+                }
+                EXPECT_EQ(f->stride[i], e.stride[i]) << i;
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(f->plane[i]) % 32, 0u) << i;
+            }
+            // Blocks follow each other without gaps.
+            for (int i = 1; i < e.planes; i++)
+                EXPECT_EQ(f->plane[i] - f->plane[i - 1], e.block[i - 1] - e.offset[i - 1] + e.offset[i]);
+
+            // Every byte of every block is writable (the sanitizers check the
+            // allocation) and belongs to that plane only.
+            for (int i = 0; i < e.planes; i++)
+                std::memset(f->plane[i] - e.offset[i], 0x10 + i, e.block[i]);
+            for (int i = 0; i < e.planes; i++) {
+                const uint8_t *b = f->plane[i] - e.offset[i];
+                for (int64_t k = 0; k < e.block[i]; k++) ASSERT_EQ(b[k], 0x10 + i) << i << " " << k;
+            }
+            VQ_SVACDEC_frame_put(&f);
+            VQ_SVACDEC_frame_pool_uninit(&pool);
+        }
+    }
+}
+
+TEST(FramePool, MarginsAroundThePicture) {
+    // 16 rows above the luma picture (8 for 4:2:0 chroma), as many below, and
+    // 32 bytes before every row: the planes start where the rules say.
+    for (int fmt : kFormats) {
+        SvacFramePool pool{};
+        SvacFrame *f = VQ_SVACDEC_frame_get(&pool, 64, 48, fmt);
+        const Expected e = expected(64, 48, fmt);
+        const int bps = fmt > 100 ? 2 : 1;
+        for (int i = 0; i < e.planes; i++) {
+            const int margin = (i && fmt % 100 == 2) ? 8 : 16;
+            const int rows = i && fmt % 100 == 2 ? 24 : 48;
+            const int width = (i ? 32 : 64) * bps;
+            uint8_t *start = f->plane[i] - e.offset[i];
+            EXPECT_EQ(f->plane[i] - margin * f->stride[i] - 32, start) << fmt << " " << i;
+            // rows below the picture and the right margin of every row
+            EXPECT_GE(e.rows[i] - margin - rows, margin);
+            EXPECT_GE(f->stride[i] - width, i && bps == 1 ? 16 : 32);
+        }
+        VQ_SVACDEC_frame_put(&f);
+        VQ_SVACDEC_frame_pool_uninit(&pool);
+    }
+}
+
+TEST(FramePool, RecyclesFirstInFirstOut) {
+    SvacFramePool pool{};
+    SvacFrame *a = VQ_SVACDEC_frame_get(&pool, 32, 32, SVAC_FMT_420);
+    SvacFrame *b = VQ_SVACDEC_frame_get(&pool, 32, 32, SVAC_FMT_420);
+    SvacFrame *c = VQ_SVACDEC_frame_get(&pool, 32, 32, SVAC_FMT_420);
+    SvacFrame *const ra = a, *const rb = b;
+    VQ_SVACDEC_frame_put(&a);
+    EXPECT_EQ(a, nullptr);
+    VQ_SVACDEC_frame_put(&b);
+    EXPECT_EQ(pool.free_head, ra);
+    EXPECT_EQ(pool.free_tail, rb);
+    SvacFrame *x = VQ_SVACDEC_frame_get(&pool, 32, 32, SVAC_FMT_420);
+    SvacFrame *y = VQ_SVACDEC_frame_get(&pool, 32, 32, SVAC_FMT_420);
+    EXPECT_EQ(x, ra);
+    EXPECT_EQ(y, rb);
+    EXPECT_EQ(pool.free_head, nullptr);
+    EXPECT_EQ(pool.free_tail, nullptr);
+    EXPECT_EQ(x->ref_count, 1);
+    SvacFrame *z = VQ_SVACDEC_frame_get(&pool, 32, 32, SVAC_FMT_420);
+    EXPECT_NE(z, ra);
+    EXPECT_NE(z, rb);
+    EXPECT_NE(z, c);
+    for (SvacFrame **s : {&x, &y, &z, &c}) VQ_SVACDEC_frame_put(s);
+    VQ_SVACDEC_frame_pool_uninit(&pool);
+    EXPECT_EQ(pool.free_head, nullptr);
+    EXPECT_EQ(pool.width, 0u);
+}
+
+TEST(FramePool, ReferenceCounting) {
+    SvacFramePool pool{};
+    SvacFrame *a = VQ_SVACDEC_frame_get(&pool, 16, 16, SVAC_FMT_400);
+    SvacFrame *held = nullptr, *moved = nullptr;
+    VQ_SVACDEC_frame_ref(&held, a);
+    EXPECT_EQ(held, a);
+    EXPECT_EQ(a->ref_count, 2);
+    VQ_SVACDEC_frame_move_ref(&moved, &held);
+    EXPECT_EQ(moved, a);
+    EXPECT_EQ(held, nullptr);
+    EXPECT_EQ(a->ref_count, 2);
+    SvacFrame *nothing = nullptr;
+    VQ_SVACDEC_frame_ref(&held, nothing);
+    EXPECT_EQ(held, nullptr);
+    SvacFrame *f = a;
+    VQ_SVACDEC_frame_put(&f);
+    EXPECT_EQ(a->ref_count, 1);
+    EXPECT_EQ(pool.free_head, nullptr);  // still held
+    VQ_SVACDEC_frame_put(&moved);
+    EXPECT_EQ(pool.free_head, a);
+
+    // An empty slot, a null slot address, a frame already at zero: nothing.
+    SvacFrame *empty = nullptr;
+    VQ_SVACDEC_frame_put(&empty);
+    VQ_SVACDEC_frame_put(nullptr);
+    SvacFrame *again = a;
+    VQ_SVACDEC_frame_put(&again);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_EQ(a->ref_count, 0);
+    EXPECT_EQ(pool.free_head, a);
+    EXPECT_EQ(pool.free_tail, a);
+    EXPECT_EQ(a->next, nullptr);
+    VQ_SVACDEC_frame_pool_uninit(&pool);
+}
+
+TEST(FramePool, GeometryChange) {
+    SvacFramePool pool{};
+    SvacFrame *held = VQ_SVACDEC_frame_get(&pool, 64, 32, SVAC_FMT_420);
+    SvacFrame *spare = VQ_SVACDEC_frame_get(&pool, 64, 32, SVAC_FMT_420);
+    VQ_SVACDEC_frame_put(&spare);
+    ASSERT_NE(pool.free_head, nullptr);
+
+    for (auto [w, h, fmt] : {std::tuple{80, 32, 2}, {80, 48, 2}, {80, 48, 102}}) {
+        SvacFrame *n = VQ_SVACDEC_frame_get(&pool, w, h, fmt);
+        ASSERT_NE(n, nullptr);
+        EXPECT_EQ(pool.width, static_cast<uint32_t>(w));
+        EXPECT_EQ(pool.height, static_cast<uint32_t>(h));
+        EXPECT_EQ(pool.format, static_cast<uint32_t>(fmt));
+        EXPECT_EQ(pool.free_head, nullptr);  // the old free frames were released
+        VQ_SVACDEC_frame_put(&n);
+        EXPECT_NE(pool.free_head, nullptr);
+    }
+    // A frame of an old geometry is freed, not pooled, by its last holder
+    // (the sanitizers would report it leaked or released twice otherwise).
+    SvacFrame *const pooled = pool.free_head;
+    VQ_SVACDEC_frame_put(&held);
+    EXPECT_EQ(pool.free_head, pooled);
+    EXPECT_EQ(pool.free_tail, pooled);
+    VQ_SVACDEC_frame_pool_uninit(&pool);
+}
+
+TEST(FramePool, InvalidRequests) {
+    SvacFramePool pool{};
+    char msg[128];
+    struct {
+        SvacFramePool *pool;
+        int w, h, fmt;
+    } cases[] = {{nullptr, 16, 16, 2}, {&pool, 0, 16, 2}, {&pool, 16, 0, 2}, {&pool, 16, 16, 0}};
+    for (const auto &c : cases) {
+        std::snprintf(msg, sizeof msg, "invalid parameter: pool %p width %d height %d fmt %d\n",
+                      static_cast<void *>(c.pool), c.w, c.h, c.fmt);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(VQ_SVACDEC_frame_get(c.pool, c.w, c.h, c.fmt), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), msg);
+    }
+    for (int fmt : {4, 100, 104, 0x7FFFFFFF, -1}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(VQ_SVACDEC_frame_get(&pool, 16, 16, fmt), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "unsupport frame format: " + std::to_string(fmt) + "\n");
+    }
+    // Far beyond what the allocator accepts.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(VQ_SVACDEC_frame_get(&pool, 1 << 20, 1 << 14, SVAC_FMT_422_10), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "alloc frame buffer error!\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(VQ_SVACDEC_frame_get(&pool, -16, 16, SVAC_FMT_420), nullptr);
+    testing::internal::GetCapturedStdout();
+    VQ_SVACDEC_frame_pool_uninit(&pool);
+}
+
+}  // namespace
