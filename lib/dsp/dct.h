@@ -8,8 +8,9 @@
 #include "common.h"
 
 // dst: top-left sample of the block in the picture (8-bit samples, or
-// 16-bit words for 10-bit pictures); block: 16 or 64 coefficients (its
-// contents afterwards are unspecified); stride: line step in bytes.
+// 16-bit words for 10-bit pictures); block: 16 or 64 coefficients, used as
+// scratch (keep it 16-byte aligned for the SIMD kernels); stride: line step
+// in bytes, may be negative.
 using SvacIdctAddFn = void (*)(uint8_t *dst, int32_t *block, int stride);
 
 // Indexed by bit depth - 8: entry 0 8-bit, entry 2 10-bit, entry 1 empty.

@@ -18,8 +18,8 @@ using SvacIntraPredFn = SvacIntraPredKernel *;
 // Inter-layer predictors: upsample n (1..8) base rows of W = 8 (luma) or
 // W = 4 (chroma) samples at src into 2n rows of 2W samples at dst. They read
 // base rows -1..n+1 and columns -1..W+1. Both strides count samples.
-using SvacIntraPredSvcKernel = void(uint8_t *dst, const uint8_t *src, int dst_stride, int src_stride,
-                                    int n);
+using SvacIntraPredSvcKernel = void(uint8_t *dst, const uint8_t *src, int dst_stride,
+                                    int src_stride, int n);
 using SvacIntraPredSvcFn = SvacIntraPredSvcKernel *;
 
 // Luma modes (both sizes): 0 vertical, 1 horizontal, 2 DC from filtered top
