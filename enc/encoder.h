@@ -1,0 +1,69 @@
+// The stream generator: turns decisions (seeded random ones, or cost-based
+// ones for real input) into parameter sets, slices and macroblocks, and keeps
+// the reconstruction every conforming decoder must produce.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frame.h"
+#include "headers.h"
+#include "intra_modes.h"
+#include "mb_recon.h"
+#include "rng.h"
+
+namespace svacenc {
+
+enum class EncMode { Random, Real };
+
+struct EncoderOptions {
+    EncMode mode = EncMode::Random;
+    uint64_t seed = 1;
+    int width = 176;           // picture size as given; coded size rounds up to macroblocks
+    int height = 144;
+    int chroma_format_idc = 1;
+    int bit_depth = 8;
+    std::string gop = "I";     // picture types in display order, repeated
+    int slices = 0;            // slices per picture; 0: random mode varies it, real mode uses 1
+    int qp = -1;               // picture quantiser; -1: random mode varies it, real mode uses 32
+    bool fixed_qp = false;     // picture parameter sets fix QP for every macroblock
+    bool lf_disable = false;
+    bool lf_offsets_set = false;
+    int lf_alpha_offset = 0;
+    int lf_beta_offset = 0;
+    uint32_t cpu_flags = 0;    // kernels used for the reconstruction (0: portable)
+};
+
+// Checks the options; false with a one-line reason.
+bool validate_options(const EncoderOptions &opt, std::string *error);
+
+// Height a decoder reports for a coded size (1088-line pictures show 1080, ...).
+int reported_height(int coded_width, int coded_height);
+
+struct Encoder {
+    EncoderOptions opt;
+    Rng rng;
+    int mb_width = 0, mb_height = 0;
+    SeqParams sps;
+    PicParams pps;
+    int pictures = 0;        // pictures encoded so far (display index of the next)
+    int lf_alpha = 0;        // deblocking offsets as a decoder keeps them across slices
+    int lf_beta = 0;
+    Frame unfiltered;        // reconstruction before deblocking (intra prediction source)
+    Frame recon;             // deblocked reconstruction: the decoder's output
+    std::vector<MbFilterInfo> mb_info;
+    std::vector<ModeEdge> mb_edges;
+};
+
+// Prepares an encoder; validate_options must have accepted the options.
+void encoder_init(Encoder &enc, const EncoderOptions &opt);
+
+// Encodes the next picture in display order and appends its NAL units to
+// `stream`. `source` (coded size, the encoder's format) is required in real
+// mode and ignored in random mode. Pictures that become ready for output, in
+// output order, are appended to `output`.
+void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &stream,
+                    std::vector<Frame> &output);
+
+}  // namespace svacenc

@@ -1,0 +1,27 @@
+// Cost-based decisions for an intra macroblock of real video: the mode of
+// every block by prediction error plus mode bits, the transform size by
+// distortion plus bits, levels by a dead-zone quantiser of the forward
+// transform. QP stays at the slice quantiser.
+#pragma once
+
+#include "frame.h"
+#include "intra_modes.h"
+#include "macroblock.h"
+
+namespace svacenc {
+
+struct RealMbContext {
+    MbNeighbours nb;
+    const ModeEdge *left = nullptr;
+    const ModeEdge *top = nullptr;
+    int mb_x = 0, mb_y = 0;
+    int qp = 32;
+};
+
+// `unf` is the unfiltered reconstruction; trial reconstructions are written
+// inside the current macroblock only (the final reconstruction overwrites
+// them block by block before anything reads them).
+template <class Pixel>
+void decide_real_mb(const Frame &src, Frame &unf, const RealMbContext &ctx, MbDecision *d);
+
+}  // namespace svacenc

@@ -1,0 +1,312 @@
+// svacenc: makes SVAC streams. `random` mode draws every decision from a
+// seed so that the stream reaches rare syntax paths; `real` mode encodes a
+// synthetic moving scene or a Y4M / raw YUV file with cost-based decisions.
+// Besides the stream it writes the reconstruction every decoder must
+// produce, as pictures (.y4m/.yuv) or as a per-picture MD5 list.
+//
+// Exit status: 0 done; 2 bad arguments; 3 unreadable input or unwritable output.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "encoder.h"
+#include "muxer.h"
+#include "picture_md5.h"
+#include "source.h"
+
+namespace {
+
+enum ExitCode { EXIT_OK = 0, EXIT_USAGE = 2, EXIT_IO = 3 };
+
+constexpr const char *kUsage =
+    "usage: svacenc [options] -o OUT.svac\n"
+    "  --mode random|real   seeded random decisions (default) or real encoding\n"
+    "  --seed N             seed of random mode (default 1)\n"
+    "  --frames N           pictures to encode (default 1; real mode with --input: all)\n"
+    "  --size WxH           picture size (default 176x144; the coded size rounds up to\n"
+    "                       16; with a Y4M input, the file's size)\n"
+    "  --chroma 400|420|422 chroma format (default 420, or the Y4M file's)\n"
+    "  --bitdepth 8|10      sample bit depth (default 8, or the Y4M file's)\n"
+    "  --entropy vlc        entropy coder (only vlc for now)\n"
+    "  --gop LETTERS        picture types in display order, repeated (only I for now)\n"
+    "  --slices N           slices per picture (random mode varies it when absent)\n"
+    "  --qp Q               picture quantiser 0..55 (random mode varies it when absent)\n"
+    "  --fixed-qp           no quantiser changes inside pictures\n"
+    "  --lf-disable         deblocking off\n"
+    "  --lf-offsets A,B     deblocking alpha and beta offsets in every slice\n"
+    "  --input FILE         real mode input: .y4m, or raw YUV in the --size/--chroma/\n"
+    "                       --bitdepth format (- reads standard input)\n"
+    "  -o FILE              the stream\n"
+    "  --recon FILE         the reconstruction, .y4m or .yuv\n"
+    "  --md5 FILE           one MD5 per output picture of the reconstruction\n"
+    "  --help\n";
+
+void error(const std::string &msg) { std::fprintf(stderr, "svacenc: %s\n", msg.c_str()); }
+
+struct Options {
+    svacenc::EncoderOptions enc;
+    int frames = -1;
+    bool size_set = false, chroma_set = false, depth_set = false;
+    std::string input, output, recon, md5;
+};
+
+bool parse_int(const std::string &s, long long lo, long long hi, long long *out) {
+    if (s.empty()) return false;
+    char *end = nullptr;
+    const long long v = std::strtoll(s.c_str(), &end, 10);
+    if (*end != 0 || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+// Returns -1 to go on, else the exit status.
+int parse_args(int argc, char **argv, Options *o) {
+    auto &e = o->enc;
+    for (int i = 1; i < argc; i++) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return EXIT_OK;
+        }
+        const bool flag = a == "--fixed-qp" || a == "--lf-disable";
+        if (flag) {
+            (a == "--fixed-qp" ? e.fixed_qp : e.lf_disable) = true;
+            continue;
+        }
+        static const char *const kValued[] = {"--mode",   "--seed",    "--frames", "--size",
+                                              "--chroma", "--bitdepth", "--entropy", "--gop",
+                                              "--slices", "--qp",      "--lf-offsets",
+                                              "--input",  "-o",        "--recon",  "--md5"};
+        bool known = false;
+        for (const char *k : kValued) known = known || a == k;
+        if (!known) {
+            error("unknown option " + a + " (see --help)");
+            return EXIT_USAGE;
+        }
+        if (i + 1 >= argc) {
+            error(a + " needs a value");
+            return EXIT_USAGE;
+        }
+        const std::string v = argv[++i];
+        long long n = 0;
+        auto bad = [&](const std::string &why) {
+            error("bad value '" + v + "' for " + a + ": " + why);
+            return EXIT_USAGE;
+        };
+        if (a == "--mode") {
+            if (v == "random") e.mode = svacenc::EncMode::Random;
+            else if (v == "real") e.mode = svacenc::EncMode::Real;
+            else return bad("random or real");
+        } else if (a == "--seed") {
+            if (!parse_int(v, 0, 0x7FFFFFFFFFFFFFFFll, &n)) return bad("a non-negative integer");
+            e.seed = static_cast<uint64_t>(n);
+        } else if (a == "--frames") {
+            if (!parse_int(v, 1, 1000000, &n)) return bad("1 or more");
+            o->frames = static_cast<int>(n);
+        } else if (a == "--size") {
+            const size_t x = v.find('x');
+            long long w = 0, h = 0;
+            if (x == std::string::npos || !parse_int(v.substr(0, x), 1, 8192, &w) ||
+                !parse_int(v.substr(x + 1), 1, 8192, &h))
+                return bad("WxH, each 1..8192");
+            e.width = static_cast<int>(w);
+            e.height = static_cast<int>(h);
+            o->size_set = true;
+        } else if (a == "--chroma") {
+            if (v == "400") e.chroma_format_idc = 0;
+            else if (v == "420") e.chroma_format_idc = 1;
+            else if (v == "422") e.chroma_format_idc = 2;
+            else return bad("400, 420 or 422");
+            o->chroma_set = true;
+        } else if (a == "--bitdepth") {
+            if (v != "8" && v != "10") return bad("8 or 10");
+            e.bit_depth = v == "8" ? 8 : 10;
+            o->depth_set = true;
+        } else if (a == "--entropy") {
+            if (v == "cabac") return bad("CABAC is not supported yet");
+            if (v != "vlc") return bad("vlc");
+        } else if (a == "--gop") {
+            e.gop = v;
+        } else if (a == "--slices") {
+            if (!parse_int(v, 1, 1 << 20, &n)) return bad("1 or more");
+            e.slices = static_cast<int>(n);
+        } else if (a == "--qp") {
+            if (!parse_int(v, 0, 55, &n)) return bad("0..55");
+            e.qp = static_cast<int>(n);
+        } else if (a == "--lf-offsets") {
+            const size_t c = v.find(',');
+            long long al = 0, be = 0;
+            if (c == std::string::npos || !parse_int(v.substr(0, c), -64, 64, &al) ||
+                !parse_int(v.substr(c + 1), -64, 64, &be))
+                return bad("A,B with each -64..64");
+            e.lf_offsets_set = true;
+            e.lf_alpha_offset = static_cast<int>(al);
+            e.lf_beta_offset = static_cast<int>(be);
+        } else if (a == "--input") {
+            o->input = v;
+        } else if (a == "-o") {
+            o->output = v;
+        } else if (a == "--recon") {
+            o->recon = v;
+        } else {
+            o->md5 = v;
+        }
+    }
+    if (o->output.empty()) {
+        error("no output stream given (-o FILE)");
+        return EXIT_USAGE;
+    }
+    if (!o->input.empty() && e.mode != svacenc::EncMode::Real) {
+        error("--input needs --mode real");
+        return EXIT_USAGE;
+    }
+    if (e.lf_disable && e.lf_offsets_set) {
+        error("--lf-disable and --lf-offsets exclude each other");
+        return EXIT_USAGE;
+    }
+    if (!o->recon.empty()) {
+        const std::string m = svactool::muxer_for_path(o->recon);
+        if (m != "y4m" && m != "yuv") {
+            error("--recon needs a .y4m or .yuv file name");
+            return EXIT_USAGE;
+        }
+    }
+    return -1;
+}
+
+svactool::PictureView view_of(const svacenc::Frame &f) {
+    svactool::PictureView v;
+    for (int p = 0; p < f.plane_count(); p++) {
+        v.plane[p] = f.planes[p].data.data();
+        v.stride[p] = f.planes[p].stride;
+    }
+    v.width = f.width;
+    v.height = svacenc::reported_height(f.width, f.height);
+    v.chroma_format_idc = f.chroma_format_idc;
+    v.bit_depth = f.bit_depth;
+    return v;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options opt;
+    const int parsed = parse_args(argc, argv, &opt);
+    if (parsed >= 0) return parsed;
+    svacenc::EncoderOptions &e = opt.enc;
+
+    svacenc::InputFile in;
+    std::string err;
+    if (!opt.input.empty()) {
+        if (!opt.input.ends_with(".y4m") && !opt.size_set) {
+            error("a raw YUV input needs --size");
+            return EXIT_USAGE;
+        }
+        if (!svacenc::open_input(opt.input, e.width, e.height, e.chroma_format_idc, e.bit_depth,
+                                 &in, &err)) {
+            error(err);
+            return EXIT_IO;
+        }
+        if (in.y4m) {
+            if (!opt.size_set) {
+                e.width = in.width;
+                e.height = in.height;
+            }
+            if (!opt.chroma_set) e.chroma_format_idc = in.chroma_format_idc == 3 ? 2 : in.chroma_format_idc;
+            if (!opt.depth_set) e.bit_depth = in.bit_depth;
+        }
+    }
+    if (!svacenc::validate_options(e, &err)) {
+        error(err);
+        svacenc::close_input(in);
+        return EXIT_USAGE;
+    }
+    const int frames = opt.frames > 0 ? opt.frames : (in.file ? 1 << 30 : 1);
+
+    std::FILE *out = std::fopen(opt.output.c_str(), "wb");
+    if (!out) {
+        error("cannot write " + opt.output);
+        svacenc::close_input(in);
+        return EXIT_IO;
+    }
+    std::unique_ptr<svactool::Muxer> recon;
+    if (!opt.recon.empty()) {
+        recon = svactool::open_muxer(opt.recon, "", svactool::MuxerOptions{}, &err);
+        if (!recon) {
+            error(err);
+            std::fclose(out);
+            svacenc::close_input(in);
+            return EXIT_IO;
+        }
+    }
+    svactool::Md5ListWriter md5;
+    if (!opt.md5.empty() && !md5.open(opt.md5, &err)) {
+        error(err);
+        std::fclose(out);
+        svacenc::close_input(in);
+        return EXIT_IO;
+    }
+
+    svacenc::Encoder enc;
+    svacenc::encoder_init(enc, e);
+    svacenc::Frame source = enc.recon;
+    int status = EXIT_OK;
+    int written = 0;
+    size_t bytes = 0;
+    for (int i = 0; i < frames && status == EXIT_OK; i++) {
+        const svacenc::Frame *src = nullptr;
+        if (e.mode == svacenc::EncMode::Real) {
+            if (in.file) {
+                svacenc::SourcePicture pic;
+                if (!svacenc::read_input(in, &pic)) break;
+                svacenc::convert_picture(pic, source);
+            } else {
+                svacenc::synthetic_picture(i, source);
+            }
+            src = &source;
+        }
+        std::vector<uint8_t> stream;
+        std::vector<svacenc::Frame> ready;
+        svacenc::encode_picture(enc, src, stream, ready);
+        if (std::fwrite(stream.data(), 1, stream.size(), out) != stream.size()) {
+            error("cannot write " + opt.output);
+            status = EXIT_IO;
+        }
+        bytes += stream.size();
+        for (const svacenc::Frame &f : ready) {
+            const svactool::PictureView v = view_of(f);
+            if (recon && !recon->write(v)) {
+                error(recon->error());
+                status = EXIT_IO;
+            }
+            if (!opt.md5.empty() && !md5.add(v, &err)) {
+                error(err);
+                status = EXIT_IO;
+            }
+            written++;
+        }
+    }
+    if (std::fclose(out) != 0 && status == EXIT_OK) {
+        error("cannot write " + opt.output);
+        status = EXIT_IO;
+    }
+    if (recon && !recon->finish() && status == EXIT_OK) {
+        error(recon->error());
+        status = EXIT_IO;
+    }
+    if (!opt.md5.empty() && !md5.close(&err) && status == EXIT_OK) {
+        error(err);
+        status = EXIT_IO;
+    }
+    svacenc::close_input(in);
+    if (status == EXIT_OK && written == 0) {
+        error("no picture encoded (empty input?)");
+        status = EXIT_IO;
+    }
+    if (status == EXIT_OK)
+        std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);
+    return status;
+}
