@@ -52,6 +52,19 @@ inline void store(uint8_t *d, int q) {
         *p = static_cast<Pixel>(q);
 }
 
+// Stores one row of eight predictions. Computing a whole row before storing
+// keeps the loads apart from the stores, so the compiler vectorises both.
+template <typename Pixel, bool Avg>
+inline void store_row(uint8_t *d, const int (&q)[8]) {
+    Pixel *p = reinterpret_cast<Pixel *>(d);
+    for (int i = 0; i < 8; i++) {
+        if constexpr (Avg)
+            p[i] = static_cast<Pixel>((p[i] + q[i] + 1) >> 1);
+        else
+            p[i] = static_cast<Pixel>(q[i]);
+    }
+}
+
 // Unscaled filter sum around p, taps `step` bytes apart.
 template <typename Pixel, Tap F>
 inline int filter_sum(const uint8_t *p, ptrdiff_t step) {
@@ -69,10 +82,9 @@ template <typename Pixel, bool Avg>
 void copy8(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t src_stride) {
     for (int j = 0; j < 8; j++) {
         if constexpr (Avg) {
-            for (int i = 0; i < 8; i++) {
-                const ptrdiff_t o = i * ptrdiff_t(sizeof(Pixel));
-                store<Pixel, true>(dst + o, load<Pixel>(src + o));
-            }
+            int q[8];
+            for (int i = 0; i < 8; i++) q[i] = load<Pixel>(src + i * ptrdiff_t(sizeof(Pixel)));
+            store_row<Pixel, true>(dst, q);
         } else {
             std::memcpy(dst, src, 8 * sizeof(Pixel));
         }
@@ -124,10 +136,11 @@ template <typename Pixel, Tap FH, Tap FV, bool Avg>
 void filt8_hv(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t src_stride) {
     constexpr int shift = Taps<FH>::log2_gain + Taps<FV>::log2_gain;
     const HorizontalRows<Pixel, FH, FV> rows(src, src_stride);
-    for (int j = 0; j < 8; j++, dst += dst_stride)
-        for (int i = 0; i < 8; i++)
-            store<Pixel, Avg>(dst + i * ptrdiff_t(sizeof(Pixel)),
-                              clip<Pixel>((rows.vertical(i, j) + (1 << (shift - 1))) >> shift));
+    for (int j = 0; j < 8; j++, dst += dst_stride) {
+        int q[8];
+        for (int i = 0; i < 8; i++) q[i] = clip<Pixel>((rows.vertical(i, j) + (1 << (shift - 1))) >> shift);
+        store_row<Pixel, Avg>(dst, q);
+    }
 }
 
 // Diagonal quarter phases: the centre half-sample sum (gain 64) averaged with
@@ -136,11 +149,12 @@ template <typename Pixel, bool Avg>
 void filt8_hv_egpr(uint8_t *dst, const uint8_t *src, const uint8_t *int_src, ptrdiff_t dst_stride,
                    ptrdiff_t src_stride) {
     const HorizontalRows<Pixel, Tap::hpel, Tap::hpel> rows(src, src_stride);
-    for (int j = 0; j < 8; j++, dst += dst_stride, int_src += src_stride)
-        for (int i = 0; i < 8; i++) {
-            const ptrdiff_t o = i * ptrdiff_t(sizeof(Pixel));
-            store<Pixel, Avg>(dst + o, clip<Pixel>((rows.vertical(i, j) + 64 * load<Pixel>(int_src + o) + 64) >> 7));
-        }
+    for (int j = 0; j < 8; j++, dst += dst_stride, int_src += src_stride) {
+        int q[8];
+        for (int i = 0; i < 8; i++)
+            q[i] = clip<Pixel>((rows.vertical(i, j) + 64 * load<Pixel>(int_src + i * ptrdiff_t(sizeof(Pixel))) + 64) >> 7);
+        store_row<Pixel, Avg>(dst, q);
+    }
 }
 
 // The building blocks of the phases, each for one 8x8 block: Filt8<P, false>
