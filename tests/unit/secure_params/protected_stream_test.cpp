@@ -223,6 +223,21 @@ TEST_F(Protected, DesWithEightAndSixteenByteKeys) {
     expect_time(r.ext);
 }
 
+TEST_F(Protected, WeakDesKeyWarnsAndIsUsed) {
+    const std::vector<uint8_t> key = {0x1F, 0x1F, 0x1F, 0x1F, 0x0E, 0x0E, 0x0E, 0x0E};
+    set_key(key);
+    std::vector<uint8_t> s;
+    add(s, 9, sec_payload(cipher_on(1)));
+    const Result warned = decode(s);
+    EXPECT_EQ(warned.printed, "DES: weak key was set\n");
+    s.clear();
+    testing::internal::CaptureStdout();  // the generator installs the same key
+    add_enc(s, 5, time_payload(), {1, key});
+    testing::internal::GetCapturedStdout();
+    close_stream(s);
+    expect_time(decode(s).ext);
+}
+
 TEST_F(Protected, DateFlagZeroCarriesNoDate) {
     TimeStamp t;
     t.date = false;
@@ -475,4 +490,16 @@ TEST_F(Protected, RandomSecurityPayloadsAndCiphertexts) {
         const Result r = decode(s);
         EXPECT_GE(r.ret, -5) << i;
     }
+}
+
+TEST(SecurityWriter, EnciphersWholeBlocksOnlyWithUsableKeys) {
+    const auto payload = time_payload();  // 14 bytes
+    EXPECT_TRUE(svacenc::encipher_payload(payload, {2, std::vector<uint8_t>(20, 1)}).empty());
+    EXPECT_TRUE(svacenc::encipher_payload(payload, {0, std::vector<uint8_t>(16, 1)}).empty());
+    EXPECT_EQ(svacenc::encipher_payload(payload, {2, std::vector<uint8_t>(32, 1)}).size() % 16, 0u);
+    // DES keys are cut or zero-filled to 8 bytes, as the decoder does.
+    const auto a = svacenc::encipher_payload(payload, {1, {1, 2, 3}});
+    const auto b = svacenc::encipher_payload(payload, {1, {1, 2, 3, 0, 0, 0, 0, 0, 9, 9}});
+    EXPECT_EQ(a.size() % 8, 0u);
+    EXPECT_EQ(a, b);
 }
