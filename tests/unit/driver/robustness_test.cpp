@@ -1,0 +1,142 @@
+// Damaged input through the host API: truncations, bit flips and random
+// bytes must give results inside the caller's bytes, no crash and (under the
+// sanitizers) no invalid access or leak.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "demo_stream.h"
+#include "host_decoder.h"
+
+namespace {
+
+using svactest::HostDecoder;
+using Bytes = std::vector<uint8_t>;
+
+// Every kind of unit: parameter sets with optional parts and regions,
+// extensions, a security set, keyframes that decode, slices of both layers
+// and unused types, some with header extension bytes.
+Bytes mixed_stream() {
+    Bytes s = svactest::demo_stream();
+    svactest::SpsSyntax sps;
+    sps.sps_id = 3;
+    sps.mb_width_minus1 = sps.mb_height_minus1 = 0;
+    sps.vui = true;
+    sps.hrd = true;
+    sps.hrd_entries = {{1, 2, true}, {3, 4, false}};
+    svactest::add_nal(s, svacenc::NAL_SPS, svactest::write_sps(sps));
+    svactest::PpsSyntax pps;
+    pps.fixed_qp = false;  // the flat keyframe carries a QP delta
+    svactest::add_nal(s, svacenc::NAL_PPS, svactest::write_pps(pps));
+    svactest::add_raw_nal(s, svactest::nal_header(9), {0x81, 0x22, 0x00, 0x00, 0x03, 0x01, 0x80});
+    svactest::add_raw_nal(s, svactest::nal_header(1), {0x83, 0x11, 0x46, 0x80});
+    svactest::add_raw_nal(s, svactest::nal_header(4, false, true), {0x00, 0x84, 0x37, 0x80});
+    svactest::add_raw_nal(s, svactest::nal_header(3), {0xA5, 0x5A, 0x80});
+    svactest::add_raw_nal(s, svactest::nal_header(2, true), {0x84, 0x02, 0x90});
+    svactest::add_raw_nal(s, svactest::nal_header(12), {0x00, 0x00, 0x00});
+    svactest::add_flat_keyframe(s, 7);
+    return s;
+}
+
+struct Outcome {
+    bool single_in_bounds = true, walk_in_bounds = true, flags_ok = true;
+    int pictures = 0;
+};
+
+// One call over all the bytes, then the unit-by-unit walk of svacdec and the
+// drain. The library reports damaged data on standard output: kept quiet.
+Outcome decode_both_ways(const Bytes &in) {
+    Outcome o;
+    testing::internal::CaptureStdout();
+    {
+        HostDecoder d;
+        const int32_t r = d.decode(in);
+        o.single_in_bounds = r <= static_cast<int32_t>(in.size());
+        o.flags_ok = d.out.got_picture == 0 || d.out.got_picture == 1;
+    }
+    HostDecoder d;
+    int errors;
+    d.feed_all(in, &errors, &o.pictures);
+    o.walk_in_bounds = d.results_in_bounds;
+    for (int layer = 0; layer < 2; layer++) {
+        SvacDecOutput out{};
+        for (int i = 0; i < 3; i++) VQ_SVAC_Get_LastFrame(d.handle(), layer, &out);
+    }
+    testing::internal::GetCapturedStdout();
+    return o;
+}
+
+#define EXPECT_SANE(o, what)                     \
+    do {                                         \
+        const Outcome oc = (o);                  \
+        EXPECT_TRUE(oc.single_in_bounds) << what; \
+        EXPECT_TRUE(oc.walk_in_bounds) << what;   \
+        EXPECT_TRUE(oc.flags_ok) << what;         \
+    } while (0)
+
+class Damaged : public testing::Test {};
+
+TEST_F(Damaged, TheIntactStreamDecodes) {
+    const Outcome o = decode_both_ways(mixed_stream());
+    EXPECT_EQ(o.pictures, 3 + 1);  // the demo's keyframes and the last flat one
+    EXPECT_SANE(o, "intact");
+}
+
+TEST_F(Damaged, EveryTruncation) {
+    const Bytes s = mixed_stream();
+    for (size_t n = 0; n <= s.size(); n++) {
+        EXPECT_SANE(decode_both_ways(Bytes(s.begin(), s.begin() + n)), "truncated to " << n);
+    }
+}
+
+TEST_F(Damaged, BitFlips) {
+    const Bytes s = mixed_stream();
+    std::mt19937 rng(0x5EED);
+    for (int round = 0; round < 400; round++) {
+        Bytes b = s;
+        const int flips = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < flips; i++) b[rng() % b.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        EXPECT_SANE(decode_both_ways(b), "round " << round);
+    }
+}
+
+TEST_F(Damaged, RandomBytesWithStartCodes) {
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 300; round++) {
+        Bytes b(rng() % 200);
+        for (auto &x : b) x = static_cast<uint8_t>(rng() % 4 ? rng() : 0);
+        // Start codes sprinkled in, each followed by any header byte.
+        for (int k = static_cast<int>(rng() % 6); k > 0 && b.size() > 4; k--) {
+            const size_t at = rng() % (b.size() - 3);
+            b[at] = 0;
+            b[at + 1] = 0;
+            b[at + 2] = 1;
+        }
+        EXPECT_SANE(decode_both_ways(b), "round " << round);
+    }
+}
+
+TEST_F(Damaged, OversizedAndOverlongParameterSets) {
+    // Widths and heights at the edge of what a code carries, with every
+    // chroma format and bit depth, each followed by a keyframe that selects it.
+    for (uint32_t w : {0u, 511u, 65534u, 65535u}) {
+        for (uint32_t chroma : {0u, 1u, 2u, 3u}) {
+            for (uint32_t depth : {0u, 1u, 2u, 300u}) {
+                Bytes s;
+                svactest::SpsSyntax sps;
+                sps.mb_width_minus1 = w;
+                sps.mb_height_minus1 = w == 0 ? 0 : 600;
+                sps.chroma_format_idc = chroma;
+                sps.bit_depth_luma_minus8 = sps.bit_depth_chroma_minus8 = depth;
+                svactest::add_nal(s, svacenc::NAL_SPS, svactest::write_sps(sps));
+                svactest::PpsSyntax pps;
+                pps.ten_bit = depth != 0;
+                svactest::add_nal(s, svacenc::NAL_PPS, svactest::write_pps(pps));
+                svactest::add_flat_keyframe(s, 0);
+                EXPECT_SANE(decode_both_ways(s), w << " " << chroma << " " << depth);
+            }
+        }
+    }
+}
+
+}  // namespace
