@@ -1,0 +1,66 @@
+#!/bin/bash
+# Usage: roundtrip.sh SVACENC SVACDEC WORKDIR GROUP
+# GROUP is CHROMA_DEPTH (400_8, 420_10, ...) for random-mode streams of that
+# format, or "real" for real-mode streams of every format. Every stream is
+# decoded with --verify against the MD5 list of the generator's
+# reconstruction; the first failing command line is printed so it can be
+# rerun by hand.
+set -u
+enc=$1
+dec=$2
+work=$3
+group=$4
+mkdir -p "$work"
+failures=0
+runs=0
+
+run() {
+    local name=$1
+    shift
+    runs=$((runs + 1))
+    if ! "$enc" "$@" -o "$work/$name.svac" --md5 "$work/$name.md5" 2> "$work/$name.enc.log"; then
+        echo "FAIL (encoder): svacenc $*"
+        cat "$work/$name.enc.log"
+        failures=$((failures + 1))
+        return
+    fi
+    if ! "$dec" "$work/$name.svac" --verify "$work/$name.md5" --quiet > "$work/$name.dec.out" 2>&1; then
+        failures=$((failures + 1))
+        if [ $failures -le 5 ]; then
+            echo "FAIL: svacenc $* -o x.svac --md5 x.md5 && svacdec x.svac --verify x.md5"
+            head -5 "$work/$name.dec.out"
+        fi
+    fi
+}
+
+if [ "$group" = real ]; then
+    for chroma in 400 420 422; do
+        for depth in 8 10; do
+            for qp in 8 30 50; do
+                run "real_${chroma}_${depth}_${qp}" --mode real --frames 2 --size 80x48 \
+                    --chroma $chroma --bitdepth $depth --qp $qp
+            done
+            run "real_${chroma}_${depth}_fixed" --mode real --frames 2 --size 176x144 \
+                --chroma $chroma --bitdepth $depth --qp 26 --fixed-qp --slices 3 --lf-offsets 2,-1
+        done
+    done
+else
+    chroma=${group%_*}
+    depth=${group#*_}
+    sizes=(48x32 80x48 112x16 16x64 176x144)
+    seed=0
+    for variant in "" "--slices 1" "--fixed-qp" "--lf-disable" "--lf-offsets -4,5" \
+                   "--slices 4 --qp 0" "--qp 55" "--slices 2 --fixed-qp --lf-disable"; do
+        for size in "${sizes[@]}"; do
+            seed=$((seed + 1))
+            frames=3
+            [ "$size" = 176x144 ] && frames=2
+            # shellcheck disable=SC2086
+            run "r_${seed}" --mode random --seed $((seed * 7919 + ${depth} * 31 + ${chroma})) \
+                --frames $frames --size "$size" --chroma "$chroma" --bitdepth "$depth" $variant
+        done
+    done
+fi
+
+echo "$group: $((runs - failures)) of $runs streams decoded exactly"
+[ $failures -eq 0 ]
