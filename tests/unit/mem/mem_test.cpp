@@ -61,7 +61,10 @@ TEST(Mem, CallocLimits) {
 }
 
 TEST(Mem, ReallocKeepsContents) {
-    EXPECT_EQ(VQ_SVACDEC_svac_realloc(nullptr, 0) != nullptr, true);
+    void *empty = VQ_SVACDEC_svac_realloc(nullptr, 0);  // same as malloc(0)
+    EXPECT_NE(empty, nullptr);
+    EXPECT_TRUE(aligned32(empty));
+    VQ_SVACDEC_svac_free(empty);
     auto *p = static_cast<uint8_t *>(VQ_SVACDEC_svac_realloc(nullptr, 10));
     ASSERT_NE(p, nullptr);
     for (int i = 0; i < 10; i++) p[i] = static_cast<uint8_t>(i * 7);
