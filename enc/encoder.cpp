@@ -212,6 +212,79 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe) {
     return sh;
 }
 
+void count_macroblock(PathStats &st, const MbDecision &d, const MbNeighbours &nb, int chroma,
+                      int qp, bool qp_changes) {
+    (d.luma.is8x8 ? st.mb_8x8 : st.mb_4x4)++;
+    const int w = d.luma.is8x8 ? 2 : 4;
+    for (int i = 0; i < w * w; i++)
+        st.luma_modes[luma_mode_at_edge(d.luma.modes[i], !nb.left && i % w == 0, !nb.top && i < w)]++;
+    for (int row = 0; row < chroma; row++)
+        st.chroma_modes[chroma_mode_at_edge(d.chroma_modes[row], !nb.left, !nb.top && row == 0)]++;
+    st.cbp_zero += d.cbp == 0;
+    st.cbp_full += d.cbp == (chroma == 2 ? 255 : chroma == 1 ? 63 : 15);
+    const int raw = qp + d.qp_delta;
+    st.qp_wraps += d.cbp != 0 && qp_changes && (raw < 0 || raw > 55);
+}
+
+// Units that change no picture: extension data (time stamps, regions,
+// opaque records, alerts) and unit types that decoders skip.
+void send_side_units(Rng &rng, std::vector<uint8_t> &stream) {
+    if (rng.percent(15)) {
+        BitWriter bw;
+        const int records = rng.range(1, 3);
+        for (int i = 0; i < records; i++) {
+            const int id = rng.range(1, 4);
+            bw.put(static_cast<uint32_t>(id), 8);
+            bw.put(static_cast<uint32_t>(rng.next()), 32);
+            if (id == 4) {  // time: hour, minute, second, fraction, optional date, extra
+                bw.put(static_cast<uint32_t>(rng.range(0, 23)), 5);
+                bw.put(static_cast<uint32_t>(rng.range(0, 59)), 6);
+                bw.put(static_cast<uint32_t>(rng.range(0, 59)), 6);
+                bw.put(static_cast<uint32_t>(rng.range(0, 16383)), 14);
+                const bool date = rng.percent(50);
+                bw.put1(date);
+                if (date) {
+                    bw.put(static_cast<uint32_t>(rng.range(0, 127)), 7);
+                    bw.put(static_cast<uint32_t>(rng.range(1, 12)), 4);
+                    bw.put(static_cast<uint32_t>(rng.range(1, 31)), 5);
+                }
+                bw.put(static_cast<uint32_t>(rng.range(0, 255)), 8);
+            } else if (id == 1) {  // regions: count, 4 spare bits, 32 bits each
+                const int n = rng.range(0, 3);
+                bw.put(static_cast<uint32_t>(n), 4);
+                bw.put(0, 4);
+                for (int k = 0; k < n; k++) bw.put(static_cast<uint32_t>(rng.next()), 32);
+            } else if (id == 2) {  // opaque records: count, 4 spare bits, sized bytes
+                const int n = rng.range(0, 2);
+                bw.put(static_cast<uint32_t>(n), 4);
+                bw.put(0, 4);
+                for (int k = 0; k < n; k++) {
+                    const int bytes = rng.range(0, 5);
+                    bw.put(static_cast<uint32_t>(bytes), 8);
+                    for (int b = 0; b < bytes; b++) bw.put(static_cast<uint32_t>(rng.range(0, 255)), 8);
+                }
+            } else {  // alerts: count, 2 spare bits, 24 bits each
+                const int n = rng.range(0, 3);
+                bw.put(static_cast<uint32_t>(n), 6);
+                bw.put(0, 2);
+                for (int k = 0; k < n; k++) bw.put(static_cast<uint32_t>(rng.next() & 0xFFFFFF), 24);
+            }
+        }
+        bw.put(0x80, 8);
+        put_nal(stream, NAL_EXT, bw, &rng);
+    }
+    if (rng.percent(10)) {
+        static constexpr int kSkipped[] = {0, 6, 10, 11, 12, 13, 14, 15};
+        BitWriter bw;
+        const int bytes = rng.range(1, 6);
+        for (int b = 0; b < bytes; b++) bw.put(static_cast<uint32_t>(rng.range(0, 255)), 8);
+        NalHeader h;
+        h.type = kSkipped[rng.range(0, 7)];
+        bw.put_trailing_bits();
+        append_nal(stream, h, bw.bytes());
+    }
+}
+
 template <class Pixel>
 void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb,
                   BitWriter &bw) {
@@ -223,6 +296,12 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     }
     const LoopFilterSettings lf{pps.lf_disable, enc.lf_alpha, enc.lf_beta};
     const bool qp_changes = !(pps.fixed_qp || sh.fixed_qp);
+    PathStats &st = enc.stats;
+    st.slices++;
+    st.slices_mid_row += sh.first_mb % enc.mb_width != 0;
+    st.slices_fixed_qp += !qp_changes;
+    st.slices_lf_disabled += pps.lf_disable;
+    st.slices_lf_override += !pps.lf_disable && sh.lf_override;
     int qp = slice_qp(sh, pps);
     const int w = enc.mb_width;
     MbDecision d;
@@ -245,7 +324,8 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         sc.qp_changes = qp_changes;
         sc.left = left;
         sc.top = top;
-        write_intra_mb(bw, sc, d);
+        write_intra_mb(bw, sc, d, &st);
+        count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
 
         reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp);
         enc.mb_edges[addr] = mode_edge_of(d.luma);
@@ -264,6 +344,7 @@ void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &str
                     std::vector<Frame> &output) {
     const bool random = enc.opt.mode == EncMode::Random;
     send_parameter_sets(enc, stream);
+    if (random) send_side_units(enc.rng, stream);
     const bool keyframe = enc.pictures == 0 || !random || enc.rng.percent(50);
     const std::vector<int> starts = slice_starts(enc);
     const int mbs = enc.mb_width * enc.mb_height;

@@ -11,6 +11,7 @@
 #include "headers.h"
 #include "intra_modes.h"
 #include "mb_recon.h"
+#include "path_stats.h"
 #include "rng.h"
 
 namespace svacenc {
@@ -54,6 +55,7 @@ struct Encoder {
     Frame recon;             // deblocked reconstruction: the decoder's output
     std::vector<MbFilterInfo> mb_info;
     std::vector<ModeEdge> mb_edges;
+    PathStats stats;         // paths taken so far
 };
 
 // Prepares an encoder; validate_options must have accepted the options.

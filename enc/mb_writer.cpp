@@ -22,13 +22,24 @@ void write_luma_modes(BitWriter &bw, const MbSyntaxContext &ctx, const MbIntraMo
     }
 }
 
+void count_block(PathStats *stats, const BlockPairs &p, bool is4x4, int escapes) {
+    if (!stats) return;
+    int sum = 0;
+    for (int i = 0; i < p.count; i++) sum += p.pairs[i].run;
+    stats->empty_blocks += p.count == 0;
+    stats->full_blocks += p.count == (is4x4 ? kMaxPairs4x4 : kMaxPairs8x8);
+    stats->wrapped_blocks += sum > (is4x4 ? 16 : 64);
+    stats->escapes += escapes;
+}
+
 }  // namespace
 
 int intra_mb_type(const MbDecision &d, int chroma_format_idc) {
     return d.luma.is8x8 ? 1 + luma_cbp_code(d.cbp, chroma_format_idc) : 0;
 }
 
-void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d) {
+void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d,
+                    PathStats *stats) {
     const int cf = ctx.chroma_format_idc;
     bw.put_ue(static_cast<uint32_t>(ctx.mb_type_offset + intra_mb_type(d, cf)));
     write_luma_modes(bw, ctx, d.luma);
@@ -46,17 +57,17 @@ void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision 
         if (!luma_block_coded(d, b)) continue;
         const BlockPairs &p = d.luma_blocks[b];
         const std::span<const SvacRunLevel> pairs(p.pairs, static_cast<size_t>(p.count));
-        if (d.luma.is8x8)
-            write_block_8x8(bw, VlcFamily::Intra, 1, pairs);
-        else
-            write_block_4x4(bw, pairs);
+        const int escapes = d.luma.is8x8 ? write_block_8x8(bw, VlcFamily::Intra, 1, pairs)
+                                         : write_block_4x4(bw, pairs);
+        count_block(stats, p, !d.luma.is8x8, escapes);
     }
     const int chroma_blocks = cf == 0 ? 0 : 2 * cf;
     for (int i = 0; i < chroma_blocks; i++) {
         if (!((d.cbp >> cbp_chroma_bit(i)) & 1)) continue;
         const BlockPairs &p = d.chroma_blocks[i];
-        write_block_8x8(bw, VlcFamily::Chroma, 0,
-                        std::span<const SvacRunLevel>(p.pairs, static_cast<size_t>(p.count)));
+        const int escapes = write_block_8x8(
+            bw, VlcFamily::Chroma, 0, std::span<const SvacRunLevel>(p.pairs, static_cast<size_t>(p.count)));
+        count_block(stats, p, false, escapes);
     }
 }
 

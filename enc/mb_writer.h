@@ -4,6 +4,7 @@
 #include "bitwriter.h"
 #include "intra_modes.h"
 #include "macroblock.h"
+#include "path_stats.h"
 
 namespace svacenc {
 
@@ -20,6 +21,8 @@ struct MbSyntaxContext {
 int intra_mb_type(const MbDecision &d, int chroma_format_idc);
 
 // Writes mb_type and the macroblock: modes, cbp, QP delta and residual.
-void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d);
+// Counts the residual paths taken into `stats` when given.
+void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d,
+                    PathStats *stats = nullptr);
 
 }  // namespace svacenc

@@ -27,10 +27,11 @@ int code_of(const uint8_t (&table)[N], int pattern) {
 }
 
 template <bool k4x4>
-void write_block(BitWriter &bw, VlcFamily family, int escape_order,
+int write_block(BitWriter &bw, VlcFamily family, int escape_order,
                  std::span<const SvacRunLevel> pairs) {
     const VlcFamilyTables fam = vlc_family(family);
     int t = 0;
+    int escapes = 0;
     for (const SvacRunLevel &p : pairs) {
         const VlcSubTable &s = fam.tables[t];
         const int run = p.run;
@@ -48,11 +49,13 @@ void write_block(BitWriter &bw, VlcFamily family, int escape_order,
             const int base = run <= s.max_run ? s.level_base[run] : 1;
             put_golomb(bw, static_cast<uint32_t>(mag - base), k4x4 ? 1 : escape_order);
             while (mag > fam.tables[t].switch_limit) t++;
+            escapes++;
         }
     }
     const size_t limit = k4x4 ? kMaxPairs4x4 : kMaxPairs8x8;
     if (pairs.size() < limit)
         put_golomb(bw, static_cast<uint32_t>(fam.tables[t].eob_code), fam.tables[t].golomb_order);
+    return escapes;
 }
 
 }  // namespace
@@ -62,13 +65,13 @@ void put_golomb(BitWriter &bw, uint32_t value, int k) {
     if (k > 0) bw.put(value & ((1u << k) - 1), k);
 }
 
-void write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order,
-                     std::span<const SvacRunLevel> pairs) {
-    write_block<false>(bw, family, escape_order, pairs);
+int write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order,
+                    std::span<const SvacRunLevel> pairs) {
+    return write_block<false>(bw, family, escape_order, pairs);
 }
 
-void write_block_4x4(BitWriter &bw, std::span<const SvacRunLevel> pairs) {
-    write_block<true>(bw, VlcFamily::Intra, 1, pairs);
+int write_block_4x4(BitWriter &bw, std::span<const SvacRunLevel> pairs) {
+    return write_block<true>(bw, VlcFamily::Intra, 1, pairs);
 }
 
 bool block_pairs_valid(std::span<const SvacRunLevel> pairs, bool is4x4) {

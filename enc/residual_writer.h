@@ -26,9 +26,10 @@ inline constexpr int kMaxRun4x4 = 16;
 // One block's pairs in decoding order (highest frequency first, as the
 // dequantiser consumes them from the end). Runs are 1..64 (1..16 for 4x4),
 // levels non-zero. 4x4 blocks always use the intra family and escape order 1.
-void write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order,
-                     std::span<const SvacRunLevel> pairs);
-void write_block_4x4(BitWriter &bw, std::span<const SvacRunLevel> pairs);
+// Both return the number of escape codes written.
+int write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order,
+                    std::span<const SvacRunLevel> pairs);
+int write_block_4x4(BitWriter &bw, std::span<const SvacRunLevel> pairs);
 
 // True when every pair can be written (run range, non-zero level, count).
 bool block_pairs_valid(std::span<const SvacRunLevel> pairs, bool is4x4);

@@ -5,6 +5,7 @@
 // produce, as pictures (.y4m/.yuv) or as a per-picture MD5 list.
 //
 // Exit status: 0 done; 2 bad arguments; 3 unreadable input or unwritable output.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -190,6 +191,19 @@ svactool::PictureView view_of(const svacenc::Frame &f) {
     return v;
 }
 
+// Luma PSNR of the reconstruction against the source, over the shown rows.
+double luma_psnr(const svacenc::Frame &src, const svacenc::Frame &rec) {
+    const int h = svacenc::reported_height(rec.width, rec.height);
+    double sse = 0;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < rec.width; x++) {
+            const double d = src.sample(0, x, y) - rec.sample(0, x, y);
+            sse += d * d;
+        }
+    const double peak = (1 << rec.bit_depth) - 1;
+    return sse == 0 ? 99.0 : 10 * std::log10(peak * peak * rec.width * h / sse);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -256,6 +270,7 @@ int main(int argc, char **argv) {
     int status = EXIT_OK;
     int written = 0;
     size_t bytes = 0;
+    double psnr_sum = 0;
     for (int i = 0; i < frames && status == EXIT_OK; i++) {
         const svacenc::Frame *src = nullptr;
         if (e.mode == svacenc::EncMode::Real) {
@@ -276,6 +291,8 @@ int main(int argc, char **argv) {
             status = EXIT_IO;
         }
         bytes += stream.size();
+        // Without B pictures the picture just encoded is the one output.
+        if (src && !ready.empty()) psnr_sum += luma_psnr(*src, ready.back());
         for (const svacenc::Frame &f : ready) {
             const svactool::PictureView v = view_of(f);
             if (recon && !recon->write(v)) {
@@ -306,7 +323,11 @@ int main(int argc, char **argv) {
         error("no picture encoded (empty input?)");
         status = EXIT_IO;
     }
-    if (status == EXIT_OK)
+    if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
+        std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
+                     written, bytes, 8.0 * bytes / (double(written) * e.width * e.height),
+                     psnr_sum / written);
+    else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);
     return status;
 }

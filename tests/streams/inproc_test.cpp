@@ -140,31 +140,34 @@ protected:
     static void SetUpTestSuite() { VQ_SVAC_Dec_Init(0); }
 };
 
+constexpr int kSeedsPerCell = 5;
+constexpr int kStreamsPerFormat = 2 * 6 * kSeedsPerCell * 6;  // depths x variants x seeds x sizes
+
 // Random-mode streams over formats, sizes and settings.
 void random_matrix(int chroma, int depth, std::vector<std::string> *failures) {
     const struct {
         int w, h;
     } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 80}, {176, 144}};
     uint64_t seed = 1000 * static_cast<uint64_t>(chroma + 1) + static_cast<uint64_t>(depth);
-    for (int variant = 0; variant < 6; variant++) {
-        for (const auto &s : sizes) {
-            svacenc::EncoderOptions o;
-            o.seed = ++seed;
-            o.width = s.w;
-            o.height = s.h;
-            o.chroma_format_idc = chroma;
-            o.bit_depth = depth;
-            switch (variant) {
-            case 1: o.slices = 1; o.fixed_qp = true; o.lf_disable = true; break;
-            case 2: o.fixed_qp = true; break;
-            case 3: o.lf_offsets_set = true; o.lf_alpha_offset = 3; o.lf_beta_offset = -2; break;
-            case 4: o.qp = 51; break;
-            case 5: o.qp = 2; o.slices = std::min(3, (s.w / 16) * (s.h / 16)); break;
-            default: break;
-            }
-            const std::string r = round_trip(o, s.w * s.h > 10000 ? 2 : 3);
-            if (!r.empty()) failures->push_back(r);
+    for (int cell = 0; cell < 6 * kSeedsPerCell * 6; cell++) {
+        const int variant = cell / (kSeedsPerCell * 6);
+        const auto &s = sizes[cell % 6];
+        svacenc::EncoderOptions o;
+        o.seed = ++seed;
+        o.width = s.w;
+        o.height = s.h;
+        o.chroma_format_idc = chroma;
+        o.bit_depth = depth;
+        switch (variant) {
+        case 1: o.slices = 1; o.fixed_qp = true; o.lf_disable = true; break;
+        case 2: o.fixed_qp = true; break;
+        case 3: o.lf_offsets_set = true; o.lf_alpha_offset = 3; o.lf_beta_offset = -2; break;
+        case 4: o.qp = 51; break;
+        case 5: o.qp = 2; o.slices = std::min(3, (s.w / 16) * (s.h / 16)); break;
+        default: break;
         }
+        const std::string r = round_trip(o, s.w * s.h > 10000 ? 2 : 3);
+        if (!r.empty()) failures->push_back(r);
     }
 }
 
@@ -177,21 +180,21 @@ TEST_F(StreamsInProcess, Random400) {
     std::vector<std::string> f;
     random_matrix(0, 8, &f);
     random_matrix(0, 10, &f);
-    report(f, 72);
+    report(f, kStreamsPerFormat);
 }
 
 TEST_F(StreamsInProcess, Random420) {
     std::vector<std::string> f;
     random_matrix(1, 8, &f);
     random_matrix(1, 10, &f);
-    report(f, 72);
+    report(f, kStreamsPerFormat);
 }
 
 TEST_F(StreamsInProcess, Random422) {
     std::vector<std::string> f;
     random_matrix(2, 8, &f);
     random_matrix(2, 10, &f);
-    report(f, 72);
+    report(f, kStreamsPerFormat);
 }
 
 TEST_F(StreamsInProcess, RealSyntheticScene) {

@@ -44,6 +44,12 @@ if [ "$group" = real ]; then
                 --chroma $chroma --bitdepth $depth --qp 26 --fixed-qp --slices 3 --lf-offsets 2,-1
         done
     done
+    # A single picture (the drain must not hand it out twice); picture
+    # numbers wrapping past 255; sizes shown with fewer lines than coded.
+    run real_single --mode real --frames 1 --size 64x48
+    run real_wrap --mode real --frames 260 --size 16x16 --qp 40
+    run random_360 --mode random --seed 5 --frames 2 --size 640x360
+    run random_540 --mode random --seed 6 --frames 2 --size 960x540 --slices 5
 else
     chroma=${group%_*}
     depth=${group#*_}
@@ -51,7 +57,7 @@ else
     seed=0
     for variant in "" "--slices 1" "--fixed-qp" "--lf-disable" "--lf-offsets -4,5" \
                    "--slices 4 --qp 0" "--qp 55" "--slices 2 --fixed-qp --lf-disable"; do
-        for size in "${sizes[@]}"; do
+        for size in "${sizes[@]}" "${sizes[@]}" "${sizes[@]}"; do
             seed=$((seed + 1))
             frames=3
             [ "$size" = 176x144 ] && frames=2

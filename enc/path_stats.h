@@ -1,0 +1,23 @@
+// Counts of the syntax and reconstruction paths a stream takes, so tests and
+// the tool can show that random mode reaches the rare ones.
+#pragma once
+
+#include <cstdint>
+
+namespace svacenc {
+
+struct PathStats {
+    int64_t mb_4x4 = 0, mb_8x8 = 0;
+    int64_t luma_modes[8] = {};    // modes used for prediction, after edge replacement
+    int64_t chroma_modes[7] = {};
+    int64_t cbp_zero = 0, cbp_full = 0;
+    int64_t empty_blocks = 0;      // coded blocks whose first code ends them
+    int64_t full_blocks = 0;       // blocks with the most pairs (no end-of-block code)
+    int64_t wrapped_blocks = 0;    // runs summing past the end of the scan
+    int64_t escapes = 0;
+    int64_t qp_wraps = 0;          // macroblock QP deltas that wrap around 0..55
+    int64_t slices = 0, slices_mid_row = 0;
+    int64_t slices_fixed_qp = 0, slices_lf_disabled = 0, slices_lf_override = 0;
+};
+
+}  // namespace svacenc
