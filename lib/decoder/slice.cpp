@@ -121,7 +121,7 @@ int svac_decode_slice_header(SvacDecoder *dec) {
     if (dec->slice_type == SLICE_P || (dec->slice_type == SLICE_B && dec->field_pic_flag))
         dec->single_ref_flag = svac_br_read1(br);
     if (!pps->fixed_qp_flag) {
-        dec->fixed_qp_flag = 0;
+        dec->fixed_qp_flag = svac_br_read1(br);
         dec->qp_delta = svac_br_read_se(br);
         const bool in_region = sps->roi_flag && pps->num_roi >= 1 &&
                                VQ_SVACDEC_get_roi_idx_of_mb(dec, dec->first_mb) >= 0;

@@ -41,6 +41,7 @@ inline void add_flat_keyframe(std::vector<uint8_t> &s, int frame_num) {
     bw.put_ue(0);          // keyframe id
     bw.put_ue(0);          // first_mb
     bw.put_ue(2);          // I slice
+    bw.put1(false);        // macroblocks may change qp
     bw.put_se(0);          // qp delta
     bw.put1(false);        // no filter override
     bw.put_ue(1);          // I_8X8, every block coded

@@ -51,6 +51,7 @@ void slice_header(BitWriter &bw, int frame_num, bool key = true, int slice_type 
     bw.put_ue(first_mb);
     bw.put_ue(slice_type);
     if (slice_type == 0) bw.put1(true);  // single reference
+    bw.put1(false);          // macroblocks may change qp
     bw.put_se(0);            // qp delta
     bw.put1(false);          // no filter override
 }
