@@ -254,3 +254,36 @@ TEST(IntraModes, HorizontalModesAtTheLeftEdgeAreReported) {
 }
 
 }  // namespace
+
+#include "decoder/decoder.h"
+
+namespace {
+
+// Picture distances: a P picture with frame_num 3 after a reference with
+// frame_num 1 is 4 picture numbers away.
+TEST(SliceHeader, PictureDistancesOfAPPicture) {
+    VQ_SVAC_Dec_Init(0);
+    void *dec = VQ_SVAC_Dec_Open();
+    std::vector<uint8_t> s = parameter_sets({1, 1, 1}, 30);
+    BitWriter islice;
+    slice_header(islice, 1);
+    flat_macroblock(islice, true);
+    svactest::add_nal(s, 2, islice);
+    ASSERT_EQ(decode_once(dec, s).out.got_picture, 1);
+    std::vector<uint8_t> p;
+    BitWriter pslice;
+    slice_header(pslice, 3, false, 0);
+    pslice.put_ue(1);
+    svactest::add_nal(p, 1, pslice);
+    ASSERT_EQ(decode_once(dec, p).out.got_picture, 1);
+    const auto *d = static_cast<const SvacDecoder *>(dec);
+    EXPECT_EQ(d->ref_dist_tab[0], 4);
+    EXPECT_EQ(d->ref_inv_dist_tab[0], 128);
+    EXPECT_EQ(d->col_inv_dist_tab[0], 4096);
+    // The second reference slot is still empty (number 0): 6 away, 512 / 6.
+    EXPECT_EQ(d->ref_dist_tab[1], 6);
+    EXPECT_EQ(d->ref_inv_dist_tab[1], 85);
+    VQ_SVAC_Dec_Close(dec);
+}
+
+}  // namespace
