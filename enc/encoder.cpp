@@ -45,6 +45,19 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
         *error = "qp must be between 0 and 55";
         return false;
     }
+    const size_t key_len = opt.key.key.size();
+    if (opt.encrypt && opt.key.type == CIPHER_DES && key_len != 8) {
+        *error = "a DES key has 8 bytes (16 hex digits)";
+        return false;
+    }
+    if (opt.encrypt && opt.key.type == CIPHER_AES && key_len != 16 && key_len != 24 && key_len != 32) {
+        *error = "an AES key has 16, 24 or 32 bytes (32, 48 or 64 hex digits)";
+        return false;
+    }
+    if (opt.encrypt && opt.key.type != CIPHER_DES && opt.key.type != CIPHER_AES) {
+        *error = "unknown cipher";
+        return false;
+    }
     return true;
 }
 
@@ -77,7 +90,10 @@ void encoder_init(Encoder &enc, const EncoderOptions &opt) {
 
 namespace {
 
-void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng) {
+// `key`: the payload is enciphered (header bits are drawn the same way, so a
+// seed gives the same pictures with or without encryption).
+void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng,
+             const CipherKey *key = nullptr) {
     bw.put_trailing_bits();
     NalHeader h;
     h.type = type;
@@ -88,7 +104,10 @@ void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng) {
             h.ext_byte = static_cast<uint8_t>(rng->range(4, 255));
         }
     }
-    append_nal(stream, h, bw.bytes());
+    if (key)
+        append_encrypted_nal(stream, h, bw.bytes(), *key);
+    else
+        append_nal(stream, h, bw.bytes());
 }
 
 // Random sequence-level extras that decoders parse and ignore.
@@ -153,6 +172,15 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
         BitWriter bw;
         write_pps(bw, p, enc.sps);
         put_nal(stream, NAL_PPS, bw, random ? &rng : nullptr);
+    }
+    // The cipher is named once, before the first enciphered slice.
+    if (o.encrypt && enc.pictures == 0) {
+        SecurityParams sp;
+        sp.encryption_flag = true;
+        sp.encryption_type = o.key.type;
+        BitWriter bw;
+        write_security_params(bw, sp);
+        put_nal(stream, NAL_SEC, bw, nullptr);
     }
 }
 
@@ -356,7 +384,8 @@ void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &str
             encode_slice<uint16_t>(enc, source, sh, end, bw);
         else
             encode_slice<uint8_t>(enc, source, sh, end, bw);
-        put_nal(stream, keyframe ? NAL_SLICE_KEY : NAL_SLICE, bw, random ? &enc.rng : nullptr);
+        put_nal(stream, keyframe ? NAL_SLICE_KEY : NAL_SLICE, bw, random ? &enc.rng : nullptr,
+                enc.opt.encrypt ? &enc.opt.key : nullptr);
     }
     enc.pictures++;
     // Without B pictures every picture is output as soon as it is complete.

@@ -13,6 +13,7 @@
 #include "mb_recon.h"
 #include "path_stats.h"
 #include "rng.h"
+#include "security_writer.h"
 
 namespace svacenc {
 
@@ -34,6 +35,8 @@ struct EncoderOptions {
     int lf_alpha_offset = 0;
     int lf_beta_offset = 0;
     uint32_t cpu_flags = 0;    // kernels used for the reconstruction (0: portable)
+    bool encrypt = false;      // slices enciphered with `key`, announced by a security set
+    CipherKey key;
 };
 
 // Checks the options; false with a one-line reason.

@@ -5,6 +5,7 @@
 // produce, as pictures (.y4m/.yuv) or as a per-picture MD5 list.
 //
 // Exit status: 0 done; 2 bad arguments; 3 unreadable input or unwritable output.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,8 @@ constexpr const char *kUsage =
     "  --fixed-qp           no quantiser changes inside pictures\n"
     "  --lf-disable         deblocking off\n"
     "  --lf-offsets A,B     deblocking alpha and beta offsets in every slice\n"
+    "  --encrypt aes|des    encipher the slices (needs --key)\n"
+    "  --key HEX            cipher key: 16, 24 or 32 bytes for AES, 8 for DES\n"
     "  --input FILE         real mode input: .y4m, or raw YUV in the --size/--chroma/\n"
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
@@ -52,6 +55,7 @@ struct Options {
     int frames = -1;
     bool size_set = false, chroma_set = false, depth_set = false;
     std::string input, output, recon, md5;
+    bool key_set = false;
 };
 
 bool parse_int(const std::string &s, long long lo, long long hi, long long *out) {
@@ -60,6 +64,19 @@ bool parse_int(const std::string &s, long long lo, long long hi, long long *out)
     const long long v = std::strtoll(s.c_str(), &end, 10);
     if (*end != 0 || v < lo || v > hi) return false;
     *out = v;
+    return true;
+}
+
+bool parse_hex(const std::string &s, std::vector<uint8_t> *out) {
+    if (s.empty() || s.size() % 2) return false;
+    out->clear();
+    for (size_t i = 0; i < s.size(); i += 2) {
+        const std::string byte = s.substr(i, 2);
+        if (!std::isxdigit(static_cast<unsigned char>(byte[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(byte[1])))
+            return false;
+        out->push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
+    }
     return true;
 }
 
@@ -80,7 +97,8 @@ int parse_args(int argc, char **argv, Options *o) {
         static const char *const kValued[] = {"--mode",   "--seed",    "--frames", "--size",
                                               "--chroma", "--bitdepth", "--entropy", "--gop",
                                               "--slices", "--qp",      "--lf-offsets",
-                                              "--input",  "-o",        "--recon",  "--md5"};
+                                              "--input",  "-o",        "--recon",  "--md5",
+                                              "--encrypt", "--key"};
         bool known = false;
         for (const char *k : kValued) known = known || a == k;
         if (!known) {
@@ -146,6 +164,14 @@ int parse_args(int argc, char **argv, Options *o) {
             e.lf_offsets_set = true;
             e.lf_alpha_offset = static_cast<int>(al);
             e.lf_beta_offset = static_cast<int>(be);
+        } else if (a == "--encrypt") {
+            if (v == "aes") e.key.type = svacenc::CIPHER_AES;
+            else if (v == "des") e.key.type = svacenc::CIPHER_DES;
+            else return bad("aes or des");
+            e.encrypt = true;
+        } else if (a == "--key") {
+            if (!parse_hex(v, &e.key.key)) return bad("an even number of hex digits");
+            o->key_set = true;
         } else if (a == "--input") {
             o->input = v;
         } else if (a == "-o") {
@@ -162,6 +188,10 @@ int parse_args(int argc, char **argv, Options *o) {
     }
     if (!o->input.empty() && e.mode != svacenc::EncMode::Real) {
         error("--input needs --mode real");
+        return EXIT_USAGE;
+    }
+    if (e.encrypt != o->key_set) {
+        error("--encrypt and --key go together");
         return EXIT_USAGE;
     }
     if (e.lf_disable && e.lf_offsets_set) {

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Usage: roundtrip.sh SVACENC SVACDEC WORKDIR GROUP
 # GROUP is CHROMA_DEPTH (400_8, 420_10, ...) for random-mode streams of that
-# format, or "real" for real-mode streams of every format. Every stream is
+# format, "real" for real-mode streams of every format, or "secure" for
+# enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
 # rerun by hand.
@@ -33,7 +34,55 @@ run() {
     fi
 }
 
-if [ "$group" = real ]; then
+# Enciphered stream: the right key reproduces the pictures, which are those of
+# the same stream sent in clear; a wrong key (or none) must end in a failed
+# verification with exit status 1, not in a crash.
+secure() {
+    local name=$1 cipher=$2 key=$3 wrong=$4
+    shift 4
+    runs=$((runs + 1))
+    local fail=""
+    "$enc" "$@" -o "$work/$name.plain.svac" --md5 "$work/$name.plain.md5" 2> /dev/null &&
+        "$enc" "$@" --encrypt "$cipher" --key "$key" -o "$work/$name.svac" \
+            --md5 "$work/$name.md5" 2> "$work/$name.enc.log" || fail="encoder"
+    [ -z "$fail" ] && ! cmp -s "$work/$name.plain.md5" "$work/$name.md5" && fail="pictures differ from the clear stream"
+    [ -z "$fail" ] && cmp -s "$work/$name.plain.svac" "$work/$name.svac" && fail="stream not enciphered"
+    [ -z "$fail" ] && ! "$dec" "$work/$name.svac" --key "$key" --verify "$work/$name.md5" --quiet \
+        > "$work/$name.dec.out" 2>&1 && fail="right key"
+    if [ -z "$fail" ]; then
+        "$dec" "$work/$name.svac" --key "$wrong" --verify "$work/$name.md5" --quiet > /dev/null 2>&1
+        local st=$?
+        [ $st -ne 1 ] && fail="wrong key: exit status $st"
+    fi
+    if [ -z "$fail" ]; then
+        "$dec" "$work/$name.svac" --verify "$work/$name.md5" --quiet > /dev/null 2>&1
+        local st=$?
+        [ $st -ne 1 ] && fail="no key: exit status $st"
+    fi
+    if [ -n "$fail" ]; then
+        failures=$((failures + 1))
+        echo "FAIL ($fail): svacenc $* --encrypt $cipher --key $key; svacdec --key $key / $wrong"
+    fi
+}
+
+if [ "$group" = secure ]; then
+    aes128=000102030405060708090a0b0c0d0e0f
+    aes192=000102030405060708090a0b0c0d0e0f1011121314151617
+    aes256=000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f
+    des=133457799bbcdff1
+    for cell in "aes $aes128 $aes256" "aes $aes256 $aes128" "aes $aes192 $aes128" \
+                "des $des 0e329232ea6d0d73" "des $des $aes128"; do
+        # shellcheck disable=SC2086
+        set -- $cell
+        cells=$((${cells:-0} + 1))
+        n=${1}_${cells}
+        secure "real_$n" "$1" "$2" "$3" --mode real --frames 3 --size 176x144 --slices 2
+        secure "real10_$n" "$1" "$2" "$3" --mode real --frames 2 --size 48x32 --chroma 422 --bitdepth 10
+        for seed in 1 2 3; do
+            secure "rand_${n}_$seed" "$1" "$2" "$3" --mode random --seed $seed --frames 3 --size 80x48
+        done
+    done
+elif [ "$group" = real ]; then
     for chroma in 400 420 422; do
         for depth in 8 10; do
             for qp in 8 30 50; do
