@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Decoding speed of svacdec against FFmpeg's H.264 decoder on the same content at the same
+# bits per pixel, both single-threaded, portable code against portable code and default
+# kernels against FFmpeg's SIMD, all measured in this one run on this machine.
+# Usage: bench/run.sh [BUILD_DIR]      (default build; needs svacdec and svacenc built there)
+# Environment: BENCH_SIZES (default "720p 1080p"), BENCH_FRAMES (120), BENCH_RUNS (5),
+#              BENCH_QP (32, svacenc's quantiser), BENCH_DATA (BUILD_DIR/bench-data).
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-build}
+[[ $BUILD = /* ]] || BUILD=$ROOT/$BUILD
+SIZES=${BENCH_SIZES:-720p 1080p}
+FRAMES=${BENCH_FRAMES:-120}
+RUNS=${BENCH_RUNS:-5}
+QP=${BENCH_QP:-32}
+DATA=${BENCH_DATA:-$BUILD/bench-data}
+DEC=$BUILD/svacdec
+ENC=$BUILD/svacenc
+# Rate control settings of the H.264 anchors; the coder, GOP and rate are added below.
+X264_COMMON="--preset medium --profile high --keyint 50 --min-keyint 50 --scenecut 0 --ref 2
+ --b-pyramid none --b-adapt 0 --weightp 0 --no-weightb --direct temporal
+ --partitions p8x8,b8x8,i8x8,i4x4 --8x8dct --deblock 0:0 --threads 1 --no-progress"
+
+for t in "$DEC" "$ENC"; do
+    [[ -x $t ]] || { echo "bench: $t is missing; build it first (make build)"; exit 1; }
+done
+
+# FFmpeg makes the content and is the reference decoder; x264 makes the H.264 streams.
+if ! command -v ffmpeg >/dev/null || ! command -v x264 >/dev/null; then
+    if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+        echo "bench: installing ffmpeg and x264 from Debian"
+        DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ffmpeg x264 >/dev/null || true
+    fi
+    if ! command -v ffmpeg >/dev/null || ! command -v x264 >/dev/null; then
+        echo "bench: skipped, ffmpeg and x264 are needed (apt-get install ffmpeg x264)"
+        exit 0
+    fi
+fi
+
+# P pictures when the generator can make them: a 2 s GOP like the H.264 streams.
+if "$ENC" --help | grep -q -- '--gop.*only I'; then
+    GOP=I
+    GOP_NOTE="svacenc makes I pictures only; x264 streams are IP"
+else
+    GOP=I$(printf 'P%.0s' $(seq 49))
+    GOP_NOTE="svacenc GOP I + 49 P; x264 streams are IP"
+fi
+
+CONTENT=$DATA/content-$FRAMES
+"$ROOT/bench/make_content.sh" "$CONTENT" "$FRAMES"
+
+# Frames of a 25 fps clip at the stream's size give the H.264 bitrate in kbit/s.
+kbps() { echo $(( ($1 * 8 * 25 / $2 + 500) / 1000 )); }
+bpp() { awk -v b="$1" -v p="$2" 'BEGIN { printf "%.3f", b * 8 / p }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# One timed decode; prints "cpu_seconds wall_seconds". FFmpeg times its own decoding loop
+# (start-up left out); svacdec is timed as a whole process, CPU from the shell.
+time_ffmpeg() { # $1 clip, $2 extra options
+    ffmpeg -hide_banner -nostdin -nostats $2 -threads 1 -benchmark -i "$1" -f null - 2>&1 |
+        awk -F'[= s]+' '/^bench: utime/ { print $3 + $5, $7 }'
+}
+time_svacdec() { # $1 clip, $2 extra options
+    local out cpu
+    out=$( { TIMEFORMAT='%U %S'; time "$DEC" $2 -o /dev/null "$1" 2>"$DATA/svacdec.log"; } 2>&1)
+    cpu=$(awk '{ print $1 + $2 }' <<<"$out")
+    echo "$cpu $(sed -n 's/.* in \([0-9.]*\) s$/\1/p' "$DATA/svacdec.log")"
+}
+
+declare -a ROWS WROWS
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+for size in $SIZES; do
+    y4m=$CONTENT/$size.y4m
+    dims=$(head -c 200 "$y4m" | head -n1 | tr ' ' '\n' | sed -n 's/^W//p;s/^H//p' | tr '\n' ' ')
+    read -r w h <<<"$dims"
+    pixels=$(( w * h * FRAMES ))
+    svac=$DATA/$size-q$QP.svac
+    echo "bench: $size: svacenc --qp $QP"
+    "$ENC" --mode real --input "$y4m" --qp "$QP" --gop "$GOP" -o "$svac" --md5 "$svac.md5" |
+        sed 's/^/  /'
+    "$DEC" --quiet --verify "$svac.md5" -o /dev/null "$svac" ||
+        { echo "bench: svacdec does not reproduce the encoder's pictures on $svac"; exit 1; }
+    sbytes=$(stat -c %s "$svac")
+    rate=$(kbps "$sbytes" "$FRAMES")
+    h264=$DATA/$size-cavlc-ip-$rate.264
+    echo "bench: $size: x264 CAVLC IP at $rate kbit/s"
+    # shellcheck disable=SC2086
+    x264 $X264_COMMON --no-cabac --bframes 0 --bitrate "$rate" --vbv-maxrate "$rate" \
+        --vbv-bufsize "$rate" -o "$h264" "$y4m" 2>&1 | grep -E '^x264 \[info\]: (kb/s|frame I|frame P)' |
+        sed 's/^/  /'
+    hbytes=$(stat -c %s "$h264")
+
+    # Interleaved runs spread the noise of a shared machine over all four decoders.
+    declare -A cpu wall
+    for k in sC sD fC fS; do cpu[$k]=; wall[$k]=; done
+    for ((r = 0; r < RUNS; r++)); do
+        read -r c t <<<"$(time_svacdec "$svac" "--cpu-flags 0")"; cpu[sC]+="$c "; wall[sC]+="$t "
+        read -r c t <<<"$(time_svacdec "$svac" "")";              cpu[sD]+="$c "; wall[sD]+="$t "
+        read -r c t <<<"$(time_ffmpeg "$h264" "-cpuflags 0")";    cpu[fC]+="$c "; wall[fC]+="$t "
+        read -r c t <<<"$(time_ffmpeg "$h264" "")";               cpu[fS]+="$c "; wall[fS]+="$t "
+    done
+    row() { # $1 name of the timing array: fps of the four decoders and the two ratios
+        local -n a=$1
+        local k s fps=()
+        for k in sC sD fC fS; do
+            s=$(tr ' ' '\n' <<<"${a[$k]}" | grep . | median)
+            fps+=("$(awk -v n="$FRAMES" -v s="$s" 'BEGIN { printf "%.1f", n / s }')")
+        done
+        printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$size" "$(bpp "$sbytes" "$pixels")" \
+            "$(bpp "$hbytes" "$pixels")" "${fps[0]}" "${fps[2]}" "${fps[1]}" "${fps[3]}" \
+            "$(awk -v a="${fps[0]}" -v b="${fps[2]}" 'BEGIN { printf "%.2f", a / b }')" \
+            "$(awk -v a="${fps[1]}" -v b="${fps[3]}" 'BEGIN { printf "%.2f", a / b }')"
+    }
+    ROWS+=("$(row cpu)")
+    WROWS+=("$(row wall)")
+    spread=""
+    for k in sC sD fC fS; do
+        spread+="$k $(tr ' ' '\n' <<<"${wall[$k]}" | grep . | sort -g | sed -n '1p;$p' | tr '\n' ' ')| "
+    done
+    echo "  wall-clock min/max over $RUNS runs (s): $spread"
+    unset cpu wall
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+header='| clip | bpp svac | bpp h264 | svacdec C | ffmpeg C | svacdec default | ffmpeg SIMD | C/C | default/SIMD |
+|---|---|---|---|---|---|---|---|---|'
+echo
+echo "svacdec against FFmpeg H.264 (CAVLC IP, 2 refs, 8x8 transform), $FRAMES pictures, svacenc qp $QP;"
+echo "$GOP_NOTE. Medians of $RUNS interleaved runs, single thread; $(nproc) cores, load $load_before -> $load_after."
+echo "fps = pictures / CPU seconds (user+sys; FFmpeg's decoding loop, svacdec's whole process):"
+echo "$header"
+printf '%s\n' "${ROWS[@]}"
+echo
+echo "fps = pictures / wall-clock seconds (FFmpeg rtime, svacdec's own timer):"
+echo "$header"
+printf '%s\n' "${WROWS[@]}"
