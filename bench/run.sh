@@ -3,7 +3,7 @@
 # bits per pixel, both single-threaded, portable code against portable code and default
 # kernels against FFmpeg's SIMD, all measured in this one run on this machine.
 # Usage: bench/run.sh [BUILD_DIR]      (default build; needs svacdec and svacenc built there)
-# Environment: BENCH_SIZES (default "720p 1080p"), BENCH_FRAMES (120), BENCH_RUNS (5),
+# Environment: BENCH_SIZES (default "720p 1080p"), BENCH_FRAMES (120), BENCH_RUNS (7),
 #              BENCH_QP (32, svacenc's quantiser), BENCH_DATA (BUILD_DIR/bench-data).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +11,7 @@ BUILD=${1:-build}
 [[ $BUILD = /* ]] || BUILD=$ROOT/$BUILD
 SIZES=${BENCH_SIZES:-720p 1080p}
 FRAMES=${BENCH_FRAMES:-120}
-RUNS=${BENCH_RUNS:-5}
+RUNS=${BENCH_RUNS:-7}
 QP=${BENCH_QP:-32}
 DATA=${BENCH_DATA:-$BUILD/bench-data}
 DEC=$BUILD/svacdec
@@ -41,10 +41,10 @@ fi
 # P pictures when the generator can make them: a 2 s GOP like the H.264 streams.
 if "$ENC" --help | grep -q -- '--gop.*only I'; then
     GOP=I
-    GOP_NOTE="svacenc makes I pictures only; x264 streams are IP"
+    GOP_NOTE="svacenc makes I pictures only"
 else
     GOP=I$(printf 'P%.0s' $(seq 49))
-    GOP_NOTE="svacenc GOP I + 49 P; x264 streams are IP"
+    GOP_NOTE="svacenc GOP: I and 49 P"
 fi
 
 CONTENT=$DATA/content-$FRAMES
@@ -68,6 +68,31 @@ time_svacdec() { # $1 clip, $2 extra options
     echo "$cpu $(sed -n 's/.* in \([0-9.]*\) s$/\1/p' "$DATA/svacdec.log")"
 }
 
+# x264 stream of one GOP at the svac stream's size; sets hbytes.
+# $1 output, $2 GOP name for the log, $3 GOP options.
+encode_h264() {
+    local rate try
+    rate=$(kbps "$sbytes" "$FRAMES")
+    # One-pass rate control misses the target on short clips: retry with the rate scaled by
+    # the miss until the sizes agree within 3%.
+    for try in 1 2 3 4; do
+        echo "bench: $size: x264 CAVLC $2 at $rate kbit/s"
+        # shellcheck disable=SC2086
+        x264 $X264_COMMON --no-cabac $3 --bitrate "$rate" --vbv-maxrate "$rate" \
+            --vbv-bufsize "$rate" -o "$1" "$y4m" 2>&1 |
+            grep -E '^x264 \[info\]: (kb/s|frame I|frame P)' | sed 's/^/  /'
+        hbytes=$(stat -c %s "$1")
+        (( hbytes * 100 > sbytes * 97 && hbytes * 100 < sbytes * 103 )) && return
+        rate=$(( rate * sbytes / hbytes ))
+    done
+}
+
+# H.264 streams: IP with the anchors' 2 s GOP; while svacenc makes I pictures only, also an
+# all-intra stream so that intra decoding is compared with intra decoding.
+VARIANTS="IP"
+[[ $GOP = I ]] && VARIANTS="IP I"
+gop_options() { [[ $1 = IP ]] && echo "--bframes 0" || echo "--bframes 0 --keyint 1 --min-keyint 1"; }
+
 declare -a ROWS WROWS
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for size in $SIZES; do
@@ -77,61 +102,68 @@ for size in $SIZES; do
     pixels=$(( w * h * FRAMES ))
     svac=$DATA/$size-q$QP.svac
     echo "bench: $size: svacenc --qp $QP"
-    "$ENC" --mode real --input "$y4m" --qp "$QP" --gop "$GOP" -o "$svac" --md5 "$svac.md5" |
+    "$ENC" --mode real --input "$y4m" --qp "$QP" --gop "$GOP" -o "$svac" --md5 "$svac.md5" 2>&1 |
         sed 's/^/  /'
     "$DEC" --quiet --verify "$svac.md5" -o /dev/null "$svac" ||
         { echo "bench: svacdec does not reproduce the encoder's pictures on $svac"; exit 1; }
     sbytes=$(stat -c %s "$svac")
-    rate=$(kbps "$sbytes" "$FRAMES")
-    h264=$DATA/$size-cavlc-ip-$rate.264
-    echo "bench: $size: x264 CAVLC IP at $rate kbit/s"
-    # shellcheck disable=SC2086
-    x264 $X264_COMMON --no-cabac --bframes 0 --bitrate "$rate" --vbv-maxrate "$rate" \
-        --vbv-bufsize "$rate" -o "$h264" "$y4m" 2>&1 | grep -E '^x264 \[info\]: (kb/s|frame I|frame P)' |
-        sed 's/^/  /'
-    hbytes=$(stat -c %s "$h264")
+    declare -A hsize
+    for v in $VARIANTS; do
+        encode_h264 "$DATA/$size-cavlc-$v.264" "$v" "$(gop_options "$v")"
+        hsize[$v]=$hbytes
+    done
 
-    # Interleaved runs spread the noise of a shared machine over all four decoders.
+    # Interleaved runs spread the noise of a shared machine over all decoders.
     declare -A cpu wall
-    for k in sC sD fC fS; do cpu[$k]=; wall[$k]=; done
+    keys="sC sD"
+    for v in $VARIANTS; do keys+=" fC$v fS$v"; done
+    for k in $keys; do cpu[$k]=; wall[$k]=; done
     for ((r = 0; r < RUNS; r++)); do
         read -r c t <<<"$(time_svacdec "$svac" "--cpu-flags 0")"; cpu[sC]+="$c "; wall[sC]+="$t "
         read -r c t <<<"$(time_svacdec "$svac" "")";              cpu[sD]+="$c "; wall[sD]+="$t "
-        read -r c t <<<"$(time_ffmpeg "$h264" "-cpuflags 0")";    cpu[fC]+="$c "; wall[fC]+="$t "
-        read -r c t <<<"$(time_ffmpeg "$h264" "")";               cpu[fS]+="$c "; wall[fS]+="$t "
-    done
-    row() { # $1 name of the timing array: fps of the four decoders and the two ratios
-        local -n a=$1
-        local k s fps=()
-        for k in sC sD fC fS; do
-            s=$(tr ' ' '\n' <<<"${a[$k]}" | grep . | median)
-            fps+=("$(awk -v n="$FRAMES" -v s="$s" 'BEGIN { printf "%.1f", n / s }')")
+        for v in $VARIANTS; do
+            read -r c t <<<"$(time_ffmpeg "$DATA/$size-cavlc-$v.264" "-cpuflags 0")"
+            cpu[fC$v]+="$c "; wall[fC$v]+="$t "
+            read -r c t <<<"$(time_ffmpeg "$DATA/$size-cavlc-$v.264" "")"
+            cpu[fS$v]+="$c "; wall[fS$v]+="$t "
         done
-        printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$size" "$(bpp "$sbytes" "$pixels")" \
-            "$(bpp "$hbytes" "$pixels")" "${fps[0]}" "${fps[2]}" "${fps[1]}" "${fps[3]}" \
-            "$(awk -v a="${fps[0]}" -v b="${fps[2]}" 'BEGIN { printf "%.2f", a / b }')" \
-            "$(awk -v a="${fps[1]}" -v b="${fps[3]}" 'BEGIN { printf "%.2f", a / b }')"
+    done
+    fps_of() { # $1 list of seconds: pictures per second of the median
+        awk -v n="$FRAMES" -v s="$(tr ' ' '\n' <<<"$1" | grep . | median)" 'BEGIN { printf "%.1f", n / s }'
     }
-    ROWS+=("$(row cpu)")
-    WROWS+=("$(row wall)")
+    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+    row() { # $1 name of the timing array, $2 H.264 GOP: one table row
+        local -n a=$1
+        local sc sd fc fs
+        sc=$(fps_of "${a[sC]}"); sd=$(fps_of "${a[sD]}")
+        fc=$(fps_of "${a[fC$2]}"); fs=$(fps_of "${a[fS$2]}")
+        printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$size" "$2" \
+            "$(bpp "$sbytes" "$pixels")" "$(bpp "${hsize[$2]}" "$pixels")" \
+            "$sc" "$fc" "$sd" "$fs" "$(ratio "$sc" "$fc")" "$(ratio "$sd" "$fs")"
+    }
+    for v in $VARIANTS; do
+        ROWS+=("$(row cpu "$v")")
+        WROWS+=("$(row wall "$v")")
+    done
     spread=""
-    for k in sC sD fC fS; do
+    for k in $keys; do
         spread+="$k $(tr ' ' '\n' <<<"${wall[$k]}" | grep . | sort -g | sed -n '1p;$p' | tr '\n' ' ')| "
     done
     echo "  wall-clock min/max over $RUNS runs (s): $spread"
-    unset cpu wall
+    unset cpu wall hsize
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-header='| clip | bpp svac | bpp h264 | svacdec C | ffmpeg C | svacdec default | ffmpeg SIMD | C/C | default/SIMD |
-|---|---|---|---|---|---|---|---|---|'
+header='| clip | H.264 GOP | bpp svac | bpp H.264 | svacdec C | ffmpeg C | svacdec default | ffmpeg SIMD | C/C | default/SIMD |
+|---|---|---|---|---|---|---|---|---|---|'
 echo
-echo "svacdec against FFmpeg H.264 (CAVLC IP, 2 refs, 8x8 transform), $FRAMES pictures, svacenc qp $QP;"
-echo "$GOP_NOTE. Medians of $RUNS interleaved runs, single thread; $(nproc) cores, load $load_before -> $load_after."
+echo "svacdec against FFmpeg's H.264 decoder (x264 CAVLC, 2 refs, 8x8 transform, no B pictures),"
+echo "$FRAMES pictures, svacenc qp $QP; $GOP_NOTE."
+echo "Medians of $RUNS interleaved runs, one thread each; $(nproc) cores, load $load_before -> $load_after."
 echo "fps = pictures / CPU seconds (user+sys; FFmpeg's decoding loop, svacdec's whole process):"
 echo "$header"
 printf '%s\n' "${ROWS[@]}"
 echo
-echo "fps = pictures / wall-clock seconds (FFmpeg rtime, svacdec's own timer):"
+echo "fps = pictures / wall-clock seconds (FFmpeg's rtime, svacdec's own timer):"
 echo "$header"
 printf '%s\n' "${WROWS[@]}"
