@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "dsp/qp_tables.h"
+#include "forward.h"
 #include "mb_writer.h"
 #include "nal_writer.h"
 #include "random_mb.h"
@@ -27,11 +29,11 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
         return false;
     }
     for (char c : opt.gop) {
-        if (c == 'P' || c == 'B') {
-            *error = "P and B pictures are not supported yet (use --gop I)";
+        if (c == 'B') {
+            *error = "B pictures are not supported yet (use --gop with I and P)";
             return false;
         }
-        if (c != 'I') {
+        if (c != 'I' && c != 'P') {
             *error = std::string("unknown picture type '") + c + "' in the GOP pattern";
             return false;
         }
@@ -86,6 +88,7 @@ void encoder_init(Encoder &enc, const EncoderOptions &opt) {
     enc.recon = enc.unfiltered;
     enc.mb_info.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), MbFilterInfo{});
     enc.mb_edges.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), ModeEdge{});
+    enc.mvs.assign(static_cast<size_t>(4 * enc.mb_width * enc.mb_height), svac_intra_mv);
 }
 
 namespace {
@@ -151,6 +154,7 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
             enc.sps.sps_id = rng.range(0, 31);
             randomise_sps_extras(rng, enc.sps);
         }
+        if (o.field) enc.sps.frame_only = false;
         BitWriter bw;
         write_sps(bw, enc.sps);
         put_nal(stream, NAL_SPS, bw, random ? &rng : nullptr);
@@ -206,7 +210,7 @@ std::vector<int> slice_starts(Encoder &enc) {
     return starts;
 }
 
-SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe) {
+SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_picture) {
     const EncoderOptions &o = enc.opt;
     const bool random = o.mode == EncMode::Random;
     Rng &rng = enc.rng;
@@ -215,10 +219,15 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe) {
     sh.frame_num = enc.pictures & 0xFF;
     sh.keyframe = keyframe;
     sh.first_mb = first_mb;
-    sh.slice_type = SLICE_I;
+    sh.slice_type = p_picture ? SLICE_P : SLICE_I;
+    sh.field_pic = o.field;
+    sh.bottom_field = o.field && (enc.pictures & 1);
+    // With one reference every index is 0: the flag says so, or the bits do.
+    sh.single_ref = p_picture && (enc.ref_count < 2 || (random && rng.percent(25)));
+    if (random && p_picture && enc.ref_count < 2 && rng.percent(50)) sh.single_ref = false;
     if (random) {
         sh.keyframe_id = static_cast<uint32_t>(rng.range(0, 20));
-        if (rng.percent(20)) sh.slice_type += 3;  // 5 codes I as well
+        if (rng.percent(20)) sh.slice_type += 3;  // 5 codes I as well (3 codes P)
         sh.fixed_qp = rng.percent(20);
         const int base = enc.pps.pic_qp;
         if (o.qp < 0 || rng.percent(30)) sh.qp_delta = rng.range(-base, 55 - base);
@@ -313,6 +322,233 @@ void send_side_units(Rng &rng, std::vector<uint8_t> &stream) {
     }
 }
 
+// Random target vector of a partition whose block starts at (bx, by)
+// luma samples: near the prediction, zero, anywhere nearby, or far outside
+// the picture; any quarter phase.
+int random_vector(Rng &rng, int pred, int origin, int size) {
+    const int pick = rng.range(0, 99);
+    int v;
+    if (pick < 40) v = pred + rng.range(-12, 12);
+    else if (pick < 50) v = 0;
+    else if (pick < 80) v = rng.range(-96, 96);
+    else v = 4 * (rng.range(-origin - 48, size - origin + 32)) + rng.range(0, 3);
+    return std::clamp(v, -8000, 8000);
+}
+
+template <class Pixel>
+void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
+                 const InterPicture &pic, bool qp_changes, int &qp, int &run, BitWriter &bw,
+                 const LoopFilterSettings &lf) {
+    Rng &rng = enc.rng;
+    const int w = enc.mb_width, x = addr % w, y = addr / w;
+    const int cf = enc.sps.chroma_format_idc;
+    SvacMvEntry cache[12];
+    load_mv_cache(cache, enc.mvs, addr, w, nb);
+    InterDecision d;
+    const int pick = rng.range(0, 99);
+    d.type = pick < 25 ? PSKIP : rng.range(P16X16, P8X8);
+    const int n = partition_count(d.type);
+    for (int i = 0; i < n; i++)
+        d.ref[i] = d.type == PSKIP || pic.single_ref || enc.ref_count < 2 ? 0 : rng.range(0, 1);
+    int mvd[4][2];
+    predict_partitions(cache, pic, d, mvd, [&](int i, int px, int py) {
+        const int bw8 = d.type == P16X16 || d.type == P16X8 ? 16 : 8;
+        const int bh8 = d.type == P16X16 || d.type == P8X16 ? 16 : 8;
+        const int ox = x * 16 + (d.type == P8X16 || d.type == P8X8 ? (i % 2) * 8 : 0);
+        const int oy = y * 16 + (d.type == P16X8 ? i * 8 : d.type == P8X8 ? (i / 2) * 8 : 0);
+        d.mv[i][0] = random_vector(rng, px, ox, w * 16 - bw8 + 16);
+        d.mv[i][1] = random_vector(rng, py, oy, enc.mb_height * 16 - bh8 + 16);
+    });
+    int mb_qp = qp;
+    if (d.type != PSKIP) {
+        const int chroma_bits = cf == 0 ? 0 : cf == 1 ? 3 : 15;
+        d.cbp = rng.percent(30) ? 0 : rng.range(0, 15) | (rng.range(0, chroma_bits) << 4);
+        if (qp_changes && d.cbp != 0)
+            d.qp_delta = rng.percent(60) ? 0 : rng.range(-30, 30);
+        mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;
+        for (int k = 0; k < 4; k++)
+            if ((d.cbp >> k) & 1) random_block_pairs(rng, false, mb_qp, &d.luma_blocks[k]);
+        for (int i = 0; i < 2 * cf; i++)
+            if ((d.cbp >> cbp_chroma_bit(i)) & 1)
+                random_block_pairs(rng, false, QP2_table[mb_qp], &d.chroma_blocks[i]);
+        bw.put_ue(static_cast<uint32_t>(run));
+        run = 0;
+        write_inter_mb(bw, pic, cf, qp_changes, d, mvd);
+    } else {
+        run++;
+    }
+    const Frame *refs[2] = {&enc.refs[0], &enc.refs[enc.ref_count > 1 ? 1 : 0]};
+    predict_inter_mb<Pixel>(refs, enc.unfiltered, x, y, d.type, cache, enc.mc_scratch);
+    add_inter_residual(enc.unfiltered, x, y, d, mb_qp, sh.field_pic ? 1 : 0);
+    static constexpr int kEntries[4] = {5, 6, 9, 10};
+    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = cache[kEntries[k]];
+    ModeEdge edge;
+    for (int &v : edge.as_left4) v = 2;
+    for (int &v : edge.as_left8) v = 2;
+    for (int &v : edge.as_top4) v = 2;
+    for (int &v : edge.as_top8) v = 2;
+    enc.mb_edges[addr] = edge;
+    const MbFilterInfo info{mb_qp, d.cbp, d.type};
+    enc.mb_info[addr] = info;
+    copy_macroblock(enc.unfiltered, enc.recon, x, y);
+    deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
+               nb.top ? enc.mb_info[addr - w] : info, lf, cache);
+    qp = mb_qp;
+}
+
+// Sum of absolute differences between the source macroblock and the
+// prediction now in `pred` at the same place (luma only).
+int luma_sad(const Frame &src, const Frame &pred, int x0, int y0) {
+    int sad = 0;
+    for (int j = 0; j < 16; j++)
+        for (int i = 0; i < 16; i++)
+            sad += std::abs(src.sample(0, x0 + i, y0 + j) - pred.sample(0, x0 + i, y0 + j));
+    return sad;
+}
+
+int sad_integer(const Frame &src, const Frame &ref, int x0, int y0, int dx, int dy) {
+    int sad = 0;
+    const int w = ref.width, h = ref.height;
+    for (int j = 0; j < 16; j++) {
+        const int ry = std::clamp(y0 + dy + j, 0, h - 1);
+        for (int i = 0; i < 16; i++)
+            sad += std::abs(src.sample(0, x0 + i, y0 + j) -
+                            ref.sample(0, std::clamp(x0 + dx + i, 0, w - 1), ry));
+    }
+    return sad;
+}
+
+// Bits of a signed Exp-Golomb number, the rate term of vector costs.
+int se_bits(int v) {
+    const uint32_t code = v > 0 ? 2u * v - 1 : 2u * static_cast<uint32_t>(-v);
+    int len = 0;
+    while ((code + 1) >> (len + 1)) len++;
+    return 2 * len + 1;
+}
+
+// Residual of one n-wide block (source minus prediction) quantised to pairs.
+void residual_pairs(const Frame &src, const Frame &pred, int p, int x0, int y0, int qp,
+                    BlockPairs *out) {
+    int32_t res[64], levels[64];
+    for (int j = 0; j < 8; j++)
+        for (int i = 0; i < 8; i++)
+            res[j * 8 + i] = src.sample(p, x0 + i, y0 + j) - pred.sample(p, x0 + i, y0 + j);
+    forward_quant_8x8(res, qp, 60, levels);
+    levels_to_pairs(levels, false, out);
+}
+
+// Real mode: P_16X16 from either reference by an integer search around the
+// predicted and the zero vector, then half and quarter refinement, costed
+// by luma SAD plus vector bits; P_SKIP when its prediction is as good.
+template <class Pixel>
+void encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
+                      const MbNeighbours &nb, const InterPicture &pic, int &qp, int &run,
+                      BitWriter &bw, const LoopFilterSettings &lf) {
+    const int w = enc.mb_width, x = addr % w, y = addr / w;
+    const int x0 = 16 * x, y0 = 16 * y;
+    const int cf = enc.sps.chroma_format_idc;
+    const int lambda = 4 + qp / 4;
+    Frame &unf = enc.unfiltered;
+    const Frame *refs[2] = {&enc.refs[0], &enc.refs[enc.ref_count > 1 ? 1 : 0]};
+    SvacMvEntry base[12];
+    load_mv_cache(base, enc.mvs, addr, w, nb);
+
+    SvacMvEntry cache[12];
+    std::copy(base, base + 12, cache);
+    InterDecision d;
+    int mvd[4][2];
+    d.type = PSKIP;
+    predict_partitions(cache, pic, d, mvd, [](int, int, int) {});
+    predict_block<Pixel>(*refs[0], unf, x0, y0, 16, d.mv[0][0], d.mv[0][1], enc.mc_scratch);
+    const int skip_cost = luma_sad(source, unf, x0, y0);
+
+    int best_cost = 1 << 30;
+    InterDecision best;
+    SvacMvEntry best_cache[12];
+    int best_mvd[4][2] = {};
+    const int nrefs = pic.single_ref || enc.ref_count < 2 ? 1 : 2;
+    for (int r = 0; r < nrefs; r++) {
+        SvacMvEntry c[12];
+        std::copy(base, base + 12, c);
+        InterDecision t;
+        t.type = P16X16;
+        t.ref[0] = r;
+        int cost = 0;
+        int tmvd[4][2];
+        predict_partitions(c, pic, t, tmvd, [&](int, int px, int py) {
+            const int cx[2] = {(px + 2) >> 2, 0}, cy[2] = {(py + 2) >> 2, 0};
+            int bx = 0, by = 0, bc = 1 << 30;
+            for (int s = 0; s < 2; s++)
+                for (int dy = -6; dy <= 6; dy++)
+                    for (int dx = -6; dx <= 6; dx++) {
+                        const int mx = (cx[s] + dx) * 4, my = (cy[s] + dy) * 4;
+                        const int c2 = sad_integer(source, *refs[r], x0, y0, mx >> 2, my >> 2) +
+                                       lambda * (se_bits(mx - px) + se_bits(my - py));
+                        if (c2 < bc) bc = c2, bx = mx, by = my;
+                    }
+            for (int step = 2; step >= 1; step--) {
+                const int ox = bx, oy = by;
+                for (int dy = -step; dy <= step; dy += step)
+                    for (int dx = -step; dx <= step; dx += step) {
+                        if (!dx && !dy) continue;
+                        const int mx = ox + dx, my = oy + dy;
+                        predict_block<Pixel>(*refs[r], unf, x0, y0, 16, mx, my, enc.mc_scratch);
+                        const int c2 = luma_sad(source, unf, x0, y0) +
+                                       lambda * (se_bits(mx - px) + se_bits(my - py));
+                        if (c2 < bc) bc = c2, bx = mx, by = my;
+                    }
+            }
+            t.mv[0][0] = bx;
+            t.mv[0][1] = by;
+            cost = bc + lambda * (nrefs > 1 ? 1 : 0);
+        });
+        if (cost < best_cost) {
+            best_cost = cost;
+            best = t;
+            std::copy(c, c + 12, best_cache);
+            std::copy(&tmvd[0][0], &tmvd[0][0] + 8, &best_mvd[0][0]);
+        }
+    }
+    const bool skip = skip_cost <= best_cost + lambda * 2;
+    if (!skip) {
+        d = best;
+        std::copy(best_cache, best_cache + 12, cache);
+        std::copy(&best_mvd[0][0], &best_mvd[0][0] + 8, &mvd[0][0]);
+    }
+    predict_inter_mb<Pixel>(refs, unf, x, y, d.type, cache, enc.mc_scratch);
+    if (!skip) {
+        for (int k = 0; k < 4; k++) {
+            residual_pairs(source, unf, 0, x0 + (k % 2) * 8, y0 + (k / 2) * 8, qp, &d.luma_blocks[k]);
+            if (d.luma_blocks[k].count) d.cbp |= 1 << k;
+        }
+        for (int i = 0; i < 2 * cf; i++) {
+            BlockPairs &b = d.chroma_blocks[i];
+            residual_pairs(source, unf, 1 + i % 2, 8 * x, y * unf.chroma_mb_height() + (i / 2) * 8,
+                           QP2_table[qp], &b);
+            if (b.count) d.cbp |= 1 << cbp_chroma_bit(i);
+        }
+        bw.put_ue(static_cast<uint32_t>(run));
+        run = 0;
+        write_inter_mb(bw, pic, cf, !(enc.pps.fixed_qp || sh.fixed_qp), d, mvd);
+    } else {
+        run++;
+    }
+    add_inter_residual(unf, x, y, d, qp, sh.field_pic ? 1 : 0);
+    static constexpr int kEntries[4] = {5, 6, 9, 10};
+    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = cache[kEntries[k]];
+    ModeEdge edge;
+    for (int &v : edge.as_left4) v = 2;
+    for (int &v : edge.as_left8) v = 2;
+    for (int &v : edge.as_top4) v = 2;
+    for (int &v : edge.as_top8) v = 2;
+    enc.mb_edges[addr] = edge;
+    const MbFilterInfo info{qp, d.cbp, d.type};
+    enc.mb_info[addr] = info;
+    copy_macroblock(unf, enc.recon, x, y);
+    deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
+               nb.top ? enc.mb_info[addr - w] : info, lf, cache);
+}
+
 template <class Pixel>
 void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb,
                   BitWriter &bw) {
@@ -332,12 +568,32 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     st.slices_lf_override += !pps.lf_disable && sh.lf_override;
     int qp = slice_qp(sh, pps);
     const int w = enc.mb_width;
+    const bool p_slice = sh.slice_type % 3 == SLICE_P;
+    const int scan = sh.field_pic ? 1 : 0;
+    InterPicture pic;
+    if (p_slice) {
+        const int cur = 2 * sh.frame_num;
+        for (int r = 0; r < 2; r++) {
+            pic.ref_dist[r] = (cur - enc.ref_pic_num[r]) & 0x1FF;
+            pic.inv_dist[r] = pic.ref_dist[r] ? 512 / pic.ref_dist[r] : 0;
+        }
+        pic.single_ref = sh.single_ref;
+        pic.field = sh.field_pic;
+    }
+    int run = 0;
     MbDecision d;
     for (int addr = sh.first_mb; addr < end_mb; addr++) {
         const int x = addr % w, y = addr / w;
         const MbNeighbours nb = mb_neighbours(addr, w, sh.first_mb);
         const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
         const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
+        if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(10))) {
+            if (enc.opt.mode == EncMode::Random)
+                encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, qp, run, bw, lf);
+            else
+                encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, pic, qp, run, bw, lf);
+            continue;
+        }
         if (enc.opt.mode == EncMode::Random) {
             RandomMbContext rc{nb, left, top, enc.sps.chroma_format_idc, qp_changes, qp};
             decide_random_mb(enc.rng, rc, &d);
@@ -352,11 +608,18 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         sc.qp_changes = qp_changes;
         sc.left = left;
         sc.top = top;
+        if (p_slice) {
+            // Intra macroblocks of P slices end a skip run and follow the P types.
+            bw.put_ue(static_cast<uint32_t>(run));
+            run = 0;
+            sc.mb_type_offset = 4;
+        }
         write_intra_mb(bw, sc, d, &st);
         count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
 
-        reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp);
+        reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);
         enc.mb_edges[addr] = mode_edge_of(d.luma);
+        for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
         const MbFilterInfo info{mb_qp, d.cbp, d.luma.is8x8 ? 1 : 0};
         enc.mb_info[addr] = info;
         copy_macroblock(enc.unfiltered, enc.recon, x, y);
@@ -364,6 +627,13 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
                    nb.top ? enc.mb_info[addr - w] : info, lf);
         qp = mb_qp;
     }
+    // Skipped macroblocks at the end of the slice: a run with no macroblock
+    // after it. A slice that ends inside the picture with a coded macroblock
+    // may close with an empty run, so the reader finds a run where it looks
+    // for one instead of running out of bits.
+    const bool last = end_mb == enc.mb_width * enc.mb_height;
+    if (p_slice && (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
+        bw.put_ue(static_cast<uint32_t>(run));
 }
 
 }  // namespace
@@ -374,11 +644,13 @@ void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &str
     send_parameter_sets(enc, stream);
     if (random) send_side_units(enc.rng, stream);
     const bool keyframe = enc.pictures == 0 || !random || enc.rng.percent(50);
+    const char kind = enc.opt.gop[static_cast<size_t>(enc.pictures) % enc.opt.gop.size()];
+    const bool p_picture = kind == 'P' && enc.ref_count > 0;
     const std::vector<int> starts = slice_starts(enc);
     const int mbs = enc.mb_width * enc.mb_height;
     for (size_t s = 0; s < starts.size(); s++) {
         const int end = s + 1 < starts.size() ? starts[s + 1] : mbs;
-        const SliceHeader sh = make_slice_header(enc, starts[s], keyframe);
+        const SliceHeader sh = make_slice_header(enc, starts[s], keyframe, p_picture);
         BitWriter bw;
         if (enc.opt.bit_depth > 8)
             encode_slice<uint16_t>(enc, source, sh, end, bw);
@@ -387,6 +659,12 @@ void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &str
         put_nal(stream, keyframe ? NAL_SLICE_KEY : NAL_SLICE, bw, random ? &enc.rng : nullptr,
                 enc.opt.encrypt ? &enc.opt.key : nullptr);
     }
+    // The finished picture becomes the newest reference.
+    enc.refs[1] = std::move(enc.refs[0]);
+    enc.refs[0] = enc.recon;
+    enc.ref_pic_num[1] = enc.ref_pic_num[0];
+    enc.ref_pic_num[0] = 2 * (enc.pictures & 0xFF);
+    enc.ref_count = std::min(enc.ref_count + 1, 2);
     enc.pictures++;
     // Without B pictures every picture is output as soon as it is complete.
     output.push_back(enc.recon);

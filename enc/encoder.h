@@ -9,6 +9,7 @@
 
 #include "frame.h"
 #include "headers.h"
+#include "inter_mb.h"
 #include "intra_modes.h"
 #include "mb_recon.h"
 #include "path_stats.h"
@@ -26,7 +27,8 @@ struct EncoderOptions {
     int height = 144;
     int chroma_format_idc = 1;
     int bit_depth = 8;
-    std::string gop = "I";     // picture types in display order, repeated
+    std::string gop = "I";     // picture types in display order, repeated (I, P)
+    bool field = false;        // every picture is a field (top and bottom alternate)
     int slices = 0;            // slices per picture; 0: random mode varies it, real mode uses 1
     int qp = -1;               // picture quantiser; -1: random mode varies it, real mode uses 32
     bool fixed_qp = false;     // picture parameter sets fix QP for every macroblock
@@ -58,6 +60,11 @@ struct Encoder {
     Frame recon;             // deblocked reconstruction: the decoder's output
     std::vector<MbFilterInfo> mb_info;
     std::vector<ModeEdge> mb_edges;
+    std::vector<SvacMvEntry> mvs;  // four list-0 entries per macroblock of the current picture
+    Frame refs[2];           // [0] newest reference picture, [1] the one before
+    int ref_count = 0;       // references held (0..2)
+    int ref_pic_num[2] = {0, 0};
+    std::vector<uint8_t> mc_scratch;
     PathStats stats;         // paths taken so far
 };
 

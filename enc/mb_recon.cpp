@@ -49,21 +49,21 @@ void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNei
 }
 
 void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, int qp,
-                  bool is4x4) {
+                  bool is4x4, int scan) {
     alignas(16) int32_t coeffs[64];
     const int d = bit_depth - 8;
     if (is4x4) {
-        svac_dequant4(b.pairs, coeffs, qp, b.count, 0);
+        svac_dequant4(b.pairs, coeffs, qp, b.count, scan);
         svac_idct4_add[d](dst, coeffs, stride);
     } else {
-        svac_dequant8(b.pairs, coeffs, qp, b.count, 0);
+        svac_dequant8(b.pairs, coeffs, qp, b.count, scan);
         svac_idct8_add[d](dst, coeffs, stride);
     }
 }
 
 template <class Pixel>
 void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb,
-                          const MbDecision &d, int qp) {
+                          const MbDecision &d, int qp, int scan) {
     const int ys = unf.planes[0].stride;
     if (d.luma.is8x8) {
         for (int b = 0; b < 4; b++) {
@@ -72,7 +72,7 @@ void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb
             uint8_t *dst = unf.at(0, mb_x * 16 + (b % 2) * 8, mb_y * 16 + (b / 2) * 8);
             predict_luma_8x8<Pixel>(unf, mb_x, mb_y, nb, b, mode, dst, ys);
             if (luma_block_coded(d, b))
-                add_residual(dst, ys, unf.bit_depth, d.luma_blocks[b], qp, false);
+                add_residual(dst, ys, unf.bit_depth, d.luma_blocks[b], qp, false, scan);
         }
     } else {
         for (int k = 0; k < 16; k++) {
@@ -82,7 +82,7 @@ void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb
             uint8_t *dst = unf.at(0, mb_x * 16 + blk4_x(k) * 4, mb_y * 16 + blk4_y(k) * 4);
             predict_luma_4x4<Pixel>(unf, mb_x, mb_y, nb, k, mode, dst, ys);
             if (luma_block_coded(d, k))
-                add_residual(dst, ys, unf.bit_depth, d.luma_blocks[k], qp, true);
+                add_residual(dst, ys, unf.bit_depth, d.luma_blocks[k], qp, true, scan);
         }
     }
     if (unf.chroma_format_idc == 0) return;
@@ -98,13 +98,14 @@ void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb
         for (int p = 0; p < 2; p++) {
             const int i = row * 2 + p;
             if ((d.cbp >> cbp_chroma_bit(i)) & 1)
-                add_residual(dst[p], cs, unf.bit_depth, d.chroma_blocks[i], cqp, false);
+                add_residual(dst[p], cs, unf.bit_depth, d.chroma_blocks[i], cqp, false, scan);
         }
     }
 }
 
 void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const MbFilterInfo &cur,
-                const MbFilterInfo &left, const MbFilterInfo &top, const LoopFilterSettings &lf) {
+                const MbFilterInfo &left, const MbFilterInfo &top, const LoopFilterSettings &lf,
+                const SvacMvEntry *mv_cache) {
     SvacFilterParams p{};
     p.dst_y = out.at(0, mb_x * 16, mb_y * 16);
     if (out.chroma_format_idc != 0) {
@@ -131,12 +132,14 @@ void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const Mb
     p.mb_x = mb_x;
     p.mb_y = mb_y;
     for (SvacMvEntry &e : p.mv_cache) e = svac_intra_mv;
+    if (mv_cache)
+        for (int i = 0; i < 12; i++) p.mv_cache[i] = mv_cache[i];
     VQ_SVACDEC_svac_filter(&p);
 }
 
 #define SVACENC_INSTANTIATE(P)                                                                  \
     template void reconstruct_intra_mb<P>(Frame &, int, int, const MbNeighbours &,             \
-                                          const MbDecision &, int);                           \
+                                          const MbDecision &, int, int);                           \
     template void predict_luma_8x8<P>(const Frame &, int, int, const MbNeighbours &, int, int, \
                                       uint8_t *, int);                                         \
     template void predict_luma_4x4<P>(const Frame &, int, int, const MbNeighbours &, int, int, \

@@ -6,6 +6,7 @@
 #include "frame.h"
 #include "intra_modes.h"
 #include "macroblock.h"
+#include "svac/mv.h"
 
 namespace svacenc {
 
@@ -16,7 +17,7 @@ void init_kernels(uint32_t cpu_flags);
 // at quantiser `qp` (after the macroblock's delta).
 template <class Pixel>
 void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb,
-                          const MbDecision &d, int qp);
+                          const MbDecision &d, int qp, int scan = 0);
 
 // Prediction of one block into `dst` (picture memory or a scratch block with
 // the given stride in bytes). mode is the mode after edge replacement.
@@ -31,15 +32,15 @@ void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNei
                     int row, int mode, uint8_t *dst, int stride);
 
 // Adds the residual of one block's pairs at dst (dequantiser and inverse
-// transform of the shared kernels).
+// transform of the shared kernels). scan: 0 frame pictures, 1 field pictures.
 void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, int qp,
-                  bool is4x4);
+                  bool is4x4, int scan = 0);
 
 // What the deblocking filter needs to know of a macroblock.
 struct MbFilterInfo {
     int qp = 0;
     int cbp = 0;
-    int type = 0;  // 0 intra with 4x4 transform, 1 intra with 8x8 transform
+    int type = 0;  // 0 intra with 4x4 transform, 1 intra with 8x8 transform, 2..6 P types
 };
 
 struct LoopFilterSettings {
@@ -48,8 +49,10 @@ struct LoopFilterSettings {
     int beta_offset = 0;
 };
 
-// Deblocks the macroblock in the filtered picture `out`.
+// Deblocks the macroblock in the filtered picture `out`. `mv_cache` holds
+// the 12 list-0 motion entries of an inter macroblock (nullptr: intra).
 void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const MbFilterInfo &cur,
-                const MbFilterInfo &left, const MbFilterInfo &top, const LoopFilterSettings &lf);
+                const MbFilterInfo &left, const MbFilterInfo &top, const LoopFilterSettings &lf,
+                const SvacMvEntry *mv_cache = nullptr);
 
 }  // namespace svacenc

@@ -33,7 +33,8 @@ constexpr const char *kUsage =
     "  --chroma 400|420|422 chroma format (default 420, or the Y4M file's)\n"
     "  --bitdepth 8|10      sample bit depth (default 8, or the Y4M file's)\n"
     "  --entropy vlc        entropy coder (only vlc for now)\n"
-    "  --gop LETTERS        picture types in display order, repeated (only I for now)\n"
+    "  --gop LETTERS        picture types in display order, repeated (I and P)\n"
+    "  --field              code every picture as a field (top and bottom alternate)\n"
     "  --slices N           slices per picture (random mode varies it when absent)\n"
     "  --qp Q               picture quantiser 0..55 (random mode varies it when absent)\n"
     "  --fixed-qp           no quantiser changes inside pictures\n"
@@ -88,6 +89,10 @@ int parse_args(int argc, char **argv, Options *o) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return EXIT_OK;
+        }
+        if (a == "--field") {
+            e.field = true;
+            continue;
         }
         const bool flag = a == "--fixed-qp" || a == "--lf-disable";
         if (flag) {
