@@ -337,16 +337,15 @@ int random_vector(Rng &rng, int pred, int origin, int size) {
 
 template <class Pixel>
 void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
-                 const InterPicture &pic, bool qp_changes, int &qp, int &run, BitWriter &bw,
-                 const LoopFilterSettings &lf) {
+                 const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run,
+                 BitWriter &bw, const LoopFilterSettings &lf) {
     Rng &rng = enc.rng;
     const int w = enc.mb_width, x = addr % w, y = addr / w;
     const int cf = enc.sps.chroma_format_idc;
     SvacMvEntry cache[12];
     load_mv_cache(cache, enc.mvs, addr, w, nb);
     InterDecision d;
-    const int pick = rng.range(0, 99);
-    d.type = pick < 25 ? PSKIP : rng.range(P16X16, P8X8);
+    d.type = rng.percent(skip_pct) ? PSKIP : rng.range(P16X16, P8X8);
     const int n = partition_count(d.type);
     for (int i = 0; i < n; i++)
         d.ref[i] = d.type == PSKIP || pic.single_ref || enc.ref_count < 2 ? 0 : rng.range(0, 1);
@@ -581,15 +580,20 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         pic.field = sh.field_pic;
     }
     int run = 0;
+    // Share of skipped macroblocks in this slice: none, some, most, or all
+    // (runs over the whole slice and to the end of the picture).
+    static constexpr int kSkipShares[] = {0, 25, 25, 40, 90, 100};
+    const int skip_pct = p_slice && enc.opt.mode == EncMode::Random ? kSkipShares[enc.rng.range(0, 5)] : 0;
+    const int intra_pct = skip_pct == 100 ? 0 : 10;
     MbDecision d;
     for (int addr = sh.first_mb; addr < end_mb; addr++) {
         const int x = addr % w, y = addr / w;
         const MbNeighbours nb = mb_neighbours(addr, w, sh.first_mb);
         const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
         const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
-        if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(10))) {
+        if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
             if (enc.opt.mode == EncMode::Random)
-                encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, qp, run, bw, lf);
+                encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf);
             else
                 encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, pic, qp, run, bw, lf);
             continue;

@@ -1,6 +1,7 @@
 #include "inter_mb.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "dsp/mc.h"
 #include "dsp/qp_tables.h"
@@ -120,30 +121,37 @@ void copy_clamped(const Frame &ref, int p, int x0, int y0, int w, int h, uint8_t
 
 // Every reference area goes through a scratch copy with the edge samples
 // replicated: inside the picture it equals the samples themselves, outside
-// it is what edge emulation produces, so one path serves both cases.
+// it is what edge emulation produces, so one path serves both cases. The
+// kernels use one stride for source and destination, so the prediction is
+// formed in scratch rows wide enough for the 21-sample source and copied.
 template <class Pixel>
 void predict_block(const Frame &ref, Frame &cur, int bx, int by, int n, int mx, int my,
                    std::vector<uint8_t> &scratch) {
+    constexpr int kStride = 64;  // bytes: 21 samples of 16 bits and more
+    constexpr size_t kSrc = 0, kDst = 24 * kStride;
     const int d = cur.bit_depth - 8;
     const int bps = static_cast<int>(sizeof(Pixel));
-    const int ys = cur.planes[0].stride;
     const int X = bx * 4 + mx, Y = by * 4 + my;
     const int x = X >> 2, y = Y >> 2;
-    scratch.resize(static_cast<size_t>(ys) * 24 + 64);
-    copy_clamped<Pixel>(ref, 0, x - 2, y - 2, 21, 21, scratch.data(), ys);
+    scratch.resize(48 * kStride);
+    uint8_t *src = scratch.data() + kSrc, *dst = scratch.data() + kDst;
+    auto copy_out = [&](int p, int x0, int y0, int w, int h) {
+        for (int j = 0; j < h; j++)
+            std::memcpy(cur.at(p, x0, y0 + j), dst + j * kStride, static_cast<size_t>(w * bps));
+    };
+    copy_clamped<Pixel>(ref, 0, x - 2, y - 2, 21, 21, src, kStride);
     put_svac_qpel_pixels_tab[d][n == 16 ? 0 : 1][(Y & 3) * 4 + (X & 3)](
-        cur.at(0, bx, by), scratch.data() + 2 * ys + 2 * bps, ys);
+        dst, src + 2 * kStride + 2 * bps, kStride);
+    copy_out(0, bx, by, n, n);
     if (cur.chroma_format_idc == 0) return;
     const bool is422 = cur.chroma_format_idc == 2;
     const int cx = X >> 3, px = X & 7;
     const int cy = is422 ? Y >> 2 : Y >> 3, py = is422 ? (Y << 1) & 7 : Y & 7;
     const int h = (n == 16 ? 8 : 4) * (is422 ? 2 : 1);
-    const int cs = cur.planes[1].stride;
-    scratch.resize(std::max(scratch.size(), static_cast<size_t>(cs) * 20 + 64));
     for (int p = 1; p < 3; p++) {
-        copy_clamped<Pixel>(ref, p, cx, cy, 9, h + 1, scratch.data(), cs);
-        put_chroma_pixels_tab[d][n == 16 ? 0 : 1](cur.at(p, bx / 2, is422 ? by : by / 2),
-                                                  scratch.data(), cs, h, px, py);
+        copy_clamped<Pixel>(ref, p, cx, cy, 9, h + 1, src, kStride);
+        put_chroma_pixels_tab[d][n == 16 ? 0 : 1](dst, src, kStride, h, px, py);
+        copy_out(p, bx / 2, is422 ? by : by / 2, n / 2, h);
     }
 }
 

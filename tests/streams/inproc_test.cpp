@@ -82,6 +82,8 @@ std::string command_line(const svacenc::EncoderOptions &o, int frames) {
     s += " --size " + std::to_string(o.width) + "x" + std::to_string(o.height);
     s += std::string(" --chroma ") + (o.chroma_format_idc == 0 ? "400" : o.chroma_format_idc == 1 ? "420" : "422");
     s += " --bitdepth " + std::to_string(o.bit_depth);
+    if (o.gop != "I") s += " --gop " + o.gop;
+    if (o.field) s += " --field";
     if (o.slices) s += " --slices " + std::to_string(o.slices);
     if (o.qp >= 0) s += " --qp " + std::to_string(o.qp);
     if (o.fixed_qp) s += " --fixed-qp";
@@ -213,6 +215,65 @@ TEST_F(StreamsInProcess, RealSyntheticScene) {
                 o.slices = qp == 28 ? 2 : 0;
                 total++;
                 const std::string r = round_trip(o, 2);
+                if (!r.empty()) f.push_back(r);
+            }
+    report(f, total);
+}
+
+// P pictures (and field pictures) over formats, depths, slice counts and
+// settings: skip runs, every P type, both references, vectors far outside
+// the picture, inter residual and deblocking across inter edges.
+TEST_F(StreamsInProcess, RandomPPictures) {
+    std::vector<std::string> f;
+    int total = 0;
+    const char *const gops[] = {"IPPP", "IPPPPPPP", "PPIP"};
+    const struct {
+        int w, h;
+    } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 64}};
+    uint64_t seed = 7000;
+    for (int chroma = 0; chroma < 3; chroma++)
+        for (int depth : {8, 10})
+            for (bool field : {false, true})
+                for (int cell = 0; cell < 10; cell++) {
+                    const auto &s = sizes[cell % 5];
+                    svacenc::EncoderOptions o;
+                    o.seed = ++seed;
+                    o.width = s.w;
+                    o.height = s.h;
+                    o.chroma_format_idc = chroma;
+                    o.bit_depth = depth;
+                    o.gop = gops[cell % 3];
+                    o.field = field;
+                    if (cell == 3) o.slices = std::min(3, (s.w / 16) * (s.h / 16));
+                    if (cell == 4) o.fixed_qp = true;
+                    if (cell == 6) o.lf_disable = true;
+                    total++;
+                    const std::string r = round_trip(o, 6);
+                    if (!r.empty()) f.push_back(r);
+                }
+    report(f, total);
+}
+
+// Real mode with P pictures: motion search over both references, skip
+// decisions, the residual of the motion-compensated prediction.
+TEST_F(StreamsInProcess, RealPPictures) {
+    std::vector<std::string> f;
+    int total = 0;
+    for (int chroma = 0; chroma < 3; chroma++)
+        for (int depth : {8, 10})
+            for (bool field : {false, true}) {
+                svacenc::EncoderOptions o;
+                o.mode = svacenc::EncMode::Real;
+                o.width = 64;
+                o.height = 48;
+                o.chroma_format_idc = chroma;
+                o.bit_depth = depth;
+                o.gop = "IPPP";
+                o.field = field;
+                o.qp = field ? 20 : 34;
+                o.slices = depth == 10 ? 2 : 0;
+                total++;
+                const std::string r = round_trip(o, 4);
                 if (!r.empty()) f.push_back(r);
             }
     report(f, total);

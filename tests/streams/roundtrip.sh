@@ -1,7 +1,8 @@
 #!/bin/bash
 # Usage: roundtrip.sh SVACENC SVACDEC WORKDIR GROUP
 # GROUP is CHROMA_DEPTH (400_8, 420_10, ...) for random-mode streams of that
-# format, "real" for real-mode streams of every format, or "secure" for
+# format, "real" for real-mode streams of every format, "inter" for P and
+# field pictures of every format, or "secure" for
 # enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
@@ -80,6 +81,24 @@ if [ "$group" = secure ]; then
         secure "real10_$n" "$1" "$2" "$3" --mode real --frames 2 --size 48x32 --chroma 422 --bitdepth 10
         for seed in 1 2 3; do
             secure "rand_${n}_$seed" "$1" "$2" "$3" --mode random --seed $seed --frames 3 --size 80x48
+        done
+    done
+elif [ "$group" = inter ]; then
+    seed=0
+    for chroma in 400 420 422; do
+        for depth in 8 10; do
+            for variant in "--gop IPPP" "--gop IPPP --field" "--gop IPPPPPPP --slices 3" \
+                           "--gop IP --field --slices 2 --fixed-qp"; do
+                seed=$((seed + 1))
+                # shellcheck disable=SC2086
+                run "p_${seed}" --mode random --seed $((seed * 131)) --frames 6 --size 80x48 \
+                    --chroma $chroma --bitdepth $depth $variant
+            done
+            # shellcheck disable=SC2086
+            run "p_real_${chroma}_${depth}" --mode real --frames 4 --size 96x64 --gop IPPP \
+                --chroma $chroma --bitdepth $depth --qp 30
+            run "p_real_field_${chroma}_${depth}" --mode real --frames 4 --size 48x32 --gop IPPP \
+                --chroma $chroma --bitdepth $depth --field --slices 2
         done
     done
 elif [ "$group" = real ]; then
