@@ -335,6 +335,22 @@ int random_vector(Rng &rng, int pred, int origin, int size) {
     return std::clamp(v, -8000, 8000);
 }
 
+// Paths an inter macroblock takes (for the coverage counts).
+void count_inter(PathStats &st, const InterDecision &d, int mb_x, int mb_y, int width,
+                 int height) {
+    st.p_types[d.type - P16X16]++;
+    const int n = partition_count(d.type);
+    for (int i = 0; i < n; i++) {
+        st.ref1_partitions += d.ref[i] == 1;
+        st.phases[(d.mv[i][1] & 3) * 4 + (d.mv[i][0] & 3)]++;
+        const int x = mb_x * 16 + (d.mv[i][0] >> 2), y = mb_y * 16 + (d.mv[i][1] >> 2);
+        const bool inside = x >= 0 && y >= 0 && x + 16 <= width && y + 16 <= height;
+        const bool away = x + 16 <= 0 || y + 16 <= 0 || x >= width || y >= height;
+        st.outside_partly += !inside && !away;
+        st.outside_fully += away;
+    }
+}
+
 template <class Pixel>
 void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
                  const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run,
@@ -358,6 +374,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
         d.mv[i][0] = random_vector(rng, px, ox, w * 16 - bw8 + 16);
         d.mv[i][1] = random_vector(rng, py, oy, enc.mb_height * 16 - bh8 + 16);
     });
+    count_inter(enc.stats, d, x, y, enc.mb_width * 16, enc.mb_height * 16);
     int mb_qp = qp;
     if (d.type != PSKIP) {
         const int chroma_bits = cf == 0 ? 0 : cf == 1 ? 3 : 15;
@@ -375,6 +392,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
         write_inter_mb(bw, pic, cf, qp_changes, d, mvd);
     } else {
         run++;
+        enc.stats.longest_skip_run = std::max<int64_t>(enc.stats.longest_skip_run, run);
     }
     const Frame *refs[2] = {&enc.refs[0], &enc.refs[enc.ref_count > 1 ? 1 : 0]};
     predict_inter_mb<Pixel>(refs, enc.unfiltered, x, y, d.type, cache, enc.mc_scratch);
@@ -617,6 +635,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
             bw.put_ue(static_cast<uint32_t>(run));
             run = 0;
             sc.mb_type_offset = 4;
+            st.intra_in_p++;
         }
         write_intra_mb(bw, sc, d, &st);
         count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
@@ -636,6 +655,13 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     // may close with an empty run, so the reader finds a run where it looks
     // for one instead of running out of bits.
     const bool last = end_mb == enc.mb_width * enc.mb_height;
+    if (p_slice) {
+        st.single_ref_slices += sh.single_ref;
+        st.two_bit_ref_slices += sh.field_pic && !sh.single_ref;
+        st.skip_runs_at_slice_end += run > 0;
+        st.skip_runs_to_picture_end += run > 0 && last;
+    }
+    st.field_pictures += sh.field_pic && sh.first_mb == 0;
     if (p_slice && (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
         bw.put_ue(static_cast<uint32_t>(run));
 }

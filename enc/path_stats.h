@@ -18,6 +18,17 @@ struct PathStats {
     int64_t qp_wraps = 0;          // macroblock QP deltas that wrap around 0..55
     int64_t slices = 0, slices_mid_row = 0;
     int64_t slices_fixed_qp = 0, slices_lf_disabled = 0, slices_lf_override = 0;
+    // P pictures
+    int64_t p_types[5] = {};       // P_16X16, P_16X8, P_8X16, P_8X8, P_SKIP
+    int64_t intra_in_p = 0;
+    int64_t ref1_partitions = 0;   // partitions predicted from the older reference
+    int64_t single_ref_slices = 0, two_bit_ref_slices = 0;
+    int64_t phases[16] = {};       // quarter phases (4 y + x) of coded vectors
+    int64_t outside_partly = 0;    // reference areas crossing the picture edge
+    int64_t outside_fully = 0;     // reference areas entirely outside the picture
+    int64_t skip_runs_at_slice_end = 0, skip_runs_to_picture_end = 0;
+    int64_t longest_skip_run = 0;
+    int64_t field_pictures = 0;
 };
 
 }  // namespace svacenc

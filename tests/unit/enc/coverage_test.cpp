@@ -5,6 +5,8 @@
 // slices starting inside a row, and every QP and filter setting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "encoder.h"
 
 namespace {
@@ -60,6 +62,54 @@ TEST(RandomCoverage, EveryIntraPathIsReached) {
     EXPECT_GT(total.slices_lf_disabled, 0);
     EXPECT_GT(total.slices_lf_override, 0);
     EXPECT_LT(total.slices_fixed_qp, total.slices);
+}
+
+// P pictures, frame and field: every P type, intra macroblocks among them,
+// both references, both reference index codings, every quarter phase,
+// references partly and wholly outside the picture, skip runs ending
+// slices and pictures.
+TEST(RandomCoverage, EveryInterPathIsReached) {
+    svacenc::PathStats t;
+    for (int seed = 1; seed <= 6; seed++) {
+        svacenc::EncoderOptions o;
+        o.seed = static_cast<uint64_t>(seed);
+        o.width = 64;
+        o.height = 48;
+        o.chroma_format_idc = seed % 3;
+        o.gop = "IPPP";
+        o.field = seed % 2 == 0;
+        svacenc::Encoder enc;
+        svacenc::encoder_init(enc, o);
+        std::vector<uint8_t> stream;
+        std::vector<svacenc::Frame> out;
+        for (int i = 0; i < 8; i++) svacenc::encode_picture(enc, nullptr, stream, out);
+        EXPECT_EQ(out.size(), 8u);
+        const svacenc::PathStats &s = enc.stats;
+        for (int k = 0; k < 5; k++) t.p_types[k] += s.p_types[k];
+        for (int k = 0; k < 16; k++) t.phases[k] += s.phases[k];
+        t.intra_in_p += s.intra_in_p;
+        t.ref1_partitions += s.ref1_partitions;
+        t.single_ref_slices += s.single_ref_slices;
+        t.two_bit_ref_slices += s.two_bit_ref_slices;
+        t.outside_partly += s.outside_partly;
+        t.outside_fully += s.outside_fully;
+        t.skip_runs_at_slice_end += s.skip_runs_at_slice_end;
+        t.skip_runs_to_picture_end += s.skip_runs_to_picture_end;
+        t.longest_skip_run = std::max(t.longest_skip_run, s.longest_skip_run);
+        t.field_pictures += s.field_pictures;
+    }
+    for (int k = 0; k < 5; k++) EXPECT_GT(t.p_types[k], 0) << "P type " << k;
+    for (int k = 0; k < 16; k++) EXPECT_GT(t.phases[k], 0) << "phase " << k;
+    EXPECT_GT(t.intra_in_p, 0);
+    EXPECT_GT(t.ref1_partitions, 0);
+    EXPECT_GT(t.single_ref_slices, 0);
+    EXPECT_GT(t.two_bit_ref_slices, 0);
+    EXPECT_GT(t.outside_partly, 0);
+    EXPECT_GT(t.outside_fully, 0);
+    EXPECT_GT(t.skip_runs_at_slice_end, 0);
+    EXPECT_GT(t.skip_runs_to_picture_end, 0);
+    EXPECT_GE(t.longest_skip_run, 12);  // a whole picture of 4 x 3 macroblocks
+    EXPECT_EQ(t.field_pictures, 3 * 8);
 }
 
 TEST(RandomCoverage, SameSeedSameStream) {
