@@ -435,6 +435,13 @@ int sad_integer(const Frame &src, const Frame &ref, int x0, int y0, int dx, int 
     return sad;
 }
 
+// Appends the bits written into `src` (most significant first).
+void append_bits(BitWriter &bw, const BitWriter &src) {
+    const std::vector<uint8_t> &b = src.bytes();
+    const size_t n = src.bit_count();
+    for (size_t i = 0; i < n; i++) bw.put1((b[i / 8] >> (7 - i % 8)) & 1);
+}
+
 // Bits of a signed Exp-Golomb number, the rate term of vector costs.
 int se_bits(int v) {
     const uint32_t code = v > 0 ? 2u * v - 1 : 2u * static_cast<uint32_t>(-v);
@@ -444,27 +451,33 @@ int se_bits(int v) {
 }
 
 // Residual of one n-wide block (source minus prediction) quantised to pairs.
-void residual_pairs(const Frame &src, const Frame &pred, int p, int x0, int y0, int qp,
+void residual_pairs(const Frame &src, const Frame &pred, int p, int x0, int y0, int qp, int scan,
                     BlockPairs *out) {
     int32_t res[64], levels[64];
     for (int j = 0; j < 8; j++)
         for (int i = 0; i < 8; i++)
             res[j * 8 + i] = src.sample(p, x0 + i, y0 + j) - pred.sample(p, x0 + i, y0 + j);
     forward_quant_8x8(res, qp, 60, levels);
-    levels_to_pairs(levels, false, out);
+    levels_to_pairs(levels, false, out, scan);
 }
 
 // Real mode: P_16X16 from either reference by an integer search around the
 // predicted and the zero vector, then half and quarter refinement, costed
-// by luma SAD plus vector bits; P_SKIP when its prediction is as good.
+// by luma SAD plus vector bits; P_SKIP when its prediction is as good. A
+// coded inter macroblock is then weighed against the intra choice by the
+// distortion of both reconstructions plus their bits; false means intra
+// wins and the caller codes the macroblock as intra.
 template <class Pixel>
-void encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
-                      const MbNeighbours &nb, const InterPicture &pic, int &qp, int &run,
-                      BitWriter &bw, const LoopFilterSettings &lf) {
+bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
+                      const MbNeighbours &nb, const ModeEdge *left, const ModeEdge *top,
+                      const InterPicture &pic, int &qp, int &run, BitWriter &bw,
+                      const LoopFilterSettings &lf) {
     const int w = enc.mb_width, x = addr % w, y = addr / w;
     const int x0 = 16 * x, y0 = 16 * y;
     const int cf = enc.sps.chroma_format_idc;
-    const int lambda = 4 + qp / 4;
+    const int lambda = (4 + qp / 4) << (enc.opt.bit_depth - 8);
+    const int scan = sh.field_pic ? 1 : 0;
+    const bool qp_changes = !(enc.pps.fixed_qp || sh.fixed_qp);
     Frame &unf = enc.unfiltered;
     const Frame *refs[2] = {&enc.refs[0], &enc.refs[enc.ref_count > 1 ? 1 : 0]};
     SvacMvEntry base[12];
@@ -535,22 +548,46 @@ void encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     predict_inter_mb<Pixel>(refs, unf, x, y, d.type, cache, enc.mc_scratch);
     if (!skip) {
         for (int k = 0; k < 4; k++) {
-            residual_pairs(source, unf, 0, x0 + (k % 2) * 8, y0 + (k / 2) * 8, qp, &d.luma_blocks[k]);
+            residual_pairs(source, unf, 0, x0 + (k % 2) * 8, y0 + (k / 2) * 8, qp, scan,
+                           &d.luma_blocks[k]);
             if (d.luma_blocks[k].count) d.cbp |= 1 << k;
         }
         for (int i = 0; i < 2 * cf; i++) {
             BlockPairs &b = d.chroma_blocks[i];
             residual_pairs(source, unf, 1 + i % 2, 8 * x, y * unf.chroma_mb_height() + (i / 2) * 8,
-                           QP2_table[qp], &b);
+                           QP2_table[qp], scan, &b);
             if (b.count) d.cbp |= 1 << cbp_chroma_bit(i);
         }
+        add_inter_residual(unf, x, y, d, qp, scan);
+        BitWriter trial;
+        write_inter_mb(trial, pic, cf, qp_changes, d, mvd);
+        const int64_t inter_cost =
+            luma_sad(source, unf, x0, y0) + int64_t(lambda) * static_cast<int64_t>(trial.bit_count());
+        // The intra trial overwrites the macroblock; keep the inter one aside.
+        if (enc.trial.width != unf.width) enc.trial = unf;
+        copy_macroblock(unf, enc.trial, x, y);
+        MbDecision di;
+        RealMbContext rc{nb, left, top, x, y, qp, scan};
+        decide_real_mb<Pixel>(source, unf, rc, &di);
+        reconstruct_intra_mb<Pixel>(unf, x, y, nb, di, qp, scan);
+        MbSyntaxContext sc;
+        sc.chroma_format_idc = cf;
+        sc.qp_changes = qp_changes;
+        sc.left = left;
+        sc.top = top;
+        sc.mb_type_offset = 4;
+        BitWriter intra_bits;
+        write_intra_mb(intra_bits, sc, di);
+        const int64_t intra_cost = luma_sad(source, unf, x0, y0) +
+                                   int64_t(lambda) * static_cast<int64_t>(intra_bits.bit_count());
+        if (intra_cost < inter_cost) return false;
+        copy_macroblock(enc.trial, unf, x, y);
         bw.put_ue(static_cast<uint32_t>(run));
         run = 0;
-        write_inter_mb(bw, pic, cf, !(enc.pps.fixed_qp || sh.fixed_qp), d, mvd);
+        append_bits(bw, trial);
     } else {
         run++;
     }
-    add_inter_residual(unf, x, y, d, qp, sh.field_pic ? 1 : 0);
     static constexpr int kEntries[4] = {5, 6, 9, 10};
     for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = cache[kEntries[k]];
     ModeEdge edge;
@@ -564,6 +601,7 @@ void encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     copy_macroblock(unf, enc.recon, x, y);
     deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
                nb.top ? enc.mb_info[addr - w] : info, lf, cache);
+    return true;
 }
 
 template <class Pixel>
@@ -612,15 +650,16 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
             if (enc.opt.mode == EncMode::Random)
                 encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf);
-            else
-                encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, pic, qp, run, bw, lf);
-            continue;
+            else if (encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, left, top, pic, qp, run,
+                                             bw, lf))
+                continue;
+            if (enc.opt.mode == EncMode::Random) continue;
         }
         if (enc.opt.mode == EncMode::Random) {
             RandomMbContext rc{nb, left, top, enc.sps.chroma_format_idc, qp_changes, qp};
             decide_random_mb(enc.rng, rc, &d);
         } else {
-            RealMbContext rc{nb, left, top, x, y, qp};
+            RealMbContext rc{nb, left, top, x, y, qp, scan};
             decide_real_mb<Pixel>(*source, enc.unfiltered, rc, &d);
         }
         const int mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;

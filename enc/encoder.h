@@ -65,6 +65,7 @@ struct Encoder {
     int ref_count = 0;       // references held (0..2)
     int ref_pic_num[2] = {0, 0};
     std::vector<uint8_t> mc_scratch;
+    Frame trial;             // real mode: a macroblock kept aside while another choice is tried
     PathStats stats;         // paths taken so far
 };
 

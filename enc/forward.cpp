@@ -76,11 +76,11 @@ int forward_quant_8x8(const int32_t *residual, int qp, int deadzone, int32_t *le
     return quantise<8>(c, qp, deadzone, iqcoeff8, levels);
 }
 
-void levels_to_pairs(const int32_t *levels, bool is4x4, BlockPairs *out) {
+void levels_to_pairs(const int32_t *levels, bool is4x4, BlockPairs *out, int scan) {
     const int n = is4x4 ? 16 : 64;
     int pos[64], val[64], count = 0;
     for (int p = 0; p < n; p++) {
-        const int idx = is4x4 ? svac_scan4t[0][p][0] : svac_scan8t[0][p][0];
+        const int idx = is4x4 ? svac_scan4t[scan][p][0] : svac_scan8t[scan][p][0];
         const int l = std::clamp(levels[idx], -2047, 2047);
         if (l != 0) {
             pos[count] = p;

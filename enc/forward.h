@@ -23,7 +23,7 @@ void forward_transform_4x4(const int32_t *residual, double *coeffs);
 void forward_transform_8x8(const int32_t *residual, double *coeffs);
 
 // Lists the levels as (run, level) pairs in decoding order along the frame
-// scan; levels are clamped to +-2047.
-void levels_to_pairs(const int32_t *levels, bool is4x4, BlockPairs *out);
+// scan (scan 0) or the field scan (1); levels are clamped to +-2047.
+void levels_to_pairs(const int32_t *levels, bool is4x4, BlockPairs *out, int scan = 0);
 
 }  // namespace svacenc

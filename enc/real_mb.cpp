@@ -139,13 +139,13 @@ double try_luma(const Frame &src, Frame &unf, const RealMbContext &ctx, bool is8
         const int blk = is8x8 ? pos : i;
         BlockPairs &bp = d->luma_blocks[blk];
         bp.count = 0;
-        if (nz) levels_to_pairs(levels, !is8x8, &bp);
+        if (nz) levels_to_pairs(levels, !is8x8, &bp, ctx.scan);
         uint8_t *dst = unf.at(0, px, py);
         const int stride = unf.planes[0].stride;
         for (int j = 0; j < n; j++)
             std::memcpy(dst + j * stride, best_pred + j * n, sizeof(Pixel) * n);
         if (bp.count) {
-            add_residual(dst, stride, unf.bit_depth, bp, ctx.qp, !is8x8);
+            add_residual(dst, stride, unf.bit_depth, bp, ctx.qp, !is8x8, ctx.scan);
             bits += block_bits(bp, !is8x8, false);
         }
     }
@@ -201,13 +201,13 @@ void decide_chroma(const Frame &src, Frame &unf, const RealMbContext &ctx, const
             int32_t levels[64];
             BlockPairs &bp = d->chroma_blocks[row * 2 + p];
             bp.count = 0;
-            if (forward_quant_8x8(diff, cqp, 80, levels)) levels_to_pairs(levels, false, &bp);
+            if (forward_quant_8x8(diff, cqp, 80, levels)) levels_to_pairs(levels, false, &bp, ctx.scan);
             if (bp.count) d->cbp |= 1 << cbp_chroma_bit(row * 2 + p);
             uint8_t *dst = unf.at(1 + p, cx, cy);
             const int stride = unf.planes[1 + p].stride;
             for (int j = 0; j < 8; j++)
                 std::memcpy(dst + j * stride, best_pred[p] + j * 8, sizeof(Pixel) * 8);
-            if (bp.count) add_residual(dst, stride, unf.bit_depth, bp, cqp, false);
+            if (bp.count) add_residual(dst, stride, unf.bit_depth, bp, cqp, false, ctx.scan);
         }
     }
 }

@@ -16,6 +16,7 @@ struct RealMbContext {
     const ModeEdge *top = nullptr;
     int mb_x = 0, mb_y = 0;
     int qp = 32;
+    int scan = 0;  // 1 in field pictures
 };
 
 // `unf` is the unfiltered reconstruction; trial reconstructions are written
