@@ -145,6 +145,42 @@ TEST(BadSlices, SpecifiedCodesAndMessagesThenRecovery) {
     }
 }
 
+// A reference index naming a reference picture that does not exist yet:
+// the slice is abandoned with -2 and the next picture decodes exactly.
+TEST(BadSlices, MissingReferencePictureThenRecovery) {
+    VQ_SVAC_Dec_Init(0);
+    void *dec = VQ_SVAC_Dec_Open();
+    std::vector<uint8_t> s = parameter_sets();
+    BitWriter first = i_slice(0);
+    flat_mb(first);
+    svactest::add_nal(s, 2, first);
+    SvacDecOutput out{};
+    decode(dec, s, &out);
+    ASSERT_EQ(out.got_picture, 1);
+
+    std::vector<uint8_t> p;
+    BitWriter bw;
+    bw.put_ue(0);
+    bw.put(1, 8);
+    bw.put_ue(0);
+    bw.put_ue(0);     // P slice
+    bw.put1(false);   // reference indices present
+    bw.put1(false);
+    bw.put_se(0);
+    bw.put1(false);
+    bw.put_ue(0);     // no skipped macroblock
+    bw.put_ue(0);     // P_16X16
+    bw.put1(true);    // reference index 1: only one reference exists
+    bw.put_se(0);
+    bw.put_se(0);
+    svactest::add_nal(p, 1, bw);
+    const Result r = decode(dec, p, &out);
+    EXPECT_EQ(r.code, -2);
+    EXPECT_EQ(out.got_picture, 0);
+    expect_flat_picture_after(dec, 2);
+    VQ_SVAC_Dec_Close(dec);
+}
+
 // Generated pictures: a damaged middle picture is dropped, the pictures
 // around it decode to exactly the generator's reconstruction, and random
 // damage anywhere never takes the decoder outside the caller's bytes.
