@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "file_io.h"
+#include "hex.h"
 #include "muxer.h"
 #include "nal_split.h"
 #include "picture_md5.h"
@@ -72,20 +73,6 @@ bool parse_uint(const std::string &s, unsigned long long max, unsigned long long
     errno = 0;
     *v = std::strtoull(s.c_str(), &end, 0);
     return !*end && errno == 0 && *v <= max;
-}
-
-bool parse_hex(const std::string &s, std::vector<uint8_t> *out) {
-    std::string h = (s.rfind("0x", 0) == 0 || s.rfind("0X", 0) == 0) ? s.substr(2) : s;
-    if (h.empty() || h.size() % 2) return false;
-    out->clear();
-    for (size_t i = 0; i < h.size(); i += 2) {
-        const std::string byte = h.substr(i, 2);
-        if (!std::isxdigit(static_cast<unsigned char>(byte[0])) ||
-            !std::isxdigit(static_cast<unsigned char>(byte[1])))
-            return false;
-        out->push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
-    }
-    return true;
 }
 
 // 0: go on; 1: done (help or version printed); -1: bad arguments (reported).
@@ -150,7 +137,7 @@ int parse_args(int argc, char **argv, Options *o) {
             }
             o->layer_mask = static_cast<uint32_t>(v);
         } else if (a == "--key") {
-            if (!parse_hex(value, &o->key)) {
+            if (!svactool::parse_hex(value, &o->key)) {
                 error("--key takes an even number of hex digits, not " + value);
                 return -1;
             }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "encoder.h"
+#include "hex.h"
 #include "muxer.h"
 #include "picture_md5.h"
 #include "source.h"
@@ -65,19 +66,6 @@ bool parse_int(const std::string &s, long long lo, long long hi, long long *out)
     const long long v = std::strtoll(s.c_str(), &end, 10);
     if (*end != 0 || v < lo || v > hi) return false;
     *out = v;
-    return true;
-}
-
-bool parse_hex(const std::string &s, std::vector<uint8_t> *out) {
-    if (s.empty() || s.size() % 2) return false;
-    out->clear();
-    for (size_t i = 0; i < s.size(); i += 2) {
-        const std::string byte = s.substr(i, 2);
-        if (!std::isxdigit(static_cast<unsigned char>(byte[0])) ||
-            !std::isxdigit(static_cast<unsigned char>(byte[1])))
-            return false;
-        out->push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
-    }
     return true;
 }
 
@@ -175,7 +163,7 @@ int parse_args(int argc, char **argv, Options *o) {
             else return bad("aes or des");
             e.encrypt = true;
         } else if (a == "--key") {
-            if (!parse_hex(v, &e.key.key)) return bad("an even number of hex digits");
+            if (!svactool::parse_hex(v, &e.key.key)) return bad("an even number of hex digits");
             o->key_set = true;
         } else if (a == "--input") {
             o->input = v;
