@@ -48,15 +48,32 @@ def locate(rel):
     return hits[0] if len(hits) == 1 else None
 
 
+CHILD = []  # the running build or test process group, ended with us
+
+
 def run(cmd, timeout, log):
+    proc = subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    CHILD[:] = [proc]
     try:
-        r = subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           timeout=timeout, start_new_session=True)
-        log.write(r.stdout.decode(errors="replace"))
-        return r.returncode
-    except subprocess.TimeoutExpired as e:
-        log.write((e.stdout or b"").decode(errors="replace") + "\n[timeout]\n")
+        out, _ = proc.communicate(timeout=timeout)
+        log.write(out.decode(errors="replace"))
+        return proc.returncode
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.communicate()
+        log.write("\n[timeout]\n")
         return -1
+    finally:
+        CHILD.clear()
+
+
+def stop_child():
+    for proc in CHILD:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
 
 
 def main():
@@ -94,7 +111,13 @@ def main():
                 f.write(text)
         current.clear()
 
-    signal.signal(signal.SIGTERM, lambda *a: (restore(), sys.exit(1)))
+    def on_signal(*_):
+        stop_child()
+        restore()
+        sys.exit(1)
+
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGINT, on_signal)
     results = []
     try:
         for m in mutants:
@@ -122,6 +145,7 @@ def main():
             results.append((m["id"], status))
             print(f"{m['id']:32s} {status:10s} {time.time() - t0:5.1f}s", flush=True)
     finally:
+        stop_child()
         restore()
         run(build_cmd, 3600, log)  # leave the build matching the sources
 
