@@ -110,6 +110,23 @@ TEST(Digest, OneMillionA) {
               "de0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b");
 }
 
+// Messages whose padding just fits or just overflows the last block (55 and
+// 56 bytes for 64-byte blocks, 111 and 112 for 128-byte blocks); values from
+// an independent implementation.
+TEST(Digest, PaddingBoundaries) {
+    EXPECT_EQ(digest(MD5, std::string(55, 'a'), 5), "ef1772b6dff9a122358552954ad0df65");
+    EXPECT_EQ(digest(MD5, std::string(56, 'a')), "3b0c8ac703f828b04c6c197006d17218");
+    EXPECT_EQ(digest(SHA1, std::string(55, 'a')), "c1c8bbdc22796e28c0e15163d20899b65621d65a");
+    EXPECT_EQ(digest(SHA256, std::string(55, 'a'), 9),
+              "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318");
+    EXPECT_EQ(digest(SHA256, std::string(56, 'a')),
+              "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a");
+    EXPECT_EQ(digest(SHA512, std::string(111, 'a'), 13),
+              "fa9121c7b32b9e01733d034cfc78cbf67f926c7ed83e82200ef86818196921760b4beff48404df811b953828274461673c68d04e297b0eb7b2b4d60fc6b566a2");
+    EXPECT_EQ(digest(SHA384, std::string(112, 'a')),
+              "187d4e07cb306103c69967bf544d0dfbe9042577599c73c330abc0cb64c61236d5ed565ee19119d8c31779a38f791fcd");
+}
+
 TEST(Digest, DigestSizes) {
     const int expected[] = {16, 20, 28, 32, 48, 64};
     for (int t = MD5; t <= SHA512; t++) {
