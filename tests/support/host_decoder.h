@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "decoder/decoder.h"
 #include "nal_split.h"
@@ -35,6 +38,20 @@ public:
         out = {};
         out.got_picture = -1;  // must be written by every call
         return VQ_SVAC_Dec_Decode(handle_, &in, &out, &ext);
+    }
+
+    // decode() with what the library printed captured into `printed`.
+    int32_t decode(const std::vector<uint8_t> &bytes, std::string *printed, uint32_t layer_mask = 0) {
+        testing::internal::CaptureStdout();
+        const int32_t r = decode(bytes, layer_mask);
+        *printed = testing::internal::GetCapturedStdout();
+        return r;
+    }
+
+    // A fresh instance in place of this one.
+    void reopen() {
+        VQ_SVAC_Dec_Close(handle_);
+        handle_ = VQ_SVAC_Dec_Open();
     }
 
     // Feeds a whole stream one NAL unit per call, as svacdec does, and
