@@ -186,21 +186,6 @@ TEST(DeblockKernels, MatchReferenceOnRandomAndExtremeLines) {
     }
 }
 
-TEST(DeblockKernels, InitFillsPortableEntries) {
-    VQ_SVACDEC_loopfilter_init(0xFFFFFFFFu & ~SVAC_CPU_FLAG_SSSE3);
-    EXPECT_EQ(svac_filter_lv[0], svac_filter_lv_c);
-    EXPECT_EQ(svac_filter_lh[0], svac_filter_lh_c);
-    EXPECT_EQ(svac_filter_cv[0], svac_filter_cv_c);
-    EXPECT_EQ(svac_filter_ch[0], svac_filter_ch_c);
-    EXPECT_EQ(svac_filter_lv[1], nullptr);
-    // 10-bit entries stay portable whatever the feature word.
-    VQ_SVACDEC_loopfilter_init(0xFFFFFFFFu);
-    EXPECT_EQ(svac_filter_lv[2], svac_filter_lv_c_10b);
-    EXPECT_EQ(svac_filter_lh[2], svac_filter_lh_c_10b);
-    EXPECT_EQ(svac_filter_cv[2], svac_filter_cv_c_10b);
-    EXPECT_EQ(svac_filter_ch[2], svac_filter_ch_c_10b);
-    VQ_SVACDEC_loopfilter_init(0);
-}
 
 // Runs one kernel with the same 8 samples (p3..q3) in every line; returns
 // the lines afterwards.

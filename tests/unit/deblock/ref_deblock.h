@@ -1,5 +1,5 @@
-// Plain reference of the deblocking filter, written straight from the rules
-// with coordinates instead of pointers, shared by the tests of this area only.
+// Plain reference of the deblocking edges and their order in a macroblock,
+// written straight from the rules with coordinates instead of pointers.
 #pragma once
 
 #include <cstddef>
@@ -138,56 +138,12 @@ inline int chroma_q(int q) {
     return t[q];
 }
 
-// Ten strengths in the order L0 L1 V0 V1 T0 T1 H0 H1 F0 F1.
-inline void strengths(const SvacFilterParams &p, int st[10]) {
-    for (int i = 0; i < 10; i++) st[i] = 0;
-    auto intra = [](uint32_t t) { return t == 0 || t == 1; };
-    auto differs = [](const SvacMvEntry &a, const SvacMvEntry &b) {
-        return std::abs(a.mv_x - b.mv_x) >= 4 || std::abs(a.mv_y - b.mv_y) >= 4 ||
-               a.ref_idx != b.ref_idx;
-    };
-    auto motion = [&](int a, int b) {
-        if (differs(p.mv_cache[a], p.mv_cache[b])) return 1;
-        if (p.mb_type >= 7 && differs(p.mv_cache[a + 12], p.mv_cache[b + 12])) return 1;
-        return 0;
-    };
-    auto bit = [](uint32_t v, int n) { return ((v >> n) & 1) != 0; };
-    if (p.neighbour_flags & 1) {
-        if (intra(p.prev_type) || intra(p.mb_type)) {
-            st[0] = st[1] = 3;
-        } else {
-            st[0] = bit(p.prev_cbp, 1) || bit(p.cbp, 0) ? 2 : motion(4, 5);
-            st[1] = bit(p.prev_cbp, 3) || bit(p.cbp, 2) ? 2 : motion(8, 9);
-        }
-    }
-    if (p.neighbour_flags & 2) {
-        if (intra(p.top_type) || intra(p.mb_type)) {
-            st[4] = st[5] = 3;
-        } else {
-            st[4] = bit(p.top_cbp, 2) || bit(p.cbp, 0) ? 2 : motion(1, 5);
-            st[5] = bit(p.top_cbp, 3) || bit(p.cbp, 1) ? 2 : motion(2, 6);
-        }
-    }
-    if (intra(p.mb_type)) {
-        st[2] = st[3] = st[6] = st[7] = 2;
-        if (p.mb_type == 0) st[8] = st[9] = 2;
-    } else {
-        st[2] = bit(p.cbp, 0) || bit(p.cbp, 1) ? 2 : motion(5, 6);
-        st[3] = bit(p.cbp, 2) || bit(p.cbp, 3) ? 2 : motion(9, 10);
-        st[6] = bit(p.cbp, 0) || bit(p.cbp, 2) ? 2 : motion(5, 9);
-        st[7] = bit(p.cbp, 1) || bit(p.cbp, 3) ? 2 : motion(6, 10);
-    }
-}
-
-// The whole macroblock, in the fixed order of its edges.
-inline void filter_mb(const SvacFilterParams &p) {
+// The whole macroblock, in the fixed order of its edges, from the ten
+// strengths L0 L1 V0 V1 T0 T1 H0 H1 F0 F1 (the decisions are checked by
+// hand-derived cases of their own).
+inline void filter_mb(const SvacFilterParams &p, const int st[10]) {
     static const Tables tab;
     if (p.lf_disable_flag) return;
-    int st[10];
-    strengths(p, st);
-    bool any = false;
-    for (int v : st) any = any || v != 0;
-    if (!any) return;
     const bool hbd = p.bit_depth_idx == 2;
     const Plane Y{p.dst_y, static_cast<ptrdiff_t>(p.stride_y), hbd};
     const Plane U{p.dst_u, static_cast<ptrdiff_t>(p.stride_c), hbd};

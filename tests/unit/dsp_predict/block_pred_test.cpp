@@ -90,21 +90,6 @@ protected:
     void SetUp() override { VQ_SVACDEC_predict_init(0); }
 };
 
-TEST_F(IntraPred, TablesFollowTheModeOrder) {
-    for (const auto &f : kFamilies)
-        for (int m = 0; m < f.modes; m++) {
-            EXPECT_NE(f.table[m], nullptr) << f.name << " " << m;
-            EXPECT_EQ(f.table[f.modes + m], nullptr) << f.name << " " << m;
-            EXPECT_NE(f.table[2 * f.modes + m], nullptr) << f.name << " " << m;
-        }
-    EXPECT_EQ(intra_pred_l_4x4[18], &intra_pred_lp_4x4_10b);
-    EXPECT_EQ(intra_pred_c[17], &intra_pred_plane_10b);
-    // Chroma reuses the 8x8 luma kernels.
-    EXPECT_EQ(intra_pred_c[0], intra_pred_l[2]);
-    EXPECT_EQ(intra_pred_c[1], intra_pred_l[1]);
-    EXPECT_EQ(intra_pred_c[2], intra_pred_l[0]);
-    EXPECT_EQ(intra_pred_c[20], intra_pred_l[23]);
-}
 
 TEST_F(IntraPred, FlatNeighboursPredictTheirValue) {
     for (const auto &f : kFamilies)

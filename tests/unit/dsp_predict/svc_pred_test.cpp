@@ -100,14 +100,6 @@ protected:
     void SetUp() override { VQ_SVACDEC_predict_init(0); }
 };
 
-TEST_F(InterLayerPred, TablesHoldAllThreeDepths) {
-    EXPECT_EQ(intra_pred_svc_l[0], &intra_pred_svc8);
-    EXPECT_EQ(intra_pred_svc_l[1], &intra_pred_svc8_9);
-    EXPECT_EQ(intra_pred_svc_l[2], &intra_pred_svc8_10);
-    EXPECT_EQ(intra_pred_svc_c[0], &intra_pred_svc4);
-    EXPECT_EQ(intra_pred_svc_c[1], &intra_pred_svc4_9);
-    EXPECT_EQ(intra_pred_svc_c[2], &intra_pred_svc4_10);
-}
 
 TEST_F(InterLayerPred, FlatBaseStaysFlatAndFourRowsWriteEight) {
     for (const auto &k : kKernels)

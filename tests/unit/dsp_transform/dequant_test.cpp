@@ -84,10 +84,6 @@ protected:
     }
 };
 
-TEST_F(Dequant, TablesAreInstalled) {
-    EXPECT_EQ(svac_dequant4, &svac_dequant4_c);
-    EXPECT_EQ(svac_dequant8, &svac_dequant8_c);
-}
 
 TEST_F(Dequant, NoPairsClearsTheBlock) {
     for (int n : {4, 8})

@@ -81,14 +81,6 @@ std::vector<int32_t> dc_only(int n, int32_t d) {
     return c;
 }
 
-TEST_F(Transform, TablesHoldPortableKernelsAndNoNineBitEntry) {
-    EXPECT_EQ(svac_idct4_add[0], &VQ_SVACDEC_svac_inverse_transform_4x4);
-    EXPECT_EQ(svac_idct4_add[1], nullptr);
-    EXPECT_EQ(svac_idct4_add[2], &VQ_SVACDEC_svac_inverse_transform_4x4_10b);
-    EXPECT_EQ(svac_idct8_add[0], &VQ_SVACDEC_svac_inverse_transform_8x8);
-    EXPECT_EQ(svac_idct8_add[1], nullptr);
-    EXPECT_EQ(svac_idct8_add[2], &VQ_SVACDEC_svac_inverse_transform_8x8_10b);
-}
 
 TEST_F(Transform, DcOnlyRoundsAsPublished) {
     // 4x4 adds (16d + 512) >> 10, 8x8 adds (8d + 1024) >> 11 to every sample.

@@ -130,17 +130,5 @@ TEST_F(ChromaMc, FractionOutOfRangeReportsAndWritesNothing) {
                 }
 }
 
-TEST_F(ChromaMc, TableLayout) {
-    static_assert(sizeof(put_chroma_pixels_tab) == 12 * sizeof(SvacChromaMcFn));
-    static_assert(sizeof(avg_chroma_pixels_tab) == 12 * sizeof(SvacChromaMcFn));
-    for (int k = 0; k < 4; k++) {
-        EXPECT_EQ(put_chroma_pixels_tab[1][k], nullptr);
-        EXPECT_EQ(avg_chroma_pixels_tab[1][k], nullptr);
-    }
-    EXPECT_EQ(put_chroma_pixels_tab[0][0], put_chroma_mc8_8_c);
-    EXPECT_EQ(put_chroma_pixels_tab[0][3], put_chroma_mc1_8_c);
-    EXPECT_EQ(avg_chroma_pixels_tab[2][1], avg_chroma_mc4_8_c_10b);
-    EXPECT_EQ(avg_chroma_pixels_tab[2][2], avg_chroma_mc2_8_c_10b);
-}
 
 }  // namespace

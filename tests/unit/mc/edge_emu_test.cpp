@@ -138,9 +138,5 @@ TEST_F(EdgeEmu, EmptyPlaneOrAreaWritesNothing) {
     }
 }
 
-TEST_F(EdgeEmu, TableLayout) {
-    EXPECT_EQ(emulated_edge_mc[0], emulated_edge_mc_c);
-    EXPECT_EQ(emulated_edge_mc[1], emulated_edge_mc_16_c);
-}
 
 }  // namespace

@@ -276,18 +276,5 @@ TEST_F(LumaMc, AverageRoundsUp) {
             }
 }
 
-TEST_F(LumaMc, TableLayout) {
-    static_assert(sizeof(put_svac_qpel_pixels_tab) == 96 * sizeof(SvacQpelFn));
-    static_assert(sizeof(avg_svac_qpel_pixels_tab) == 96 * sizeof(SvacQpelFn));
-    // Row 1 (9-bit) is never filled; the names sit at 16 * size + 4 * y + x.
-    for (int k = 0; k < 16; k++) {
-        EXPECT_EQ(put_svac_qpel_pixels_tab[1][0][k], nullptr);
-        EXPECT_EQ(avg_svac_qpel_pixels_tab[1][1][k], nullptr);
-    }
-    EXPECT_EQ(put_svac_qpel_pixels_tab[0][1][4 * 1 + 2], put_svac_qpel8_mc21_c);
-    EXPECT_EQ(put_svac_qpel_pixels_tab[0][0][4 * 3 + 0], put_svac_qpel16_mc03_c);
-    EXPECT_EQ(avg_svac_qpel_pixels_tab[2][1][4 * 2 + 3], avg_svac_qpel8_mc32_c_10b);
-    EXPECT_EQ(avg_svac_qpel_pixels_tab[2][0][0], avg_svac_qpel16_mc00_c_10b);
-}
 
 }  // namespace
