@@ -1,6 +1,6 @@
-// The frame pool: plane geometry of every format (computed here from the
-// layout rules), margins that can be written without touching another plane,
-// first-in first-out recycling and geometry changes.
+// The frame pool: a worked layout, margins that can be written without
+// touching another plane, first-in first-out recycling, reference counts and
+// geometry changes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,36 +8,6 @@
 #include "mem/frame_pool.h"
 
 namespace {
-
-int64_t up(int64_t v, int64_t m) { return (v + m - 1) / m * m; }
-
-struct Expected {
-    int planes;
-    int64_t stride[3];
-    int64_t rows[3];
-    int64_t block[3];   // storage block of each plane
-    int64_t offset[3];  // first picture sample within its block
-};
-
-Expected expected(int w, int h, int fmt) {
-    const bool ten = fmt > 100;
-    const int chroma = fmt % 100 - 1;
-    const int64_t w16 = up(w, 16), r = up(h, 32) + 32;
-    const int64_t s8 = up(w16 + 32, 32), c8 = up((w16 + 32) / 2, 32), s10 = up(2 * w16 + 64, 32);
-    Expected e{};
-    e.planes = chroma ? 3 : 1;
-    e.stride[0] = ten ? s10 : s8;
-    e.rows[0] = r;
-    e.block[0] = r * e.stride[0] + 32;
-    e.offset[0] = 16 * e.stride[0] + 32;
-    for (int i = 1; i < e.planes; i++) {
-        e.stride[i] = ten ? s8 : c8;
-        e.rows[i] = chroma == 1 ? r / 2 : r;
-        e.block[i] = e.stride[i] * e.rows[i] + 32;
-        e.offset[i] = (chroma == 1 ? 8 : 16) * e.stride[i] + 32;
-    }
-    return e;
-}
 
 const int kFormats[] = {1, 2, 3, 101, 102, 103};
 
@@ -58,68 +28,38 @@ TEST(FramePool, WorkedExample1080p) {
     VQ_SVACDEC_frame_pool_uninit(&pool);
 }
 
-TEST(FramePool, GeometryOfEveryFormat) {
-    const int sizes[][2] = {{16, 16}, {176, 144}, {48, 32}, {1920, 1088}, {1280, 720}, {8, 8}, {33, 17}};
+// Each plane's picture with 16 rows (8 for 4:2:0 chroma) and 16 samples of
+// margin before every row: writable, 32-byte aligned, and owned by that plane
+// only (the sanitizers check the allocation).
+TEST(FramePool, PlanesWithTheirMarginsDoNotOverlap) {
     for (int fmt : kFormats) {
-        for (const auto &sz : sizes) {
+        for (auto [w, h] : {std::pair{48, 32}, {176, 144}, {33, 17}}) {
             SvacFramePool pool{};
-            SvacFrame *f = VQ_SVACDEC_frame_get(&pool, sz[0], sz[1], fmt);
+            SvacFrame *f = VQ_SVACDEC_frame_get(&pool, w, h, fmt);
             ASSERT_NE(f, nullptr);
-            const Expected e = expected(sz[0], sz[1], fmt);
-            SCOPED_TRACE(testing::Message() << sz[0] << "x" << sz[1] << " format " << fmt);
-            EXPECT_EQ(f->plane_count, e.planes);
-            EXPECT_EQ(f->width, sz[0]);
-            EXPECT_EQ(f->height, sz[1]);
-            EXPECT_EQ(f->format, fmt);
-            EXPECT_EQ(f->ref_count, 1);
-            EXPECT_EQ(f->pool, &pool);
-            for (int i = 0; i < 3; i++) {
-                if (i >= e.planes) {
-                    EXPECT_EQ(f->plane[i], nullptr);
-                    EXPECT_EQ(f->stride[i], 0);
-                    continue;
-                }
-                EXPECT_EQ(f->stride[i], e.stride[i]) << i;
-                EXPECT_EQ(reinterpret_cast<uintptr_t>(f->plane[i]) % 32, 0u) << i;
+            const int bps = fmt > 100 ? 2 : 1, chroma = fmt % 100 - 1;
+            EXPECT_EQ(f->plane_count, chroma ? 3 : 1);
+            auto area = [&](int i, int *rows, int *margin) {
+                const bool sub_rows = i && chroma == 1;
+                *margin = sub_rows ? 8 : 16;
+                *rows = ((h + 15) / 16 * 16 >> (sub_rows ? 1 : 0)) + 2 * *margin;
+                return f->plane[i] - *margin * f->stride[i] - 16 * bps;
+            };
+            for (int i = 0; i < f->plane_count; i++) {
+                int rows, margin;
+                uint8_t *start = area(i, &rows, &margin);
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(f->plane[i]) % 32, 0u);
+                for (int r = 0; r < rows; r++) std::memset(start + r * f->stride[i], 0x10 + i, f->stride[i]);
             }
-            // Blocks follow each other without gaps.
-            for (int i = 1; i < e.planes; i++)
-                EXPECT_EQ(f->plane[i] - f->plane[i - 1], e.block[i - 1] - e.offset[i - 1] + e.offset[i]);
-
-            // Every byte of every block is writable (the sanitizers check the
-            // allocation) and belongs to that plane only.
-            for (int i = 0; i < e.planes; i++)
-                std::memset(f->plane[i] - e.offset[i], 0x10 + i, e.block[i]);
-            for (int i = 0; i < e.planes; i++) {
-                const uint8_t *b = f->plane[i] - e.offset[i];
-                for (int64_t k = 0; k < e.block[i]; k++) ASSERT_EQ(b[k], 0x10 + i) << i << " " << k;
+            for (int i = 0; i < f->plane_count; i++) {
+                int rows, margin;
+                const uint8_t *start = area(i, &rows, &margin);
+                for (int64_t k = 0; k < int64_t(rows) * f->stride[i]; k++)
+                    ASSERT_EQ(start[k], 0x10 + i) << fmt << " " << w << "x" << h << " plane " << i;
             }
             VQ_SVACDEC_frame_put(&f);
             VQ_SVACDEC_frame_pool_uninit(&pool);
         }
-    }
-}
-
-TEST(FramePool, MarginsAroundThePicture) {
-    // 16 rows above the luma picture (8 for 4:2:0 chroma), as many below, and
-    // 32 bytes before every row: the planes start where the rules say.
-    for (int fmt : kFormats) {
-        SvacFramePool pool{};
-        SvacFrame *f = VQ_SVACDEC_frame_get(&pool, 64, 48, fmt);
-        const Expected e = expected(64, 48, fmt);
-        const int bps = fmt > 100 ? 2 : 1;
-        for (int i = 0; i < e.planes; i++) {
-            const int margin = (i && fmt % 100 == 2) ? 8 : 16;
-            const int rows = i && fmt % 100 == 2 ? 24 : 48;
-            const int width = (i ? 32 : 64) * bps;
-            uint8_t *start = f->plane[i] - e.offset[i];
-            EXPECT_EQ(f->plane[i] - margin * f->stride[i] - 32, start) << fmt << " " << i;
-            // rows below the picture and the right margin of every row
-            EXPECT_GE(e.rows[i] - margin - rows, margin);
-            EXPECT_GE(f->stride[i] - width, i && bps == 1 ? 16 : 32);
-        }
-        VQ_SVACDEC_frame_put(&f);
-        VQ_SVACDEC_frame_pool_uninit(&pool);
     }
 }
 
