@@ -1,5 +1,6 @@
-// The bit reader: fixed-length fields against a bit-by-bit reference, the
-// Exp-Golomb fast and slow paths, and reads near the end of the buffer.
+// The bit reader: Exp-Golomb codes of every value at every alignment (which
+// covers the code tables), overlong codes, and reads near the end of the
+// buffer against a bit-by-bit reference.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -139,31 +140,6 @@ TEST(ExpGolomb, EveryValueAtEveryAlignment) {
             ASSERT_EQ(br.index, shift + 2 * z + 1) << k;
         }
     }
-}
-
-TEST(BitReader, FixedLengthReadsMatchAReference) {
-    std::mt19937 rng(20240611);
-    std::vector<uint8_t> buf(64);
-    for (auto &b : buf) b = static_cast<uint8_t>(rng());
-    SvacBitReader br = reader(buf);
-    int64_t pos = 0;
-    while (pos < 400) {
-        const int n = 1 + static_cast<int>(rng() % 25);
-        ASSERT_EQ(svac_br_read(&br, n), ref_bits(buf, pos, n)) << "pos " << pos << " n " << n;
-        pos += n;
-        ASSERT_EQ(br.index, pos);
-        ASSERT_EQ(svac_br_read1(&br), ref_bits(buf, pos, 1));
-        pos++;
-    }
-    EXPECT_EQ(svac_br_bits_left(&br), 64 * 8 - pos);
-}
-
-TEST(BitReader, Read32IsBigEndian) {
-    const std::vector<uint8_t> buf = {0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0, 0, 0, 0};
-    SvacBitReader br = reader(buf);
-    EXPECT_EQ(svac_br_read32(&br), 0xDEADBEEFu);
-    br.index = 4;
-    EXPECT_EQ(svac_br_read32(&br), 0xEADBEEF0u);
 }
 
 TEST(BitReader, RefusesMissingBufferAndOversizedPayload) {
