@@ -1,57 +1,31 @@
-// Small hand-built streams: a one-macroblock 4:2:0 sequence whose keyframes
-// predict the constant 128 everywhere and carry no residual, so their
-// decoded samples follow from the syntax alone, and extension units with
-// time stamps (with and without a date) and region and alert records. The
-// demo sample is made of both until generated streams replace it.
+// A small hand-built stream: a one-macroblock 4:2:0 sequence whose keyframes
+// decode to 128 everywhere, and extension units with time stamps (with and
+// without a date) and region and alert records.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "stream_builder.h"
 #include "syntax_writer.h"
 
 namespace svactest {
 
 // Sequence set 0 (16x16, 4:2:0, 8-bit, 25 pictures per second) and picture
-// set 0 (VLC, slice QP may change).
+// set 0.
 inline std::vector<uint8_t> one_mb_parameter_sets() {
-    std::vector<uint8_t> s;
-    SpsSyntax sps;
-    sps.mb_width_minus1 = sps.mb_height_minus1 = 0;
-    sps.vui = true;
-    sps.timing = true;
-    sps.timing_units = 1;
-    sps.timing_scale = 25;
-    sps.timing_fixed = true;
-    add_nal(s, svacenc::NAL_SPS, write_sps(sps));
-    PpsSyntax pps;
-    pps.fixed_qp = false;
-    add_nal(s, svacenc::NAL_PPS, write_pps(pps));
-    return s;
+    HandBuilt h(1, 1);
+    h.sps.vui = h.sps.timing = h.sps.timing_fixed = true;
+    h.sps.timing_units = 1;
+    h.sps.timing_scale = 25;
+    return h.parameter_sets();
 }
 
-// A keyframe of the one-macroblock sequence: I_8X8 with predicted modes
-// (DC at the picture corner becomes the constant 128) and every block
-// ending at once.
+// A keyframe of the one-macroblock sequence, every sample 128.
 inline void add_flat_keyframe(std::vector<uint8_t> &s, int frame_num) {
-    svacenc::BitWriter bw;
-    bw.put_ue(0);          // pps_id
-    bw.put(frame_num, 8);  // frame_num
-    bw.put_ue(0);          // keyframe id
-    bw.put_ue(0);          // first_mb
-    bw.put_ue(2);          // I slice
-    bw.put1(false);        // macroblocks may change qp
-    bw.put_se(0);          // qp delta
-    bw.put1(false);        // no filter override
-    bw.put_ue(1);          // I_8X8, every block coded
-    for (int b = 0; b < 4; b++) bw.put1(true);  // predicted modes
-    bw.put_ue(0);          // chroma DC
-    bw.put_se(0);          // qp delta
-    for (int b = 0; b < 6; b++) {  // end of block: code 58 of the order-2 table
-        bw.put_ue(58 >> 2);
-        bw.put(58 & 3, 2);
-    }
+    svacenc::BitWriter bw = HandBuilt(1, 1).slice(frame_num);
+    flat_mb(bw);
     add_nal(s, svacenc::NAL_SLICE_KEY, bw);
 }
 

@@ -1,0 +1,275 @@
+// Hand-built pictures whose output follows from the syntax alone, damaged
+// slices with their codes and messages, and recovery: after a damaged
+// picture the next one decodes exactly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "encoder.h"
+#include "host_decoder.h"
+#include "stream_builder.h"
+
+namespace {
+
+using svacenc::BitWriter;
+using svactest::HandBuilt;
+using svactest::HostDecoder;
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kI = svacenc::SLICE_I, kP = svacenc::SLICE_P;
+
+Bytes unit(int type, const BitWriter &bw) {
+    Bytes s;
+    svactest::add_nal(s, type, bw);
+    return s;
+}
+
+// A keyframe of `mbs` flat macroblocks.
+Bytes flat_keyframe(const HandBuilt &h, int frame_num, int mbs, int first_mb = 0) {
+    BitWriter bw = h.slice(frame_num, kI, first_mb);
+    for (int i = 0; i < mbs; i++) svactest::flat_mb(bw, h.sps.chroma_format_idc > 0);
+    return unit(svacenc::NAL_SLICE_KEY, bw);
+}
+
+// A P picture of one skip run.
+Bytes skipped_picture(const HandBuilt &h, int frame_num, int run) {
+    BitWriter bw = h.slice(frame_num, kP);
+    bw.put_ue(static_cast<uint32_t>(run));
+    return unit(svacenc::NAL_SLICE, bw);
+}
+
+// Every sample of every plane of the output is 128.
+bool all_mid_grey(const SvacDecOutput &out) {
+    const int planes = out.chroma_format_idc ? 3 : 1;
+    for (int p = 0; p < planes; p++) {
+        const int w = p ? out.width / 2 : out.width, h = p && out.chroma_format_idc == 1 ? out.height / 2 : out.height;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (out.plane[p][y * out.stride[p] + x] != 128) return false;
+    }
+    return true;
+}
+
+TEST(HandBuilt, FlatPicturesAndSkipRuns) {
+    for (int chroma : {0, 1}) {
+        HostDecoder d;
+        const HandBuilt h(1, 1, chroma);
+        Bytes s = h.parameter_sets();
+        const Bytes key = flat_keyframe(h, 0, 1);
+        s.insert(s.end(), key.begin(), key.end());
+        EXPECT_EQ(d.decode(s), static_cast<int32_t>(s.size()));
+        ASSERT_EQ(d.out.got_picture, 1);
+        EXPECT_EQ(d.out.width, 16);
+        EXPECT_TRUE(all_mid_grey(d.out)) << chroma;
+    }
+    // 10 x 8 macroblocks; a P picture of skip run 80 completes without an
+    // mb_type being read. With two pictures in one input the first call stops
+    // at the second picture's start code.
+    HostDecoder d;
+    const HandBuilt h(10, 8);
+    Bytes s = h.parameter_sets();
+    const Bytes key = flat_keyframe(h, 0, 80);
+    s.insert(s.end(), key.begin(), key.end());
+    const size_t second = s.size();
+    const Bytes p = skipped_picture(h, 1, 80);
+    s.insert(s.end(), p.begin(), p.end());
+    EXPECT_EQ(d.decode(s), static_cast<int32_t>(second));
+    ASSERT_EQ(d.out.got_picture, 1);
+    EXPECT_EQ(d.decode(p), static_cast<int32_t>(p.size()));
+    ASSERT_EQ(d.out.got_picture, 1);
+    EXPECT_EQ(d.out.width, 160);
+    EXPECT_TRUE(all_mid_grey(d.out));
+}
+
+// Two slices with the same frame_num make one picture; the second slice's
+// macroblock has no left neighbour, so it predicts the constant too. After
+// a completed picture, a slice that starts the next one elsewhere than at
+// its first macroblock is refused.
+TEST(HandBuilt, SlicesOfAPicture) {
+    HostDecoder d;
+    const HandBuilt h(2, 1);
+    Bytes s = h.parameter_sets();
+    for (int first : {0, 1}) {
+        const Bytes k = flat_keyframe(h, 0, 1, first);
+        s.insert(s.end(), k.begin(), k.end());
+    }
+    d.decode(s);
+    ASSERT_EQ(d.out.got_picture, 1);
+    EXPECT_TRUE(all_mid_grey(d.out));
+    EXPECT_EQ(d.decode(flat_keyframe(h, 1, 1, 1)), -2);
+}
+
+// Picture distances: a P picture with frame_num 3 after a reference with
+// frame_num 1 is 4 picture numbers away; the empty second slot (number 0)
+// is 6 away.
+TEST(HandBuilt, PictureDistancesOfAPPicture) {
+    HostDecoder d;
+    const HandBuilt h(1, 1);
+    Bytes s = h.parameter_sets();
+    const Bytes k = flat_keyframe(h, 1, 1);
+    s.insert(s.end(), k.begin(), k.end());
+    d.decode(s);
+    d.decode(skipped_picture(h, 3, 1));
+    ASSERT_EQ(d.out.got_picture, 1);
+    EXPECT_EQ(d.state()->ref_dist_tab[0], 4);
+    EXPECT_EQ(d.state()->ref_inv_dist_tab[0], 128);
+    EXPECT_EQ(d.state()->col_inv_dist_tab[0], 4096);
+    EXPECT_EQ(d.state()->ref_dist_tab[1], 6);
+    EXPECT_EQ(d.state()->ref_inv_dist_tab[1], 85);
+}
+
+// Left-column 4x4 blocks that predict horizontally have no left samples at
+// the picture edge: each is reported and predicted vertically instead.
+TEST(HandBuilt, HorizontalModesAtTheLeftEdgeAreReported) {
+    HostDecoder d;
+    const HandBuilt h(1, 2, 0);
+    Bytes s = h.parameter_sets();
+    BitWriter slice = h.slice(0);
+    static constexpr int kScan[16] = {6, 7, 11, 12, 8, 9, 13, 14, 16, 17, 21, 22, 18, 19, 23, 24};
+    for (int m = 0; m < 2; m++) {
+        slice.put_ue(0);  // I_4X4
+        int cache[25];
+        std::fill(cache, cache + 25, -1);
+        if (m == 1) std::fill(cache + 1, cache + 5, 1);  // the macroblock above: all horizontal
+        for (int p : kScan) {
+            const int lo = std::min(cache[p - 1], cache[p - 5]);
+            const int pred = lo == -1 ? 2 : lo;
+            slice.put1(pred == 1);
+            if (pred != 1) slice.put(pred > 1 ? 1 : 0, 2);  // mode 1
+            cache[p] = 1;
+        }
+        slice.put_ue(4);  // cbp 0: nothing more
+    }
+    svactest::add_nal(s, svacenc::NAL_SLICE_KEY, slice);
+    std::string printed;
+    d.decode(s, &printed);
+    ASSERT_EQ(d.out.got_picture, 1);
+    // Upper macroblock: four left-column blocks, then its top-left block (now
+    // vertical) at the top edge; lower macroblock: four left-column blocks.
+    std::string expected;
+    for (int i = 0; i < 9; i++) expected += "Illegal intra prediction mode\n";
+    EXPECT_EQ(printed, expected);
+}
+
+TEST(BadSlices, CodesAndMessagesThenRecovery) {
+    const struct {
+        const char *name;
+        void (*mb)(BitWriter &);
+        int type;
+        int32_t code;
+        const char *message;
+    } cases[] = {
+        {"chroma mode 7", [](BitWriter &bw) { bw.put_ue(1); bw.put(0b1111, 4); bw.put_ue(7); }, kI, -2,
+         "illegal intra_chroma_pred_mode(7)\n"},
+        {"cbp code 64",
+         [](BitWriter &bw) {
+             bw.put_ue(0);
+             bw.put(0xFFFF, 16);  // 16 predicted modes
+             bw.put_ue(0);
+             bw.put_ue(64);
+         },
+         kI, -2, "illegal intra cbp code64\n"},
+        {"escape run 65",
+         [](BitWriter &bw) {
+             bw.put_ue(1);
+             bw.put(0b1111, 4);
+             bw.put_ue(0);
+             bw.put_se(0);
+             bw.put_ue(187 >> 2);  // code 59 + 2 * 64 = 187 with order 2: run 65
+             bw.put(187 & 3, 2);
+         },
+         kI, -8, "run 65 is too large\n"},
+        {"intra type from a failed code", [](BitWriter &bw) { bw.put(0, 24); bw.put(1, 8); }, kI, -3,
+         "log >= 0 failed at ../../../../lib/bitstream.h:773.\n"},
+        // Reference index 1 while only one reference picture exists.
+        {"missing reference",
+         [](BitWriter &bw) {
+             bw.put_ue(0);  // no skipped macroblock
+             bw.put_ue(0);  // P_16X16
+             bw.put1(true);
+             bw.put_se(0);
+             bw.put_se(0);
+         },
+         kP, -2, ""},
+    };
+    const HandBuilt h(1, 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        HostDecoder d;
+        Bytes s = h.parameter_sets();
+        const Bytes k = flat_keyframe(h, 0, 1);
+        s.insert(s.end(), k.begin(), k.end());
+        d.decode(s);
+        ASSERT_EQ(d.out.got_picture, 1);
+        BitWriter bw = h.slice(1, c.type);
+        c.mb(bw);
+        std::string printed;
+        EXPECT_EQ(d.decode(unit(c.type == kI ? svacenc::NAL_SLICE_KEY : svacenc::NAL_SLICE, bw), &printed), c.code);
+        EXPECT_EQ(printed, c.message);
+        EXPECT_EQ(d.out.got_picture, 0);
+        d.decode(flat_keyframe(h, 2, 1));
+        ASSERT_EQ(d.out.got_picture, 1);
+        EXPECT_TRUE(all_mid_grey(d.out));
+    }
+}
+
+// Generated pictures: a truncated middle picture is dropped and the pictures
+// around it decode to exactly the generator's reconstruction.
+TEST(BadSlices, TruncatedPictureIsDroppedAndTheNextDecodesExactly) {
+    for (uint64_t seed = 1; seed <= 6; seed++) {
+        SCOPED_TRACE(seed);
+        svacenc::EncoderOptions opt;
+        opt.seed = seed;
+        opt.width = 48;
+        opt.height = 32;
+        svacenc::Encoder enc;
+        svacenc::encoder_init(enc, opt);
+        Bytes stream;
+        std::vector<size_t> start;
+        std::vector<svacenc::Frame> recon;
+        for (int i = 0; i < 3; i++) {
+            start.push_back(stream.size());
+            svacenc::encode_picture(enc, nullptr, stream, recon);
+        }
+        start.push_back(stream.size());
+        ASSERT_EQ(recon.size(), 3u);
+        // Cut the middle picture's last NAL unit in half.
+        size_t last_nal = start[1];
+        for (size_t i = start[1]; i + 2 < start[2]; i++)
+            if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) last_nal = i;
+        Bytes damaged(stream.begin(), stream.begin() + static_cast<long>(last_nal + (start[2] - last_nal) / 2));
+        damaged.insert(damaged.end(), stream.begin() + static_cast<long>(start[2]), stream.end());
+
+        HostDecoder d;
+        std::vector<std::vector<uint8_t>> lumas;
+        size_t pos = 0;
+        testing::internal::CaptureStdout();
+        while (pos < damaged.size()) {
+            const svactool::NalChunk c = svactool::next_nal_chunk(damaged.data(), damaged.size(), pos);
+            if (!c.found) break;
+            const int32_t r = d.decode(Bytes(damaged.begin() + c.begin, damaged.end()));
+            if (d.out.got_picture) {
+                std::vector<uint8_t> y;
+                for (int row = 0; row < d.out.height; row++)
+                    y.insert(y.end(), d.out.plane[0] + row * d.out.stride[0], d.out.plane[0] + row * d.out.stride[0] + d.out.width);
+                lumas.push_back(y);
+            }
+            pos = r > 0 ? c.begin + static_cast<size_t>(r) : svactool::advance_after_call(c, r);
+        }
+        testing::internal::GetCapturedStdout();
+        ASSERT_GE(lumas.size(), 2u);
+        for (int i : {0, 2}) {
+            const std::vector<uint8_t> &got = i ? lumas.back() : lumas.front();
+            const svacenc::Frame &f = recon[static_cast<size_t>(i)];
+            for (int row = 0; row < f.height; row++)
+                ASSERT_EQ(std::memcmp(got.data() + row * f.width, f.at(0, 0, row), static_cast<size_t>(f.width)), 0)
+                    << "picture " << i << " row " << row;
+        }
+    }
+}
+
+}  // namespace
