@@ -1,9 +1,8 @@
-// Damaged input through the host API: truncations, bit flips and random
-// bytes must give results inside the caller's bytes, no crash and (under the
-// sanitizers) no invalid access or leak.
+// Damaged input through the host API: every truncation of a stream holding
+// every kind of unit, and extreme parameter sets, must give results inside
+// the caller's bytes, no crash and (under the sanitizers) no invalid access
+// or leak. Random damage is the fuzz targets' part.
 #include <gtest/gtest.h>
-
-#include <random>
 
 #include "demo_stream.h"
 #include "host_decoder.h"
@@ -86,33 +85,6 @@ TEST_F(Damaged, EveryTruncation) {
     const Bytes s = mixed_stream();
     for (size_t n = 0; n <= s.size(); n++) {
         EXPECT_SANE(decode_both_ways(Bytes(s.begin(), s.begin() + n)), "truncated to " << n);
-    }
-}
-
-TEST_F(Damaged, BitFlips) {
-    const Bytes s = mixed_stream();
-    std::mt19937 rng(0x5EED);
-    for (int round = 0; round < 400; round++) {
-        Bytes b = s;
-        const int flips = 1 + static_cast<int>(rng() % 4);
-        for (int i = 0; i < flips; i++) b[rng() % b.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
-        EXPECT_SANE(decode_both_ways(b), "round " << round);
-    }
-}
-
-TEST_F(Damaged, RandomBytesWithStartCodes) {
-    std::mt19937 rng(12345);
-    for (int round = 0; round < 300; round++) {
-        Bytes b(rng() % 200);
-        for (auto &x : b) x = static_cast<uint8_t>(rng() % 4 ? rng() : 0);
-        // Start codes sprinkled in, each followed by any header byte.
-        for (int k = static_cast<int>(rng() % 6); k > 0 && b.size() > 4; k--) {
-            const size_t at = rng() % (b.size() - 3);
-            b[at] = 0;
-            b[at + 1] = 0;
-            b[at + 2] = 1;
-        }
-        EXPECT_SANE(decode_both_ways(b), "round " << round);
     }
 }
 
