@@ -10,7 +10,7 @@ when it does not compile, "missing" when its text is not found (the code
 moved or changed: update the list). Faults marked `equivalent = <why>` do not
 change behaviour and are not counted.
 
-Usage: scripts/mutate.py [--build DIR] [--list FILE] [--only ID,ID] [--jobs N]
+Usage: scripts/mutate.py [--build DIR] [--list FILE] [--only ID,ID] [--all] [--jobs N]
 """
 import argparse
 import configparser
@@ -34,7 +34,8 @@ def load_mutants(path):
         s = cp[mid]
         unescape = lambda t: t.replace("\\n", "\n").replace("\\t", "\t")
         out.append({"id": mid, "file": s["file"], "find": unescape(s["find"]),
-                    "repl": unescape(s.get("repl", "")), "equivalent": s.get("equivalent")})
+                    "repl": unescape(s.get("repl", "")), "equivalent": s.get("equivalent"),
+                    "extra": s.get("extra") == "1"})
     return out
 
 
@@ -81,11 +82,12 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build-mutate"))
     ap.add_argument("--list", default=os.path.join(ROOT, "scripts", "mutants.txt"))
     ap.add_argument("--only", default="")
+    ap.add_argument("--all", action="store_true", help="also the faults marked extra")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--test-timeout", type=int, default=60, help="seconds per test")
     args = ap.parse_args()
 
-    mutants = load_mutants(args.list)
+    mutants = [m for m in load_mutants(args.list) if args.all or not m["extra"]]
     if args.only:
         keep = set(args.only.split(","))
         mutants = [m for m in mutants if m["id"] in keep]
