@@ -7,7 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "arch/x86/cpu.h"
 #include "dsp/dsp_init.h"
 #include "dsp/loopfilter.h"
 #include "ref_deblock.h"
@@ -79,21 +78,6 @@ std::vector<Kernel> portable_kernels() {
         {"cv_c_10b", svac_filter_cv_c_10b, true, false, true},
         {"ch_c_10b", svac_filter_ch_c_10b, false, false, true},
     };
-}
-
-// Whatever the table holds for this machine's feature word.
-std::vector<Kernel> table_kernels() {
-    VQ_SVACDEC_loopfilter_init(VQ_SVACDEC_get_cpu_flags_x86());
-    std::vector<Kernel> k;
-    for (int bd : {0, 2}) {
-        const bool hbd = bd == 2;
-        k.push_back({"table lv", svac_filter_lv[bd], true, true, hbd});
-        k.push_back({"table lh", svac_filter_lh[bd], false, true, hbd});
-        k.push_back({"table cv", svac_filter_cv[bd], true, false, hbd});
-        k.push_back({"table ch", svac_filter_ch[bd], false, false, hbd});
-    }
-    VQ_SVACDEC_loopfilter_init(0);
-    return k;
 }
 
 // Lines aimed at the thresholds: steps just below, at and above alpha and
@@ -177,9 +161,7 @@ void compare_random(const Kernel &k, uint32_t seed, int iterations) {
 TEST(DeblockKernels, MatchReferenceOnRandomAndExtremeLines) {
     const uint32_t seed = std::random_device{}();
     std::printf("deblock kernel seed %u\n", seed);
-    std::vector<Kernel> all = portable_kernels();
-    for (const Kernel &k : table_kernels()) all.push_back(k);
-    for (const Kernel &k : all) {
+    for (const Kernel &k : portable_kernels()) {
         ASSERT_NE(k.fn, nullptr) << k.name;
         compare_random(k, 12345, 3000);
         compare_random(k, seed, 3000);

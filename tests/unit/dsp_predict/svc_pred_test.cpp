@@ -101,26 +101,6 @@ protected:
 };
 
 
-TEST_F(InterLayerPred, FlatBaseStaysFlatAndFourRowsWriteEight) {
-    for (const auto &k : kKernels)
-        with_sample_type(k, [&](auto sample) {
-            using T = decltype(sample);
-            for (int v : {0, 97, k.max}) {
-                BaseArea<T> base(4, k.w, 0);
-                std::fill(base.samples.begin(), base.samples.end(), static_cast<T>(v));
-                // Sixteen rows of canvas: the lower eight must stay untouched.
-                auto dst = upsample<T>(k, base, 4, 16);
-                for (int y = 0; y < 16; y++)
-                    for (int x = 0; x < 2 * k.w; x++) {
-                        if (y < 8)
-                            EXPECT_EQ(dst.get(x, y), v) << k.name;
-                        else
-                            EXPECT_EQ(dst.get(x, y), static_cast<T>(0x9999)) << k.name;
-                    }
-            }
-        });
-}
-
 TEST_F(InterLayerPred, StepEdgeOvershoots) {
     // A horizontal step 100 | 200 between base columns 3 and 4: the filter
     // undershoots to 94 before the edge and overshoots to 206 after it.
