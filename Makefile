@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test demo sanitize clean bench
+.PHONY: all build test demo sanitize clean bench stats mutate
 
 all: build
 
@@ -14,7 +14,16 @@ build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS); status=$$?; ./scripts/code_stats.sh --short; exit $$status
+
+# Line counts of the product and of the tests, and the tests' share.
+stats:
+	./scripts/code_stats.sh
+
+# Realistic faults injected into lib/ one at a time (scripts/mutants.txt):
+# which does the suite catch? Builds in its own directory; takes a while.
+mutate:
+	nice -n 10 python3 scripts/mutate.py --build $(BUILD)-mutate
 
 demo: build
 	./scripts/demo.sh $(BUILD)
