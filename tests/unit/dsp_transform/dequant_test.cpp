@@ -84,26 +84,12 @@ protected:
     }
 };
 
-
-TEST_F(Dequant, NoPairsClearsTheBlock) {
-    for (int n : {4, 8})
-        for (int scan : {0, 1}) EXPECT_EQ(run(n, {}, 20, scan), std::vector<int32_t>(n * n, 0));
-}
-
 TEST_F(Dequant, DcScaleDoublesEverySevenSteps) {
     const std::vector<SvacRunLevel> dc = {{1, 1}};
     EXPECT_EQ(run(4, dc, 0, 0)[0], 16);
     EXPECT_EQ(run(4, dc, 35, 0)[0], 512);
     EXPECT_EQ(run(8, dc, 0, 0)[0], 32);
     EXPECT_EQ(run(8, dc, 35, 1)[0], 1024);
-}
-
-TEST_F(Dequant, RunZeroRewritesThePreviousPosition) {
-    // Placed last to first: level 3 at position 0, then level 7 over it.
-    const auto block = run(4, {{0, 7}, {1, 3}}, 0, 0);
-    std::vector<int32_t> want(16, 0);
-    want[0] = 7 * 16;
-    EXPECT_EQ(block, want);
 }
 
 TEST_F(Dequant, RunsWrapAroundTheScan) {
@@ -124,17 +110,6 @@ TEST_F(Dequant, FieldScanPosition32IsHorizontalFrequency5) {
     std::vector<int32_t> want(64, 0);
     want[40] = 52;  // qp 5: row 5, class 1
     EXPECT_EQ(run(8, {{33, 1}}, 5, 1), want);
-}
-
-TEST_F(Dequant, ScansBeginAsDescribed) {
-    // Frame: (0,0) (1,0) (0,1) (0,2) (1,1) (2,0); field: (0,0) (0,1) (1,0)
-    // (0,2) (0,3) (1,1), as (u, v) with index 4u + v.
-    const int frame[6][2] = {{0, 0}, {1, 0}, {0, 1}, {0, 2}, {1, 1}, {2, 0}};
-    const int field[6][2] = {{0, 0}, {0, 1}, {1, 0}, {0, 2}, {0, 3}, {1, 1}};
-    for (int i = 0; i < 6; i++) {
-        EXPECT_EQ(svac_scan4t[0][i][0], 4 * frame[i][0] + frame[i][1]) << i;
-        EXPECT_EQ(svac_scan4t[1][i][0], 4 * field[i][0] + field[i][1]) << i;
-    }
 }
 
 TEST_F(Dequant, ExtremeLevelsAndShifts) {
