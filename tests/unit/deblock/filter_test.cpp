@@ -214,58 +214,6 @@ bool luma_changed(const Picture &a, const Picture &b, int x0, int x1, int y0, in
     return false;
 }
 
-TEST_F(DeblockPicture, DisableFlagChangesNothing) {
-    for (bool hbd : {false, true}) {
-        Picture pic = stepped(hbd, 2);
-        const Picture before = pic;
-        SvacFilterParams p = centre_record(pic, 0, 45);
-        p.lf_disable_flag = 1;
-        VQ_SVACDEC_svac_filter(&p);
-        EXPECT_TRUE(pic == before);
-        p.lf_disable_flag = 0;
-        VQ_SVACDEC_svac_filter(&p);
-        EXPECT_FALSE(pic == before);
-    }
-}
-
-TEST_F(DeblockPicture, FirstMacroblockFiltersOnlyItsInside) {
-    Picture pic = stepped(false, 1);
-    Picture before = pic;
-    SvacFilterParams p = centre_record(pic, 1, 45);
-    p.dst_y = pic.y.at(0, 0);
-    p.dst_u = pic.u.at(0, 0);
-    p.dst_v = pic.v.at(0, 0);
-    p.neighbour_flags = 0;
-    VQ_SVACDEC_svac_filter(&p);
-    EXPECT_TRUE(luma_changed(pic, before, 5, 10, 0, 15));  // around column 8
-    EXPECT_TRUE(luma_changed(pic, before, 0, 15, 5, 10));  // around line 8
-    // I_8X8: no 4x4-grid edges, and no chroma edges inside 4:2:0 blocks.
-    EXPECT_FALSE(luma_changed(pic, before, 0, 4, 0, 4));
-    EXPECT_FALSE(luma_changed(pic, before, 11, 15, 11, 15));
-    EXPECT_TRUE(pic.u.bytes == before.u.bytes);
-    EXPECT_TRUE(pic.v.bytes == before.v.bytes);
-    // I_4X4 filters the grid edges too.
-    pic = before;
-    p.mb_type = 0;
-    VQ_SVACDEC_svac_filter(&p);
-    EXPECT_TRUE(luma_changed(pic, before, 2, 5, 0, 15));
-    EXPECT_TRUE(luma_changed(pic, before, 11, 13, 0, 15));
-}
-
-TEST_F(DeblockPicture, CalmInterMacroblockUntouched) {
-    for (uint32_t type : {2u, 6u, 8u, 30u}) {
-        Picture pic = stepped(true, 2);
-        const Picture before = pic;
-        SvacFilterParams p = centre_record(pic, type, 50);
-        VQ_SVACDEC_svac_filter(&p);
-        EXPECT_TRUE(pic == before) << type;
-        // One coded block is enough to filter again.
-        p.cbp = 8;
-        VQ_SVACDEC_svac_filter(&p);
-        EXPECT_FALSE(pic == before) << type;
-    }
-}
-
 TEST_F(DeblockPicture, LowQuantiserSwitchesEdgesOff) {
     // Intra everywhere: strengths are high, only the thresholds decide.
     Picture pic = stepped(false, 1);

@@ -186,26 +186,4 @@ TEST(DeblockThresholds, TablesAndOffsets) {
     EXPECT_EQ(t.tc0[0], 0);
 }
 
-TEST(DeblockThresholds, TablesMatchTheirRunLengthDescription) {
-    // 0 x16 then the listed values; clip: 0 x16, 1 x14, 2 x8, 3 x7, 4 4 4 5 5 5 6 6 6 7 7.
-    const int alpha_tail[40] = {4,   4,   5,   6,   7,   8,   9,   10,  12,  13,
-                                15,  17,  20,  22,  25,  28,  32,  36,  40,  45,
-                                50,  56,  63,  71,  80,  90,  101, 113, 127, 144,
-                                162, 182, 203, 226, 255, 255, 255, 255, 255, 255};
-    const int beta_tail[40] = {2,  2,  2,  3,  3,  3,  3,  4,  4,  4,  6,  6,  7,  7,
-                               8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
-                               15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20};
-    std::vector<int> clip(16, 0);
-    clip.insert(clip.end(), 14, 1);
-    clip.insert(clip.end(), 8, 2);
-    clip.insert(clip.end(), 7, 3);
-    for (int v : {4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7}) clip.push_back(v);
-    ASSERT_EQ(clip.size(), 56u);
-    for (int i = 0; i < 56; i++) {
-        EXPECT_EQ(SVAC_ALPHA_TABLE[i], i < 16 ? 0 : alpha_tail[i - 16]) << i;
-        EXPECT_EQ(SVAC_BETA_TABLE[i], i < 16 ? 0 : beta_tail[i - 16]) << i;
-        EXPECT_EQ(SVAC_CLIP_TAB[i], clip[i]) << i;
-    }
-}
-
 }  // namespace

@@ -103,37 +103,4 @@ TEST(Neighbours, FourByFourBlockFiveWithoutTopRightRepeatsSampleFifteen) {
     EXPECT_EQ(left[0], top[0]);
 }
 
-TEST(Neighbours, EightByEightBelowLeftAndCorners) {
-    const svacenc::Frame f = numbered_frame(48, 48, 1);
-    const MbNeighbours nb = svacenc::mb_neighbours(4, 3, 0);  // (1, 1): all four
-    uint8_t top[18], left[18];
-    // Block 0: above-right from the upper macroblock, below-left from rows
-    // 8..15 of the left one, the extra entry repeating the last.
-    svacenc::gather_luma_8x8<uint8_t>(f, 1, 1, nb, 0, top, left);
-    for (int i = 1; i <= 16; i++) {
-        EXPECT_EQ(top[i], f.sample(0, 15 + i, 15));
-        EXPECT_EQ(left[i], f.sample(0, 15, 15 + i));
-    }
-    EXPECT_EQ(top[17], top[16]);
-    EXPECT_EQ(left[17], left[16]);
-    EXPECT_EQ(top[0], f.sample(0, 15, 15));
-    // Block 2: corner = left row 7; below-left = left row 15 repeated.
-    svacenc::gather_luma_8x8<uint8_t>(f, 1, 1, nb, 2, top, left);
-    EXPECT_EQ(left[0], f.sample(0, 15, 16 + 7));
-    EXPECT_EQ(top[0], left[0]);
-    for (int i = 9; i <= 17; i++) EXPECT_EQ(left[i], f.sample(0, 15, 16 + 15));
-    for (int i = 9; i <= 16; i++) EXPECT_EQ(top[i], f.sample(0, 16 + i - 1, 16 + 7));
-    // Block 1 with the top-right macroblock present reads its bottom row.
-    svacenc::gather_luma_8x8<uint8_t>(f, 1, 1, nb, 1, top, left);
-    for (int i = 9; i <= 16; i++) EXPECT_EQ(top[i], f.sample(0, 32 + i - 9, 15));
-    EXPECT_EQ(top[0], f.sample(0, 16 + 7, 15));
-    // Block 3: corner is sample (7, 7) of the macroblock; nothing beyond.
-    svacenc::gather_luma_8x8<uint8_t>(f, 1, 1, nb, 3, top, left);
-    EXPECT_EQ(top[0], f.sample(0, 16 + 7, 16 + 7));
-    for (int i = 9; i <= 17; i++) {
-        EXPECT_EQ(top[i], top[8]);
-        EXPECT_EQ(left[i], left[8]);
-    }
-}
-
 }  // namespace

@@ -124,34 +124,6 @@ TEST(Muxer, Y4mHeaderAndFrames) {
     }
 }
 
-TEST(Muxer, RawFilesKeepTheFirstLayerOnly) {
-    const std::string path = testing::TempDir() + "muxer_layers.yuv";
-    std::string err;
-    auto m = svactool::open_muxer(path, "yuv", {}, &err);
-    ASSERT_NE(m, nullptr);
-    TestPicture base(16, 16, 1, 8, 1), enh(32, 32, 1, 8, 2), base2(16, 16, 1, 8, 3);
-    enh.view.layer = 1;
-    ASSERT_TRUE(m->write(base.view));
-    ASSERT_TRUE(m->write(enh.view));
-    ASSERT_TRUE(m->write(base2.view));
-    ASSERT_TRUE(m->finish());
-    EXPECT_EQ(m->written(), 2);
-    EXPECT_EQ(m->skipped(), 1);
-    EXPECT_EQ(slurp(path), base.canonical + base2.canonical);
-    std::remove(path.c_str());
-}
-
-TEST(Muxer, WriteErrorsAreReported) {
-    std::string err;
-    auto m = svactool::open_muxer("/dev/full", "yuv", {}, &err);
-    ASSERT_NE(m, nullptr) << err;
-    TestPicture big(1024, 1024, 1, 8);
-    const bool wrote = m->write(big.view);
-    const bool finished = m->finish();
-    EXPECT_FALSE(wrote && finished);
-    EXPECT_NE(m->error().find("write error"), std::string::npos) << m->error();
-}
-
 TEST(NalSplit, StartCodesAndChunks) {
     const std::vector<uint8_t> s = {9, 0, 0, 1, 0x1C, 5, 0, 0, 0, 1, 0x14, 0, 0, 1};
     EXPECT_EQ(svactool::find_start_code(s.data(), s.size(), 0), 1u);

@@ -121,21 +121,6 @@ TEST(PictureMd5, FourTwoZeroTakesHalfTheChromaRows) {
     EXPECT_EQ(svactool::picture_md5_hex(p), svactool::picture_md5_hex(f));
 }
 
-TEST(PictureMd5, InvalidPicturesHaveNoDigest) {
-    PictureView v;  // no planes
-    v.width = 16;
-    v.height = 16;
-    EXPECT_EQ(svactool::picture_md5_hex(v), "");
-    uint8_t buf[16 * 16] = {};
-    v.plane[0] = v.plane[1] = v.plane[2] = buf;
-    v.stride[0] = v.stride[1] = v.stride[2] = 16;
-    v.bit_depth = 9;
-    EXPECT_EQ(svactool::picture_md5_hex(v), "");
-    v.bit_depth = 8;
-    v.stride[0] = 15;  // rows would overlap
-    EXPECT_EQ(svactool::picture_md5_hex(v), "");
-}
-
 TEST(Md5List, WriterAndReaderAgree) {
     REQUIRE_MD5();
     const std::string path = testing::TempDir() + "md5list_test.md5";
@@ -176,20 +161,6 @@ TEST(Md5List, ParserAcceptsCommentsCaseAndMd5sumOutput) {
     EXPECT_EQ(list[0], "900150983cd24fb0d6963f7d28e17f72");
     EXPECT_EQ(list[1], "0cc175b9c0f1b6a831c399e269772661");
     EXPECT_EQ(list[2], "d41d8cd98f00b204e9800998ecf8427e");
-}
-
-TEST(Md5List, ParserRejectsOtherLines) {
-    std::vector<std::string> list;
-    std::string err;
-    for (const char *bad : {"900150983cd24fb0d6963f7d28e17f7\n",   // 31 digits
-                            "900150983cd24fb0d6963f7d28e17f72a\n",  // 33
-                            "900150983cd24fb0d6963f7d28e17g72\n", "hello\n"}) {
-        EXPECT_FALSE(svactool::parse_md5_list(std::string("d41d8cd98f00b204e9800998ecf8427e\n") + bad,
-                                              "x.md5", &list, &err));
-        EXPECT_EQ(err, "x.md5:2: not an MD5 line");
-    }
-    EXPECT_FALSE(svactool::read_md5_list("/nonexistent/dir/list.md5", &list, &err));
-    EXPECT_EQ(err, "cannot open /nonexistent/dir/list.md5: No such file or directory");
 }
 
 }  // namespace
