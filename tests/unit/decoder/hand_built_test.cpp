@@ -88,7 +88,7 @@ TEST(HandBuilt, FlatPicturesAndSkipRuns) {
 // Two slices with the same frame_num make one picture; the second slice's
 // macroblock has no left neighbour, so it predicts the constant too. After
 // a completed picture, a slice that starts the next one elsewhere than at
-// its first macroblock is refused.
+// its first macroblock is refused, and so is a slice quantiser out of range.
 TEST(HandBuilt, SlicesOfAPicture) {
     HostDecoder d;
     const HandBuilt h(2, 1);
@@ -101,6 +101,14 @@ TEST(HandBuilt, SlicesOfAPicture) {
     ASSERT_EQ(d.out.got_picture, 1);
     EXPECT_TRUE(all_mid_grey(d.out));
     EXPECT_EQ(d.decode(flat_keyframe(h, 1, 1, 1)), -2);
+    // Slice quantisers outside 0..55 are refused (the picture set says 30).
+    for (int delta : {26, -31}) {
+        BitWriter bw = h.slice(2, kI, 0, delta);
+        svactest::flat_mb(bw);
+        EXPECT_EQ(d.decode(unit(svacenc::NAL_SLICE_KEY, bw)), -2) << delta;
+    }
+    EXPECT_EQ(d.decode(flat_keyframe(h, 3, 2)), static_cast<int32_t>(flat_keyframe(h, 3, 2).size()));
+    EXPECT_EQ(d.out.got_picture, 1);
 }
 
 // Picture distances: a P picture with frame_num 3 after a reference with
