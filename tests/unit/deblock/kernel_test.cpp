@@ -8,7 +8,7 @@
 
 #include "dsp/dsp_init.h"
 #include "dsp/loopfilter.h"
-#include "ref_deblock.h"
+#include "guarded_area.h"
 
 namespace {
 
@@ -20,55 +20,27 @@ struct Kernel {
     bool hbd;
 };
 
-constexpr int kPad = 8;  // samples of 0x99 around the footprint
-
-// A buffer holding one edge with its footprint surrounded by padding.
-struct EdgeBuffer {
-    bool vertical, luma, hbd;
-    int width, height;  // samples
-    ptrdiff_t stride;   // bytes, a little wider than the samples
-    std::vector<uint8_t> bytes;
-
-    EdgeBuffer(bool v, bool l, bool h) : vertical(v), luma(l), hbd(h) {
-        const int lines = luma ? 16 : 8;
-        width = (vertical ? 8 : lines) + 2 * kPad;
-        height = (vertical ? lines : 8) + 2 * kPad;
-        stride = width * (hbd ? 2 : 1) + 6;
-        bytes.assign(static_cast<size_t>(stride) * height, 0x99);
-    }
-    // The edge lies between samples 3 and 4 of the 8-sample run.
-    refdb::Plane plane() {
-        return refdb::Plane{bytes.data() + kPad * stride + kPad * (hbd ? 2 : 1), stride, hbd};
-    }
-    int ex() const { return vertical ? 4 : 0; }
-    int ey() const { return vertical ? 0 : 4; }
-    uint8_t *edge_ptr() {
-        return bytes.data() + (kPad + ey()) * stride + (kPad + ex()) * (hbd ? 2 : 1);
-    }
-    // Sample k (-4..3) of line i, as coordinates in plane().
-    void put(int i, int k, int v) {
-        if (vertical)
-            plane().set(ex() + k, i, v);
-        else
-            plane().set(i, ey() + k, v);
-    }
-    int take(int i, int k) { return vertical ? plane().get(ex() + k, i) : plane().get(i, ey() + k); }
-};
-
 // Runs one kernel with the same 8 samples (p3..q3) in every line; returns
 // the lines afterwards.
 std::vector<std::vector<int>> run_lines(const Kernel &k, const int v[8], int alpha, int beta,
                                         uint8_t tc0a, uint8_t tc0b, uint8_t bs0, uint8_t bs1) {
-    EdgeBuffer b(k.vertical, k.luma, k.hbd);
+    // Only the samples a kernel may read are addressable: p3..q3 of each
+    // luma line, p2..q2 of each chroma line. Sample j of line i lies at
+    // (j, i) across a vertical edge and at (i, j) across a horizontal one.
     const int lines = k.luma ? 16 : 8;
     const int first = k.luma ? -4 : -3, last = k.luma ? 3 : 2;
+    GuardedArea b(k.hbd ? 2 : 1, 128, k.vertical ? first : 0, k.vertical ? last : lines - 1,
+                  k.vertical ? 0 : first, k.vertical ? lines - 1 : last);
+    auto col = [&](int i, int j) { return k.vertical ? j : i; };
+    auto row = [&](int i, int j) { return k.vertical ? i : j; };
     for (int i = 0; i < lines; i++)
-        for (int kk = first; kk <= last; kk++) b.put(i, kk, v[kk + 4]);
+        for (int j = first; j <= last; j++) b.set(col(i, j), row(i, j), v[j + 4]);
     const uint8_t tc0[2] = {tc0a, tc0b}, bs[2] = {bs0, bs1};
-    k.fn(b.edge_ptr(), b.stride, alpha, beta, tc0, bs);
+    k.fn(b.origin(), b.stride(), alpha, beta, tc0, bs);
     std::vector<std::vector<int>> out(lines, std::vector<int>(8, -1));
     for (int i = 0; i < lines; i++)
-        for (int kk = first; kk <= last; kk++) out[i][kk + 4] = b.take(i, kk);
+        for (int j = first; j <= last; j++) out[i][j + 4] = b.get(col(i, j), row(i, j));
+    EXPECT_EQ(b.damaged_guard_bytes(), 0u) << k.name;
     return out;
 }
 
