@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "encoder.h"
+#include "host_decoder.h"
 #include "source.h"
 #include "svacdec.h"
 
@@ -41,37 +42,28 @@ Decoded copy_output(const SvacDecOutput &out) {
 // Decodes a whole stream: one call after another, then the drain.
 std::vector<Decoded> decode_stream(const std::vector<uint8_t> &stream, std::string *errors) {
     std::vector<Decoded> pics;
-    void *dec = VQ_SVAC_Dec_Open();
-    if (!dec) {
-        *errors = "no decoder";
-        return pics;
-    }
-    std::vector<uint8_t> buf = stream;
+    svactest::HostDecoder d;
     size_t pos = 0;
     const uint8_t *last_plane = nullptr;
-    while (pos < buf.size()) {
-        SvacDecInput in{buf.data() + pos, static_cast<int32_t>(buf.size() - pos), 0};
-        SvacDecOutput out{};
-        SvacDecExtInfo ext{};
-        const int32_t r = VQ_SVAC_Dec_Decode(dec, &in, &out, &ext);
+    while (pos < stream.size()) {
+        const int32_t r = d.decode(std::vector<uint8_t>(stream.begin() + static_cast<long>(pos), stream.end()));
         if (r < 0) {
             *errors += "decode error " + std::to_string(r) + " at byte " + std::to_string(pos) + "; ";
             break;
         }
-        if (out.got_picture) {
-            pics.push_back(copy_output(out));
-            last_plane = out.plane[0];
+        if (d.out.got_picture) {
+            pics.push_back(copy_output(d.out));
+            last_plane = d.out.plane[0];
         }
-        if (r == 0 && !out.got_picture) break;
+        if (r == 0 && !d.out.got_picture) break;
         pos += static_cast<size_t>(r);
     }
     for (;;) {
         SvacDecOutput out{};
-        if (VQ_SVAC_Get_LastFrame(dec, 0, &out) != 0 || !out.got_picture || out.plane[0] == last_plane) break;
+        if (VQ_SVAC_Get_LastFrame(d.handle(), 0, &out) != 0 || !out.got_picture || out.plane[0] == last_plane) break;
         pics.push_back(copy_output(out));
         last_plane = out.plane[0];
     }
-    VQ_SVAC_Dec_Close(dec);
     return pics;
 }
 
