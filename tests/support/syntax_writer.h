@@ -22,14 +22,9 @@ struct SpsSyntax {
     uint32_t bit_depth_luma_minus8 = 0, bit_depth_chroma_minus8 = 0;
     uint32_t mb_width_minus1 = 10, mb_height_minus1 = 8;  // 176x144
     bool frame_only = true, roi = false, svc = false;
-    bool vui = false;
-    bool timing = false;
-    uint32_t timing_units = 0, timing_scale = 0;
-    bool timing_fixed = false;
+    bool vui = false;  // then no timing, and HRD entries when hrd is set
     bool hrd = false;
-    std::vector<HrdEntry> hrd_entries;  // at least one when hrd is set
-    bool hrd_extra_bit = false;
-    uint32_t vui_ue_value = 0;
+    std::vector<HrdEntry> hrd_entries;
 };
 
 inline svacenc::BitWriter write_sps(const SpsSyntax &s) {
@@ -47,12 +42,7 @@ inline svacenc::BitWriter write_sps(const SpsSyntax &s) {
     bw.put1(s.svc);
     bw.put1(s.vui);
     if (!s.vui) return bw;
-    bw.put1(s.timing);
-    if (s.timing) {
-        bw.put(s.timing_units, 32);
-        bw.put(s.timing_scale, 32);
-        bw.put1(s.timing_fixed);
-    }
+    bw.put1(false);
     bw.put1(s.hrd);
     if (s.hrd) {
         bw.put_ue(static_cast<uint32_t>(s.hrd_entries.size() - 1));
@@ -63,9 +53,9 @@ inline svacenc::BitWriter write_sps(const SpsSyntax &s) {
             bw.put1(e.flag);
         }
         bw.put(0x5A5A & 0x7FFF, 15);
-        bw.put1(s.hrd_extra_bit);
+        bw.put1(false);
     }
-    bw.put_ue(s.vui_ue_value);
+    bw.put_ue(0);
     return bw;
 }
 
@@ -76,18 +66,14 @@ struct RoiRect {
 struct PpsSyntax {
     uint32_t pps_id = 0;
     uint32_t sps_id = 0;
-    bool cabac = false;
     uint32_t pic_qp = 30;
     // Written only when the sequence set has regions (roi_flag) ...
     bool roi = false;
     bool ten_bit = false;   // 7-bit QP fields
-    bool svc = false;       // the sequence set's scalability flag
     uint32_t num_roi = 0;   // ... and then the region syntax follows when above 0
-    bool roi_skip = false;
-    bool roi_el = false;
     uint32_t roi_qp = 28;
     std::vector<RoiRect> rects;
-    bool fixed_qp = true, aux = false, lf_disable = false;
+    bool fixed_qp = true;
 };
 
 inline svacenc::BitWriter write_pps(const PpsSyntax &p) {
@@ -95,13 +81,12 @@ inline svacenc::BitWriter write_pps(const PpsSyntax &p) {
     const int qp_bits = p.ten_bit ? 7 : 6;
     bw.put_ue(p.pps_id);
     bw.put_ue(p.sps_id);
-    bw.put1(p.cabac);
+    bw.put1(false);  // VLC
     bw.put(p.pic_qp, qp_bits);
     if (p.roi) {
         bw.put_ue(p.num_roi);
         if (p.num_roi > 0) {
-            bw.put1(p.roi_skip);
-            if (!p.roi_skip && p.svc) bw.put1(p.roi_el);
+            bw.put1(false);  // no skipping, no scalability
             bw.put(p.roi_qp, qp_bits);
             for (const RoiRect &r : p.rects) {
                 bw.put_ue(r.first_mb);
@@ -110,8 +95,7 @@ inline svacenc::BitWriter write_pps(const PpsSyntax &p) {
         }
     }
     bw.put1(p.fixed_qp);
-    bw.put1(p.aux);
-    bw.put1(p.lf_disable);
+    bw.put(0, 2);  // no auxiliary picture, deblocking on
     return bw;
 }
 

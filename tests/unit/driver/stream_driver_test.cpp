@@ -158,19 +158,4 @@ TEST(StreamDriver, FirstKeyframeSliceDropsTheReferences) {
     }
 }
 
-TEST(StreamDriver, PreviousOutputIsReleasedByTheNextCallForBothLayers) {
-    HostDecoder d;
-    SvacFrame *held[2];
-    for (int i = 0; i < 2; i++) {
-        SvacLayerState &l = d.state()->layers[i];
-        held[i] = VQ_SVACDEC_frame_get(&l.pool, 32, 32, SVAC_FMT_420);
-        l.output_frame = held[i];
-    }
-    EXPECT_EQ(d.decode({}), 0);
-    for (int i = 0; i < 2; i++) {
-        EXPECT_EQ(d.state()->layers[i].output_frame, nullptr);
-        EXPECT_EQ(d.state()->layers[i].pool.free_head, held[i]);  // back in its pool
-    }
-}
-
 }  // namespace

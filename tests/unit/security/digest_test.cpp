@@ -1,5 +1,5 @@
 // Digests through the generic context: the RFC 1321 test suite and the
-// FIPS 180-4 examples (one block, two blocks, one million 'a').
+// FIPS 180-4 examples, and the padding boundaries.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -94,20 +94,6 @@ TEST(Digest, ShaFips180Examples) {
         EXPECT_EQ(digest(c.type, c.msg), c.hex) << c.type << " " << c.msg;
         EXPECT_EQ(digest(c.type, c.msg, 3), c.hex) << c.type << " " << c.msg;
     }
-}
-
-TEST(Digest, OneMillionA) {
-    const std::string m(1000000, 'a');
-    EXPECT_EQ(digest(SHA1, m, 1000), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
-    EXPECT_EQ(digest(SHA224, m, 1000), "20794655980c91d8bbb4c1ea97618a4bf03f42581948b2ee4ee7ad67");
-    EXPECT_EQ(digest(SHA256, m, 1000),
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-    EXPECT_EQ(digest(SHA384, m, 1000),
-              "9d0e1809716474cb086e834e310a4a1ced149e9c00f248527972cec5704c2a5b"
-              "07b8b3dc38ecc4ebae97ddd87f3d8985");
-    EXPECT_EQ(digest(SHA512, m, 1000),
-              "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973eb"
-              "de0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b");
 }
 
 // Messages whose padding just fits or just overflows the last block (55 and
