@@ -178,12 +178,16 @@ TEST(Protected, EncipheredParameterSetsAreStored) {
     add(s, 9, sec_payload(cipher_on(2)));
     add_enc(s, 7, finish(svactest::write_sps(sps)), k);
     add_enc(s, 8, finish(svactest::write_pps(pps)), k);
+    pps.pps_id = 6;  // a plain set among enciphered ones is read as it is
+    pps.pic_qp = 21;
+    add(s, 8, finish(svactest::write_pps(pps)));
     close_stream(s);
     std::string printed;
     EXPECT_GE(d.decode(s, &printed), 0);
     EXPECT_EQ(printed, "");
     EXPECT_EQ(d.state()->sps[3].mb_width, 11);
     EXPECT_EQ(d.state()->pps[5].pic_qp, 37);
+    EXPECT_EQ(d.state()->pps[6].pic_qp, 21);
 }
 
 // The driver's view of the last unit: its deciphered payload and bit count.
