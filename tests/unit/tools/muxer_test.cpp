@@ -62,14 +62,9 @@ TEST(Muxer, ChosenByFileName) {
     EXPECT_EQ(svactool::muxer_for_path("/dev/null"), "null");
     EXPECT_EQ(svactool::muxer_for_path("x.yuv.txt"), "");
     EXPECT_EQ(svactool::muxer_for_path("-"), "");
+    // The messages for the other choices are checked through svacdec.
     std::string err;
     svactool::MuxerOptions o;
-    EXPECT_EQ(svactool::open_muxer("-", "", o, &err), nullptr);
-    EXPECT_EQ(err, "writing to standard output needs --muxer NAME");
-    EXPECT_EQ(svactool::open_muxer("out.png", "", o, &err), nullptr);
-    EXPECT_EQ(err, "cannot tell the output format of out.png (use .yuv, .y4m, .md5, /dev/null or --muxer NAME)");
-    EXPECT_EQ(svactool::open_muxer("out.yuv", "avi", o, &err), nullptr);
-    EXPECT_EQ(err, "unknown muxer avi (null, yuv, y4m, md5)");
     EXPECT_EQ(svactool::open_muxer("/nonexistent/dir/o.yuv", "", o, &err), nullptr);
     EXPECT_EQ(err, "cannot create /nonexistent/dir/o.yuv: No such file or directory");
     auto null = svactool::open_muxer("/dev/null", "", o, &err);
