@@ -39,6 +39,21 @@ TEST(MvPrediction, PreferenceNeedsAMatchingIndex) {
     p = svac_predict_mv(a, b, c, 0, 2, PREF_B, kInv);
     EXPECT_EQ(p.x, -3);
     EXPECT_EQ(p.y, 2);
+    // Preferring B or C with the same index: that vector, unscaled.
+    p = svac_predict_mv(a, mv(-6, 4, 0), c, 0, 2, PREF_B, kInv);
+    EXPECT_EQ(p.x, -6);
+    p = svac_predict_mv(a, b, c, 0, 2, PREF_C, kInv);
+    EXPECT_EQ(p.x, 40);
+}
+
+TEST(MvPrediction, TheVectorOppositeTheMedianSideWins) {
+    // One reference distance, no scaling: A (0, 0), B (10, 0), C (30, 0).
+    // AB = 10, BC = 20, CA = 30: the median side is BC, so A wins; moving C
+    // to (12, 0) makes AB the median and C wins; at (7, 0) CA is, and B wins.
+    const SvacMvEntry a = mv(0, 0, 0), b = mv(10, 0, 0);
+    EXPECT_EQ(svac_predict_mv(a, b, mv(30, 0, 0), 0, 2, PREF_NONE, kInv).x, 0);
+    EXPECT_EQ(svac_predict_mv(a, b, mv(12, 0, 0), 0, 2, PREF_NONE, kInv).x, 12);
+    EXPECT_EQ(svac_predict_mv(a, b, mv(7, 0, 0), 0, 2, PREF_NONE, kInv).x, 10);
 }
 
 TEST(MvPrediction, ScalingRoundsHalvesAwayFromZero) {
