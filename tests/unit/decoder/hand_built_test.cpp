@@ -12,6 +12,7 @@
 #include "encoder.h"
 #include "host_decoder.h"
 #include "stream_builder.h"
+#include "syntax_writer.h"
 
 namespace {
 
@@ -109,6 +110,35 @@ TEST(HandBuilt, SlicesOfAPicture) {
     }
     EXPECT_EQ(d.decode(flat_keyframe(h, 3, 2)), static_cast<int32_t>(flat_keyframe(h, 3, 2).size()));
     EXPECT_EQ(d.out.got_picture, 1);
+}
+
+// A slice starting inside a region takes the region's quantiser, one
+// outside takes the picture's (2 x 1 macroblocks, the region is the first).
+TEST(HandBuilt, SliceQuantiserInsideAndOutsideARegion) {
+    svactest::SpsSyntax sps;
+    sps.mb_width_minus1 = 1;
+    sps.mb_height_minus1 = 0;
+    sps.roi = true;
+    svactest::PpsSyntax pps;
+    pps.roi = true;
+    pps.num_roi = 1;
+    pps.rects = {{0, 0}};
+    pps.pic_qp = 30;
+    pps.roi_qp = 20;
+    pps.fixed_qp = false;
+    Bytes s;
+    svactest::add_nal(s, svacenc::NAL_SPS, svactest::write_sps(sps));
+    svactest::add_nal(s, svacenc::NAL_PPS, svactest::write_pps(pps));
+    HostDecoder d;
+    d.decode(s);
+    for (int first : {0, 1}) {
+        BitWriter bw = HandBuilt(2, 1).slice(0, kI, first, 3);
+        svactest::flat_mb(bw);
+        d.decode(unit(svacenc::NAL_SLICE_KEY, bw));
+        EXPECT_EQ(d.state()->qp, first ? 33 : 23);
+    }
+    ASSERT_EQ(d.out.got_picture, 1);
+    EXPECT_TRUE(all_mid_grey(d.out));
 }
 
 // Picture distances: a P picture with frame_num 3 after a reference with
