@@ -25,6 +25,8 @@ TEST(MvPrediction, SingleNeighbourWithAReferenceIsTakenUnscaled) {
     const SvacMv p = svac_predict_mv(mv(7, -9, 1), kIntra, kIntra, 0, 2, PREF_NONE, kInv);
     EXPECT_EQ(p.x, 7);
     EXPECT_EQ(p.y, -9);
+    EXPECT_EQ(svac_predict_mv(kNone, mv(5, 1, 1), kIntra, 0, 2, PREF_NONE, kInv).x, 5);
+    EXPECT_EQ(svac_predict_mv(kIntra, kNone, mv(-3, 1, 1), 0, 2, PREF_NONE, kInv).x, -3);
 }
 
 TEST(MvPrediction, PreferenceNeedsAMatchingIndex) {
