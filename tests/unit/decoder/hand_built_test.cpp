@@ -110,6 +110,9 @@ TEST(HandBuilt, SlicesOfAPicture) {
     }
     EXPECT_EQ(d.decode(flat_keyframe(h, 3, 2)), static_cast<int32_t>(flat_keyframe(h, 3, 2).size()));
     EXPECT_EQ(d.out.got_picture, 1);
+    // A continuing slice must start inside the picture.
+    d.decode(flat_keyframe(h, 4, 1));
+    EXPECT_EQ(d.decode(flat_keyframe(h, 4, 1, 2)), -2);
 }
 
 // A slice starting inside a region takes the region's quantiser, one
