@@ -1,9 +1,11 @@
 # Front door: `make demo` and `make test` are all a newcomer needs.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test demo sanitize clean bench
+.PHONY: all build test demo sanitize clean bench fuzz fuzz-smoke
 
 all: build
 
@@ -26,8 +28,19 @@ sanitize:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
+# libFuzzer targets (clang, ASan, UBSan), each run FUZZ_TIME seconds on one core.
+fuzz:
+	./tests/fuzz/setup.sh
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+		-DCMAKE_CXX_COMPILER=clang++ -DSVAC_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_stream fuzz_syntax fuzz_security fuzz_alloc svacenc_tool
+	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_TIME)
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_TIME=15
+
 bench: build
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
