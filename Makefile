@@ -1,11 +1,12 @@
 # Front door: `make demo` and `make test` are all a newcomer needs.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test demo sanitize clean bench fuzz fuzz-smoke
+.PHONY: all build test demo sanitize tsan clean bench fuzz fuzz-smoke
 
 all: build
 
@@ -28,6 +29,12 @@ sanitize:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
+# Instances decoding on several threads at once, under ThreadSanitizer.
+tsan:
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSVAC_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target unit_driver
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/unit_driver --gtest_filter='Threads.*'
+
 # libFuzzer targets (clang, ASan, UBSan), each run FUZZ_TIME seconds on one core.
 fuzz:
 	./tests/fuzz/setup.sh
@@ -43,4 +50,4 @@ bench: build
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
