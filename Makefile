@@ -2,11 +2,12 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+COV_BUILD ?= build-cov
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test demo sanitize tsan clean bench fuzz fuzz-smoke
+.PHONY: all build test demo sanitize tsan coverage clean bench fuzz fuzz-smoke
 
 all: build
 
@@ -29,6 +30,16 @@ sanitize:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
+# Line and branch coverage of lib/ by the test suite (gcovr); the report with
+# the uncovered lines is $(COV_BUILD)/coverage.txt.
+coverage:
+	cmake -S . -B $(COV_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSVAC_COVERAGE=ON
+	cmake --build $(COV_BUILD) -j$(JOBS)
+	find $(COV_BUILD) -name '*.gcda' -delete
+	ctest --test-dir $(COV_BUILD) -j$(JOBS) --output-on-failure
+	gcovr -r . --filter 'lib/' --exclude-throw-branches --exclude-unreachable-branches \
+		--txt $(COV_BUILD)/coverage.txt --print-summary $(COV_BUILD)
+
 # Instances decoding on several threads at once, under ThreadSanitizer.
 tsan:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSVAC_TSAN=ON
@@ -50,4 +61,4 @@ bench: build
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(COV_BUILD) $(FUZZ_BUILD)
