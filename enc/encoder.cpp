@@ -188,12 +188,19 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
     }
 }
 
+// A decoder reads a long Exp-Golomb code from one 32-bit window at its
+// first byte, so codes of 27 bits or more (values from 8191) that start late
+// in a byte lose their low bits. The generator never writes them: slices
+// start below this address and skip runs stop at it.
+constexpr int kLongCode = 8191;
+
 // First macroblock of each slice (ascending, the first is 0).
 std::vector<int> slice_starts(Encoder &enc) {
-    const int mbs = enc.mb_width * enc.mb_height;
+    const int mbs = std::min(enc.mb_width * enc.mb_height, kLongCode);
     int n = enc.opt.slices;
     const bool random = enc.opt.mode == EncMode::Random;
     if (n == 0) n = random ? std::min(mbs, enc.rng.percent(40) ? 1 : enc.rng.range(2, 4)) : 1;
+    n = std::min(n, mbs);
     std::vector<int> starts{0};
     if (random) {
         // Distinct random split points: slices start anywhere in a row.
@@ -205,7 +212,9 @@ std::vector<int> slice_starts(Encoder &enc) {
         std::sort(points.begin(), points.end());
         starts.insert(starts.end(), points.begin(), points.end());
     } else {
-        for (int i = 1; i < n; i++) starts.push_back(static_cast<int>(int64_t(mbs) * i / n));
+        const int all = enc.mb_width * enc.mb_height;
+        for (int i = 1; i < n; i++)
+            if (int64_t(all) * i / n < kLongCode) starts.push_back(static_cast<int>(int64_t(all) * i / n));
     }
     return starts;
 }
@@ -361,7 +370,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
     SvacMvEntry cache[12];
     load_mv_cache(cache, enc.mvs, addr, w, nb);
     InterDecision d;
-    d.type = rng.percent(skip_pct) ? PSKIP : rng.range(P16X16, P8X8);
+    d.type = rng.percent(skip_pct) && run < kLongCode - 1 ? PSKIP : rng.range(P16X16, P8X8);
     const int n = partition_count(d.type);
     for (int i = 0; i < n; i++)
         d.ref[i] = d.type == PSKIP || pic.single_ref || enc.ref_count < 2 ? 0 : rng.range(0, 1);
@@ -539,7 +548,7 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
             std::copy(&tmvd[0][0], &tmvd[0][0] + 8, &best_mvd[0][0]);
         }
     }
-    const bool skip = skip_cost <= best_cost + lambda * 2;
+    const bool skip = skip_cost <= best_cost + lambda * 2 && run < kLongCode - 1;
     if (!skip) {
         d = best;
         std::copy(best_cache, best_cache + 12, cache);

@@ -258,59 +258,152 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
     }
 }
 
-// Generated pictures: a truncated middle picture is dropped and the pictures
-// around it decode to exactly the generator's reconstruction.
+// A keyframe slice ending before its first macroblock completes nothing, and
+// the next picture decodes.
+TEST(BadSlices, KeyframeSliceWithoutMacroblocks) {
+    HostDecoder d;
+    const HandBuilt h(1, 1);
+    Bytes s = h.parameter_sets();
+    const Bytes k = flat_keyframe(h, 0, 1);
+    s.insert(s.end(), k.begin(), k.end());
+    d.decode(s);
+    d.decode(unit(svacenc::NAL_SLICE_KEY, h.slice(1)));
+    EXPECT_EQ(d.out.got_picture, 0);
+    d.decode(flat_keyframe(h, 2, 1));
+    ASSERT_EQ(d.out.got_picture, 1);
+    EXPECT_TRUE(all_mid_grey(d.out));
+}
+
+// A 10-bit keyframe whose first block predicts vertically from the missing
+// row above decodes after an 8-bit picture of the same size exactly as in a
+// fresh instance: the line buffers start afresh with the format.
+TEST(BadSlices, BitDepthSwitchStartsWithFreshLineBuffers) {
+    HandBuilt ten(1, 1);
+    ten.sps.bit_depth = 10;
+    Bytes s10 = ten.parameter_sets();
+    BitWriter bw = ten.slice(1);
+    bw.put_ue(1);
+    bw.put(0b000111, 6);  // block 0: mode 0, the others predicted
+    bw.put_ue(0);
+    bw.put_se(0);
+    for (int i = 0; i < 6; i++) bw.put(0b000111110, 9);  // end of block
+    svactest::add_nal(s10, svacenc::NAL_SLICE_KEY, bw);
+    std::vector<uint16_t> luma[2];
+    for (int switched = 0; switched < 2; switched++) {
+        HostDecoder d;
+        if (switched) {
+            const HandBuilt eight(1, 1);
+            Bytes s8 = eight.parameter_sets();
+            const Bytes k = flat_keyframe(eight, 0, 1);
+            s8.insert(s8.end(), k.begin(), k.end());
+            d.decode(s8);
+            ASSERT_EQ(d.out.got_picture, 1);
+        }
+        d.decode(s10);
+        ASSERT_EQ(d.out.got_picture, 1);
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++)
+                luma[switched].push_back(reinterpret_cast<const uint16_t *>(d.out.plane[0] + y * d.out.stride[0])[x]);
+    }
+    EXPECT_EQ(luma[0], luma[1]);
+    EXPECT_LT(*std::max_element(luma[1].begin(), luma[1].end()), 1024);
+}
+
+// Format and bit depth, then every plane's samples row by row.
+std::vector<uint8_t> samples(const SvacDecOutput &o) {
+    std::vector<uint8_t> v = {static_cast<uint8_t>(o.chroma_format_idc), static_cast<uint8_t>(o.bit_depth)};
+    const int bps = o.bit_depth > 8 ? 2 : 1;
+    for (int p = 0; p < (o.chroma_format_idc ? 3 : 1); p++) {
+        const int w = p ? o.width / 2 : o.width, h = p && o.chroma_format_idc == 1 ? o.height / 2 : o.height;
+        for (int y = 0; y < h; y++) v.insert(v.end(), o.plane[p] + y * o.stride[p], o.plane[p] + y * o.stride[p] + w * bps);
+    }
+    return v;
+}
+
+std::vector<uint8_t> samples(const svacenc::Frame &f) {
+    std::vector<uint8_t> v = {static_cast<uint8_t>(f.chroma_format_idc), static_cast<uint8_t>(f.bit_depth)};
+    for (int p = 0; p < f.plane_count(); p++)
+        for (int y = 0; y < f.planes[p].height; y++)
+            v.insert(v.end(), f.at(p, 0, y), f.at(p, 0, y) + f.planes[p].width * f.bytes_per_sample());
+    return v;
+}
+
+struct Generated {
+    Bytes stream;
+    std::vector<size_t> start;  // where each picture's units begin
+    std::vector<svacenc::Frame> recon;
+};
+
+Generated generate(uint64_t seed, int pictures, int chroma = 1, int depth = 8) {
+    svacenc::EncoderOptions opt;
+    opt.seed = seed;
+    opt.width = 48;
+    opt.height = 32;
+    opt.chroma_format_idc = chroma;
+    opt.bit_depth = depth;
+    svacenc::Encoder enc;
+    svacenc::encoder_init(enc, opt);
+    Generated g;
+    for (int i = 0; i < pictures; i++) {
+        g.start.push_back(g.stream.size());
+        svacenc::encode_picture(enc, nullptr, g.stream, g.recon);
+    }
+    g.start.push_back(g.stream.size());
+    return g;
+}
+
+// Every picture handed out, as svacdec feeds the decoder: the rest of the
+// input after each call, resuming past the next start code after an error.
+std::vector<std::vector<uint8_t>> decode_all(HostDecoder &d, const Bytes &s) {
+    std::vector<std::vector<uint8_t>> pics;
+    size_t pos = 0;
+    testing::internal::CaptureStdout();
+    while (pos < s.size()) {
+        const svactool::NalChunk c = svactool::next_nal_chunk(s.data(), s.size(), pos);
+        if (!c.found) break;
+        const int32_t r = d.decode(Bytes(s.begin() + static_cast<long>(c.begin), s.end()));
+        if (d.out.got_picture) pics.push_back(samples(d.out));
+        pos = r > 0 ? c.begin + static_cast<size_t>(r) : svactool::advance_after_call(c, r);
+    }
+    testing::internal::GetCapturedStdout();
+    return pics;
+}
+
+// A truncated middle picture is dropped and the pictures around it decode to
+// exactly the generator's reconstruction.
 TEST(BadSlices, TruncatedPictureIsDroppedAndTheNextDecodesExactly) {
     for (uint64_t seed = 1; seed <= 6; seed++) {
-        SCOPED_TRACE(seed);
-        svacenc::EncoderOptions opt;
-        opt.seed = seed;
-        opt.width = 48;
-        opt.height = 32;
-        svacenc::Encoder enc;
-        svacenc::encoder_init(enc, opt);
-        Bytes stream;
-        std::vector<size_t> start;
-        std::vector<svacenc::Frame> recon;
-        for (int i = 0; i < 3; i++) {
-            start.push_back(stream.size());
-            svacenc::encode_picture(enc, nullptr, stream, recon);
-        }
-        start.push_back(stream.size());
-        ASSERT_EQ(recon.size(), 3u);
+        const Generated g = generate(seed, 3);
         // Cut the middle picture's last NAL unit in half.
-        size_t last_nal = start[1];
-        for (size_t i = start[1]; i + 2 < start[2]; i++)
-            if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) last_nal = i;
-        Bytes damaged(stream.begin(), stream.begin() + static_cast<long>(last_nal + (start[2] - last_nal) / 2));
-        damaged.insert(damaged.end(), stream.begin() + static_cast<long>(start[2]), stream.end());
-
+        size_t last_nal = g.start[1];
+        for (size_t i = g.start[1]; i + 2 < g.start[2]; i++)
+            if (g.stream[i] == 0 && g.stream[i + 1] == 0 && g.stream[i + 2] == 1) last_nal = i;
+        Bytes damaged(g.stream.begin(), g.stream.begin() + static_cast<long>(last_nal + (g.start[2] - last_nal) / 2));
+        damaged.insert(damaged.end(), g.stream.begin() + static_cast<long>(g.start[2]), g.stream.end());
         HostDecoder d;
-        std::vector<std::vector<uint8_t>> lumas;
-        size_t pos = 0;
-        testing::internal::CaptureStdout();
-        while (pos < damaged.size()) {
-            const svactool::NalChunk c = svactool::next_nal_chunk(damaged.data(), damaged.size(), pos);
-            if (!c.found) break;
-            const int32_t r = d.decode(Bytes(damaged.begin() + c.begin, damaged.end()));
-            if (d.out.got_picture) {
-                std::vector<uint8_t> y;
-                for (int row = 0; row < d.out.height; row++)
-                    y.insert(y.end(), d.out.plane[0] + row * d.out.stride[0], d.out.plane[0] + row * d.out.stride[0] + d.out.width);
-                lumas.push_back(y);
-            }
-            pos = r > 0 ? c.begin + static_cast<size_t>(r) : svactool::advance_after_call(c, r);
-        }
-        testing::internal::GetCapturedStdout();
-        ASSERT_GE(lumas.size(), 2u);
-        for (int i : {0, 2}) {
-            const std::vector<uint8_t> &got = i ? lumas.back() : lumas.front();
-            const svacenc::Frame &f = recon[static_cast<size_t>(i)];
-            for (int row = 0; row < f.height; row++)
-                ASSERT_EQ(std::memcmp(got.data() + row * f.width, f.at(0, 0, row), static_cast<size_t>(f.width)), 0)
-                    << "picture " << i << " row " << row;
-        }
+        const auto pics = decode_all(d, damaged);
+        ASSERT_GE(pics.size(), 2u) << seed;
+        EXPECT_EQ(pics.front(), samples(g.recon[0])) << seed;
+        EXPECT_EQ(pics.back(), samples(g.recon[2])) << seed;
     }
+}
+
+// Two streams of the same size joined: the 8-bit stream's second picture,
+// drained again after the 10-bit 4:2:2 picture, keeps its own format, and
+// the 8-bit line buffers do not leak into the 10-bit picture.
+TEST(BadSlices, FormatSwitchOfTheSameSize) {
+    const Generated a = generate(3, 2), b = generate(4, 1, 2, 10);
+    Bytes s = a.stream;
+    s.insert(s.end(), b.stream.begin(), b.stream.end());
+    HostDecoder d;
+    auto pics = decode_all(d, s);
+    SvacDecOutput last{};
+    VQ_SVAC_Get_LastFrame(d.handle(), 0, &last);
+    ASSERT_EQ(last.got_picture, 1);
+    pics.push_back(samples(last));
+    ASSERT_EQ(pics.size(), 4u);
+    const svacenc::Frame *expected[4] = {&a.recon[0], &a.recon[1], &b.recon[0], &a.recon[1]};
+    for (size_t i = 0; i < 4; i++) EXPECT_EQ(pics[i], samples(*expected[i])) << i;
 }
 
 }  // namespace

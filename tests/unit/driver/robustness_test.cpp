@@ -6,6 +6,7 @@
 
 #include "demo_stream.h"
 #include "host_decoder.h"
+#include "mem/mem.h"
 
 namespace {
 
@@ -91,6 +92,10 @@ TEST_F(Damaged, EveryTruncation) {
 TEST_F(Damaged, OversizedAndOverlongParameterSets) {
     // Widths and heights at the edge of what a code carries, with every
     // chroma format and bit depth, each followed by a keyframe that selects it.
+    // Pictures over 8192 lines or columns are refused before any of their
+    // buffers is requested: no request above 1 MB is made.
+    const uint64_t refused = svac_mem_refused();
+    svac_mem_fail(-1, 1 << 20);
     for (uint32_t w : {0u, 511u, 65534u, 65535u}) {
         for (uint32_t chroma : {0u, 1u, 2u, 3u}) {
             for (uint32_t depth : {0u, 1u, 2u, 300u}) {
@@ -109,6 +114,8 @@ TEST_F(Damaged, OversizedAndOverlongParameterSets) {
             }
         }
     }
+    svac_mem_fail(-1, SVAC_MEM_MAX);
+    EXPECT_EQ(svac_mem_refused(), refused);
 }
 
 }  // namespace
