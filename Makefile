@@ -2,8 +2,9 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all build test demo sanitize clean bench
+.PHONY: all build test demo sanitize clean bench install
 
 all: build
 
@@ -15,6 +16,11 @@ build: $(BUILD)/CMakeCache.txt
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# Header, libraries, svacdec, svacdec.pc and the CMake package under PREFIX
+# (DESTDIR is honoured for staging).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	./scripts/demo.sh $(BUILD)
