@@ -1,0 +1,27 @@
+# Libraries from the distribution. When one is missing and CMake runs as root
+# on Debian, it is installed with apt-get (as bench/run.sh does for FFmpeg);
+# -DSVAC_INSTALL_DEPS=OFF turns that off.
+option(SVAC_INSTALL_DEPS "apt-get install missing Debian packages when configuring as root" ON)
+find_package(PkgConfig)
+
+function(svac_apt_install)
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+  find_program(SVAC_APT_GET apt-get)
+  if(NOT SVAC_INSTALL_DEPS OR NOT uid STREQUAL "0" OR NOT SVAC_APT_GET)
+    return()
+  endif()
+  message(STATUS "Installing ${ARGN} from Debian")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env DEBIAN_FRONTEND=noninteractive
+                          ${SVAC_APT_GET} -o DPkg::Lock::Timeout=600 update -qq
+                  OUTPUT_QUIET ERROR_QUIET)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env DEBIAN_FRONTEND=noninteractive
+                          ${SVAC_APT_GET} -o DPkg::Lock::Timeout=600 install -y -qq ${ARGN}
+                  OUTPUT_QUIET)
+endfunction()
+
+# PNG snapshots of the tools.
+find_package(PNG QUIET)
+if(NOT PNG_FOUND)
+  svac_apt_install(libpng-dev)
+  find_package(PNG REQUIRED)
+endif()
