@@ -25,3 +25,23 @@ if(NOT PNG_FOUND)
   svac_apt_install(libpng-dev)
   find_package(PNG REQUIRED)
 endif()
+
+# The GStreamer plugin and its tests, when GStreamer's development files are
+# there (or can be installed).
+set(SVAC_GST_MODULES gstreamer-1.0 gstreamer-base-1.0 gstreamer-video-1.0 gstreamer-check-1.0)
+set(SVAC_GST_PACKAGES libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+    gstreamer1.0-plugins-base)
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(SVAC_GST QUIET IMPORTED_TARGET ${SVAC_GST_MODULES})
+  find_program(SVAC_GST_LAUNCH gst-launch-1.0)
+  if(NOT SVAC_GST_FOUND OR NOT SVAC_GST_LAUNCH)
+    svac_apt_install(${SVAC_GST_PACKAGES})
+    unset(SVAC_GST_LAUNCH CACHE)
+    pkg_check_modules(SVAC_GST QUIET IMPORTED_TARGET ${SVAC_GST_MODULES})
+    find_program(SVAC_GST_LAUNCH gst-launch-1.0)
+  endif()
+endif()
+if(NOT SVAC_GST_FOUND OR NOT SVAC_GST_LAUNCH)
+  set(SVAC_GST_FOUND OFF)
+  message(STATUS "GStreamer plugin skipped: apt-get install ${SVAC_GST_PACKAGES}")
+endif()

@@ -1,7 +1,7 @@
 # Installation: the public header, the shared library (with SONAME and
 # version) and the static one, the svacdec tool, a pkg-config file and a CMake
 # package, so hosts find the decoder with `pkg-config svacdec` or
-# `find_package(SvacDec)` and link SvacDec::svacdec.
+# `find_package(SvacDec)` and link SvacDec::svacdec; and the GStreamer plugin.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -18,6 +18,9 @@ install(TARGETS svacdec svacdec_static EXPORT SvacDecTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS svacdec_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET gstsvac)
+  install(TARGETS gstsvac LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/gstreamer-1.0)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/svacdec.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(SVAC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/SvacDec)

@@ -37,11 +37,12 @@ check() { # $1 host binary
 }
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-cc -std=c99 -Wall -Wextra -Werror "$src/examples/host.c" $(pkg-config --cflags --libs svacdec) \
+# HOST_CFLAGS: extra compiler flags (the sanitizers of a sanitizer build).
+cc -std=c99 -Wall -Wextra -Werror ${HOST_CFLAGS:-} "$src/examples/host.c" $(pkg-config --cflags --libs svacdec) \
     -o "$work/host_pkgconfig" || fail "building host.c through pkg-config"
 check "$work/host_pkgconfig"
 
-cmake -S "$src/examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" >"$work/cmake.log" &&
+cmake -S "$src/examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_FLAGS="${HOST_CFLAGS:-}" >"$work/cmake.log" &&
     cmake --build "$work/cmake" >>"$work/cmake.log" || { cat "$work/cmake.log"; fail "building host.c through find_package(SvacDec)"; }
 check "$work/cmake/host"
 check "$work/cmake/host_static"
