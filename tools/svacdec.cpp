@@ -263,8 +263,9 @@ public:
         if (!detail.empty()) detail += ")";
         std::fprintf(stderr,
                      "svacdec: %lld pictures (layer 0: %lld, layer 1: %lld), %d decoding errors%s, "
-                     "%zu bytes in %.3f s\n",
-                     total_, count_[0], count_[1], errors, detail.c_str(), bytes, secs);
+                     "%zu bytes in %.3f s (%.1f fps)\n",
+                     total_, count_[0], count_[1], errors, detail.c_str(), bytes, secs,
+                     secs > 0 ? total_ / secs : 0.0);
         if (times_seen_)
             std::fprintf(stderr, "svacdec: %d time stamps, first %s, last %s\n", times_seen_,
                          format_time(first_time_).c_str(), format_time(last_time_).c_str());
