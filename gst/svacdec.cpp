@@ -24,6 +24,8 @@ GST_DEBUG_CATEGORY_STATIC(svacdec_debug);
 
 enum { PROP_0, PROP_KEY, PROP_LAYER };
 
+constexpr guint kMaxPending = 8;  // frames waiting for their picture
+
 struct _GstSvacDec {
     GstVideoDecoder parent;
     void *dec;
@@ -191,6 +193,14 @@ static GstFlowReturn handle_frame(GstVideoDecoder *vd, GstVideoCodecFrame *frame
         gst_video_decoder_release_frame(vd, frame);
     else
         gst_video_codec_frame_unref(frame);  // stays pending for a later picture
+    // A picture comes out at most a few units late; older frames whose
+    // picture never completed are dropped rather than kept forever.
+    GList *frames = gst_video_decoder_get_frames(vd);
+    for (guint n = g_list_length(frames); n > kMaxPending; n--) {
+        GstVideoCodecFrame *oldest = gst_video_decoder_get_oldest_frame(vd);
+        gst_video_decoder_drop_frame(vd, oldest);
+    }
+    g_list_free_full(frames, reinterpret_cast<GDestroyNotify>(gst_video_codec_frame_unref));
     return ret;
 }
 

@@ -13,6 +13,7 @@
 #include "gstsvac.h"
 
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "nal_split.h"
@@ -22,6 +23,8 @@ GST_DEBUG_CATEGORY_STATIC(svacparse_debug);
 #define GST_CAT_DEFAULT svacparse_debug
 
 namespace {
+
+constexpr size_t kMaxPending = size_t(64) << 20;
 
 struct Stamp {
     uint64_t offset;  // elementary-stream byte
@@ -167,6 +170,15 @@ static GstFlowReturn gather(GstSvacParse *self, bool at_end) {
     if (at_end && !st.es.empty()) {
         st.next_nal = 0;
         return push_unit(self, st.es.size());
+    }
+    // Input that never completes a unit must not grow without bound: what
+    // is complete goes out as it is, a start-code-free tail is dropped.
+    if (st.es.size() > kMaxPending) {
+        if (st.next_nal > 0) return push_unit(self, std::exchange(st.next_nal, 0));
+        GST_ELEMENT_WARNING(self, STREAM, DECODE, ("no NAL unit in %zu bytes; dropped", st.es.size()),
+                            (nullptr));
+        st.es_base += st.es.size();
+        st.es.clear();
     }
     return GST_FLOW_OK;
 }
