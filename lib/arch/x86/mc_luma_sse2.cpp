@@ -1,0 +1,176 @@
+// SSE2 quarter-sample luma interpolation for 8-bit samples, eight columns
+// at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset,
+// so a block reads exactly the samples its portable kernel reads.
+//
+// Filter sums are formed in 16 bits modulo 2^16: every sum spans fewer than
+// 2^16 values, so a known bias brings it back exactly (a biased logical
+// shift for the quarter filters, whose sums reach 35190).
+#include <emmintrin.h>
+
+#include <utility>
+
+#include "arch/x86/simd.h"
+
+namespace {
+
+enum class Tap { hpel, qpel_l, qpel_r };
+
+template <Tap F>
+struct Taps;
+template <>
+struct Taps<Tap::hpel> {
+    static constexpr int first = -1, count = 4, shift = 3;
+    static constexpr int c[5] = {-1, 5, 5, -1, 0};
+};
+template <>
+struct Taps<Tap::qpel_l> {
+    static constexpr int first = -2, count = 5, shift = 7;
+    static constexpr int c[5] = {-1, -2, 96, 42, -7};
+};
+template <>
+struct Taps<Tap::qpel_r> {
+    static constexpr int first = -1, count = 5, shift = 7;
+    static constexpr int c[5] = {-7, 42, 96, -2, -1};
+};
+
+inline __m128i load8(const uint8_t *p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), _mm_setzero_si128());
+}
+
+// Filter sum modulo 2^16 of eight outputs, taps `step` bytes apart.
+template <Tap F>
+inline __m128i sum8(const uint8_t *p, ptrdiff_t step) {
+    using T = Taps<F>;
+    __m128i acc = _mm_mullo_epi16(load8(p + T::first * step), _mm_set1_epi16(T::c[0]));
+    for (int k = 1; k < T::count; k++)
+        acc = _mm_add_epi16(acc, _mm_mullo_epi16(load8(p + (T::first + k) * step), _mm_set1_epi16(T::c[k])));
+    return acc;
+}
+
+// Rounded, shifted one-pass result as signed 16-bit lanes (clipped by the pack).
+template <Tap F>
+inline __m128i round1(__m128i sum) {
+    if constexpr (F == Tap::hpel) {
+        return _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(4)), 3);
+    } else {
+        // sum in -2550..35190: bias by 20 * 128 so it is positive as unsigned.
+        const __m128i v = _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(64 + 20 * 128)), 7);
+        return _mm_sub_epi16(v, _mm_set1_epi16(20));
+    }
+}
+
+template <bool Avg>
+inline void store8(uint8_t *d, __m128i q16) {
+    __m128i q = _mm_packus_epi16(q16, q16);
+    if constexpr (Avg) q = _mm_avg_epu8(q, _mm_loadl_epi64(reinterpret_cast<const __m128i *>(d)));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(d), q);
+}
+
+template <bool Avg>
+inline void store8_32(uint8_t *d, __m128i lo, __m128i hi) {
+    store8<Avg>(d, _mm_packs_epi32(lo, hi));
+}
+
+template <int N, bool Avg>
+void copy(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
+    for (int j = 0; j < N; j++, dst += stride, src += stride) {
+        if constexpr (N == 16) {
+            __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+            if constexpr (Avg) s = _mm_avg_epu8(s, _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), s);
+        } else {
+            __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(src));
+            if constexpr (Avg) s = _mm_avg_epu8(s, _mm_loadl_epi64(reinterpret_cast<const __m128i *>(dst)));
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), s);
+        }
+    }
+}
+
+template <int N, Tap F, bool Vertical, bool Avg>
+void one_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
+    const ptrdiff_t step = Vertical ? stride : 1;
+    for (int j = 0; j < N; j++, dst += stride, src += stride)
+        for (int i = 0; i < N; i += 8) store8<Avg>(dst + i, round1<F>(sum8<F>(src + i, step)));
+}
+
+// Weight pair (a, b) for _mm_madd_epi16 over interleaved rows.
+inline __m128i pair(int a, int b) { return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | (a & 0xffff))); }
+
+// Vertical filter FV over 16-bit intermediates h[0..count-1] (eight
+// columns), as two vectors of four 32-bit sums.
+template <Tap FV>
+inline void vsum(const __m128i *h, __m128i &lo, __m128i &hi) {
+    using T = Taps<FV>;
+    lo = _mm_setzero_si128();
+    hi = _mm_setzero_si128();
+    for (int k = 0; k < T::count; k += 2) {
+        const __m128i b = k + 1 < T::count ? h[k + 1] : _mm_setzero_si128();
+        const __m128i w = pair(T::c[k], k + 1 < T::count ? T::c[k + 1] : 0);
+        lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(h[k], b), w));
+        hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(h[k], b), w));
+    }
+}
+
+// Two passes: unscaled horizontal FH sums (stored minus a bias when they
+// exceed 16 bits), then the vertical FV sum in 32 bits and one rounding.
+// Egpr adds 64 times the integer sample at `p` (the diagonal phases).
+template <int N, Tap FH, Tap FV, bool Avg, bool Egpr>
+void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t *p) {
+    constexpr int bias = FH == Tap::hpel ? 0 : 16384;
+    constexpr int shift = Egpr ? 7 : Taps<FH>::shift + Taps<FV>::shift;
+    constexpr int gain_v = 1 << Taps<FV>::shift;
+    const __m128i offset = _mm_set1_epi32((1 << (shift - 1)) + bias * gain_v);
+    constexpr int rows = N - 1 + Taps<FV>::count;
+    for (int i = 0; i < N; i += 8) {
+        __m128i h[rows];
+        const uint8_t *s = src + i + Taps<FV>::first * stride;
+        for (int r = 0; r < rows; r++, s += stride)
+            h[r] = _mm_sub_epi16(sum8<FH>(s, 1), _mm_set1_epi16(static_cast<int16_t>(bias)));
+        uint8_t *d = dst + i;
+        const uint8_t *q = p + i;
+        for (int j = 0; j < N; j++, d += stride, q += stride) {
+            __m128i lo, hi;
+            vsum<FV>(h + j, lo, hi);
+            lo = _mm_add_epi32(lo, offset);
+            hi = _mm_add_epi32(hi, offset);
+            if constexpr (Egpr) {
+                const __m128i px = load8(q);
+                lo = _mm_add_epi32(lo, _mm_slli_epi32(_mm_unpacklo_epi16(px, _mm_setzero_si128()), 6));
+                hi = _mm_add_epi32(hi, _mm_slli_epi32(_mm_unpackhi_epi16(px, _mm_setzero_si128()), 6));
+            }
+            store8_32<Avg>(d, _mm_srai_epi32(lo, shift), _mm_srai_epi32(hi, shift));
+        }
+    }
+}
+
+constexpr Tap tap_of(int phase) { return phase == 1 ? Tap::qpel_l : phase == 2 ? Tap::hpel : Tap::qpel_r; }
+
+template <int N, int X, int Y, bool Avg>
+void qpel(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
+    if constexpr (X == 0 && Y == 0) {
+        copy<N, Avg>(dst, src, stride);
+    } else if constexpr (Y == 0) {
+        one_pass<N, tap_of(X), false, Avg>(dst, src, stride);
+    } else if constexpr (X == 0) {
+        one_pass<N, tap_of(Y), true, Avg>(dst, src, stride);
+    } else if constexpr ((X & 1) && (Y & 1)) {
+        const uint8_t *p = src + (X == 3 ? 1 : 0) + (Y == 3 ? stride : 0);
+        two_pass<N, Tap::hpel, Tap::hpel, Avg, true>(dst, src, stride, p);
+    } else {
+        two_pass<N, tap_of(X), tap_of(Y), Avg, false>(dst, src, stride, src);
+    }
+}
+
+template <int N, bool Avg, size_t... Pos>
+void fill(SvacQpelFn *row, std::index_sequence<Pos...>) {
+    ((row[Pos] = &qpel<N, Pos % 4, Pos / 4, Avg>), ...);
+}
+
+}  // namespace
+
+void svac_qpel_init_sse2(SvacQpelFn put[2][16], SvacQpelFn avg[2][16]) {
+    fill<16, false>(put[0], std::make_index_sequence<16>());
+    fill<8, false>(put[1], std::make_index_sequence<16>());
+    fill<16, true>(avg[0], std::make_index_sequence<16>());
+    fill<8, true>(avg[1], std::make_index_sequence<16>());
+}
