@@ -6,6 +6,7 @@
 
 #include "decoder/decoder.h"
 #include "decoder/extension.h"
+#include "decoder/output.h"
 #include "decoder/param_sets.h"
 #include "decoder/secure_params.h"
 #include "decoder/slice.h"
@@ -67,6 +68,8 @@ bool can_decipher(const SvacDecoder *dec) {
     return dec->nal_encrypted && dec->sec.encryption_flag && dec->sec.cipher;
 }
 
+// A B picture is handed out at once; otherwise the reference next in
+// picture-number order.
 void choose_output(SvacDecoder *dec, int32_t *got_picture) {
     SvacLayerState &l = svac_cur_layer(dec);
     if (dec->pic_type == PIC_B) {
@@ -74,20 +77,12 @@ void choose_output(SvacDecoder *dec, int32_t *got_picture) {
         l.last_output_num = l.cur_pic_num;
         return;
     }
-    const int32_t next = (l.last_output_num + 2) & 0x1FF;
-    int slot;
-    if (next == l.ref_pic_num[0] && l.ref_frame[0])
-        slot = 0;
-    else if (next == l.ref_pic_num[1] && l.ref_frame[1])
-        slot = 1;
-    else if (l.ref_frame[0])
-        slot = 0;
-    else {
+    const int slot = svac_take_output_slot(l, false);
+    if (slot < 0) {
         *got_picture = 0;
         return;
     }
     VQ_SVACDEC_frame_ref(&l.output_frame, l.ref_frame[slot]);
-    l.last_output_num = l.ref_pic_num[slot];
 }
 
 }  // namespace

@@ -10,18 +10,6 @@
 #include "dsp/dsp_init.h"
 #include "snapshot.h"
 
-namespace {
-
-void fill_tables(uint32_t flags) {
-    VQ_SVACDEC_mc_init(flags);
-    VQ_SVACDEC_dct_init(flags);
-    VQ_SVACDEC_loopfilter_init(flags);
-    VQ_SVACDEC_predict_init(flags);
-    VQ_SVACDEC_quant_init(flags);
-}
-
-}  // namespace
-
 int main(int argc, char **argv) {
     checkasm::Context ctx;
     ctx.seed = static_cast<uint64_t>(std::time(nullptr));
@@ -44,9 +32,9 @@ int main(int argc, char **argv) {
         std::printf("checkasm: no SSSE3 on this processor, nothing to compare\n");
         return 0;
     }
-    fill_tables(0);
+    svac_kernels_init(0);
     const checkasm::Snapshot portable;
-    fill_tables(flags);
+    svac_kernels_init(flags);
     if (ctx.bench) std::printf("%-44s %12s %12s %7s\n", "kernel", "portable", "SIMD", "speed-up");
     checkasm::check_mc(ctx, portable);
     checkasm::check_dsp(ctx, portable);
