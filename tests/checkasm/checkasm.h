@@ -157,7 +157,7 @@ double time_per_call(Call &&call) {
 struct Context {
     uint64_t seed = 0;
     bool bench = false;
-    int trials = 300;
+    int trials = 1000;
     int tested = 0, failed = 0;
 
     Rng rng_for(const std::string &label) const {
