@@ -12,7 +12,7 @@
 // Rows [0: 16x16, 1: 8x8][4 * y phase + x phase] of the 8-bit luma tables.
 void svac_qpel_init_sse2(SvacQpelFn put[2][16], SvacQpelFn avg[2][16]);
 // Entries [0: 8 wide, 1: 4 wide] of the 8-bit chroma tables.
-void svac_chroma_init_sse2(SvacChromaMcFn put[4], SvacChromaMcFn avg[4]);
+void svac_chroma_init_ssse3(SvacChromaMcFn put[4], SvacChromaMcFn avg[4]);
 void svac_dct_init_sse2(SvacIdctAddFn *idct4, SvacIdctAddFn *idct8);
 void svac_quant_init_sse2(SvacDequantFn *dequant4, SvacDequantFn *dequant8);
 void svac_loopfilter_init_sse2(SvacLoopFilterFunc *lv, SvacLoopFilterFunc *lh, SvacLoopFilterFunc *cv,

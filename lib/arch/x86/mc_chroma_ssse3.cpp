@@ -1,8 +1,9 @@
-// SSE2 eighth-sample chroma interpolation for 8-bit samples, 8 and 4 wide.
+// SSSE3 eighth-sample chroma interpolation for 8-bit samples, 8 and 4 wide.
 // Like the portable kernels they skip the samples of zero weights, so a
-// block reads exactly what its portable kernel reads. Every weighted sum
-// is at most 64 * 255 + 32 and fits a 16-bit lane.
-#include <emmintrin.h>
+// block reads exactly what its portable kernel reads. Neighbouring samples
+// are interleaved so that one multiply-add applies a pair of weights; every
+// weighted sum is at most 64 * 255 + 32 and fits a 16-bit lane.
+#include <tmmintrin.h>
 
 #include <cstring>
 
@@ -35,7 +36,13 @@ inline void store(uint8_t *p, ptrdiff_t stride, int rows, __m128i v) {
     }
 }
 
-inline __m128i widen(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+// Byte pairs (p[i], p[i + next]) of one step, weighted by (w0, w1).
+template <int W>
+inline __m128i pair_sum(const uint8_t *p, ptrdiff_t next, ptrdiff_t stride, int rows, __m128i w) {
+    return _mm_maddubs_epi16(_mm_unpacklo_epi8(load<W>(p, stride, rows), load<W>(p + next, stride, rows)), w);
+}
+
+inline __m128i weights(int w0, int w1) { return _mm_set1_epi16(static_cast<int16_t>(w1 << 8 | w0)); }
 
 template <int W, bool Avg>
 void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, int y) {
@@ -45,28 +52,21 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
                                                 : (W == 8 ? put_chroma_mc8_8_c : put_chroma_mc4_8_c);
         return portable(dst, src, stride, h, x, y);
     }
-    const __m128i a = _mm_set1_epi16(static_cast<int16_t>((8 - x) * (8 - y)));
-    const __m128i b = _mm_set1_epi16(static_cast<int16_t>(x * (8 - y)));
-    const __m128i c = _mm_set1_epi16(static_cast<int16_t>((8 - x) * y));
-    const __m128i d = _mm_set1_epi16(static_cast<int16_t>(x * y));
+    const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
+    const __m128i ab = weights(a, b), cd = weights(c, d), ac = weights(a, x ? b : c);
     const __m128i round = _mm_set1_epi16(32);
     const ptrdiff_t next = x ? 1 : stride;  // the second tap of the two-tap cases
-    const __m128i w2 = x ? b : c;
     constexpr int step = W == 8 ? 1 : 2;
     for (int j = 0; j < h; j += step, dst += step * stride, src += step * stride) {
         const int rows = h - j < step ? 1 : step;
         __m128i p;
         if (x && y) {
-            __m128i s = _mm_add_epi16(_mm_mullo_epi16(widen(load<W>(src, stride, rows)), a),
-                                      _mm_mullo_epi16(widen(load<W>(src + 1, stride, rows)), b));
-            s = _mm_add_epi16(s, _mm_mullo_epi16(widen(load<W>(src + stride, stride, rows)), c));
-            s = _mm_add_epi16(s, _mm_mullo_epi16(widen(load<W>(src + stride + 1, stride, rows)), d));
+            const __m128i s = _mm_add_epi16(pair_sum<W>(src, 1, stride, rows, ab),
+                                            pair_sum<W>(src + stride, 1, stride, rows, cd));
             p = _mm_srli_epi16(_mm_add_epi16(s, round), 6);
             p = _mm_packus_epi16(p, p);
         } else if (x || y) {
-            const __m128i s = _mm_add_epi16(_mm_mullo_epi16(widen(load<W>(src, stride, rows)), a),
-                                            _mm_mullo_epi16(widen(load<W>(src + next, stride, rows)), w2));
-            p = _mm_srli_epi16(_mm_add_epi16(s, round), 6);
+            p = _mm_srli_epi16(_mm_add_epi16(pair_sum<W>(src, next, stride, rows, ac), round), 6);
             p = _mm_packus_epi16(p, p);
         } else {
             p = load<W>(src, stride, rows);
@@ -78,7 +78,7 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
 
 }  // namespace
 
-void svac_chroma_init_sse2(SvacChromaMcFn put[4], SvacChromaMcFn avg[4]) {
+void svac_chroma_init_ssse3(SvacChromaMcFn put[4], SvacChromaMcFn avg[4]) {
     put[0] = chroma<8, false>;
     put[1] = chroma<4, false>;
     avg[0] = chroma<8, true>;
