@@ -10,7 +10,7 @@
 #include "dsp/quant.h"
 
 // Rows [0: 16x16, 1: 8x8][4 * y phase + x phase] of the 8-bit luma tables.
-void svac_qpel_init_sse2(SvacQpelFn put[2][16], SvacQpelFn avg[2][16]);
+void svac_qpel_init_ssse3(SvacQpelFn put[2][16], SvacQpelFn avg[2][16]);
 // Entries [0: 8 wide, 1: 4 wide] of the 8-bit chroma tables.
 void svac_chroma_init_ssse3(SvacChromaMcFn put[4], SvacChromaMcFn avg[4]);
 void svac_dct_init_sse2(SvacIdctAddFn *idct4, SvacIdctAddFn *idct8);

@@ -1,11 +1,13 @@
-// SSE2 quarter-sample luma interpolation for 8-bit samples, eight columns
+// SSSE3 quarter-sample luma interpolation for 8-bit samples, eight columns
 // at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset,
-// so a block reads exactly the samples its portable kernel reads.
+// so a block reads exactly the samples its portable kernel reads. Taps are
+// applied in pairs by one multiply-add over interleaved samples; the pairs
+// are chosen so that no pair sum leaves 16 bits (96 and 42 never meet).
 //
 // Filter sums are formed in 16 bits modulo 2^16: every sum spans fewer than
 // 2^16 values, so a known bias brings it back exactly (a biased logical
 // shift for the quarter filters, whose sums reach 35190).
-#include <emmintrin.h>
+#include <tmmintrin.h>
 
 #include <utility>
 
@@ -21,29 +23,38 @@ template <>
 struct Taps<Tap::hpel> {
     static constexpr int first = -1, count = 4, shift = 3;
     static constexpr int c[5] = {-1, 5, 5, -1, 0};
+    static constexpr int pairs = 2, off[3][2] = {{-1, 0}, {1, 2}}, w[3][2] = {{-1, 5}, {5, -1}};
 };
 template <>
 struct Taps<Tap::qpel_l> {
     static constexpr int first = -2, count = 5, shift = 7;
     static constexpr int c[5] = {-1, -2, 96, 42, -7};
+    static constexpr int pairs = 3, off[3][2] = {{-2, 0}, {-1, 1}, {2, 2}}, w[3][2] = {{-1, 96}, {-2, 42}, {-7, 0}};
 };
 template <>
 struct Taps<Tap::qpel_r> {
     static constexpr int first = -1, count = 5, shift = 7;
     static constexpr int c[5] = {-7, 42, 96, -2, -1};
+    static constexpr int pairs = 3, off[3][2] = {{-1, 1}, {0, 2}, {3, 3}}, w[3][2] = {{-7, 96}, {42, -2}, {-1, 0}};
 };
 
 inline __m128i load8(const uint8_t *p) {
     return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), _mm_setzero_si128());
 }
 
+inline __m128i load8b(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
+
 // Filter sum modulo 2^16 of eight outputs, taps `step` bytes apart.
 template <Tap F>
 inline __m128i sum8(const uint8_t *p, ptrdiff_t step) {
     using T = Taps<F>;
-    __m128i acc = _mm_mullo_epi16(load8(p + T::first * step), _mm_set1_epi16(T::c[0]));
-    for (int k = 1; k < T::count; k++)
-        acc = _mm_add_epi16(acc, _mm_mullo_epi16(load8(p + (T::first + k) * step), _mm_set1_epi16(T::c[k])));
+    __m128i acc = _mm_setzero_si128();
+    for (int k = 0; k < T::pairs; k++) {
+        const __m128i w = _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+        const __m128i a = load8b(p + T::off[k][0] * step);
+        const __m128i b = T::off[k][1] == T::off[k][0] ? a : load8b(p + T::off[k][1] * step);
+        acc = _mm_add_epi16(acc, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w));
+    }
     return acc;
 }
 
@@ -168,7 +179,7 @@ void fill(SvacQpelFn *row, std::index_sequence<Pos...>) {
 
 }  // namespace
 
-void svac_qpel_init_sse2(SvacQpelFn put[2][16], SvacQpelFn avg[2][16]) {
+void svac_qpel_init_ssse3(SvacQpelFn put[2][16], SvacQpelFn avg[2][16]) {
     fill<16, false>(put[0], std::make_index_sequence<16>());
     fill<8, false>(put[1], std::make_index_sequence<16>());
     fill<16, true>(avg[0], std::make_index_sequence<16>());
