@@ -123,7 +123,8 @@ inline void vsum(const __m128i *h, __m128i &lo, __m128i &hi) {
 }
 
 // Two passes: unscaled horizontal FH sums (stored minus a bias when they
-// exceed 16 bits), then the vertical FV sum in 32 bits and one rounding.
+// exceed 16 bits), then the vertical FV sum in 32 bits (16 bits for the
+// centre phases, whose sums fit) and one rounding.
 // Egpr adds 64 times the integer sample at `p` (the diagonal phases).
 template <int N, Tap FH, Tap FV, bool Avg, bool Egpr>
 void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t *p) {
@@ -140,6 +141,19 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
         uint8_t *d = dst + i;
         const uint8_t *q = p + i;
         for (int j = 0; j < N; j++, d += stride, q += stride) {
+            if constexpr (FH == Tap::hpel && FV == Tap::hpel) {
+                // The centre sum J = 5 (H1 + H2) - (H0 + H3) lies in -10200..26520;
+                // J + 64 P + 64 spans under 2^16 and is biased by 80 * 128.
+                const __m128i h12 = _mm_add_epi16(h[j + 1], h[j + 2]);
+                const __m128i v = _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(h12, 2), h12), _mm_add_epi16(h[j], h[j + 3]));
+                if constexpr (Egpr) {
+                    const __m128i t = _mm_add_epi16(_mm_add_epi16(v, _mm_slli_epi16(load8(q), 6)), _mm_set1_epi16(64 + 80 * 128));
+                    store8<Avg>(d, _mm_sub_epi16(_mm_srli_epi16(t, 7), _mm_set1_epi16(80)));
+                } else {
+                    store8<Avg>(d, _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6));
+                }
+                continue;
+            }
             __m128i lo, hi;
             vsum<FV>(h + j, lo, hi);
             lo = _mm_add_epi32(lo, offset);
