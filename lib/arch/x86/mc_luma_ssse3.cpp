@@ -58,6 +58,22 @@ inline __m128i sum8(const uint8_t *p, ptrdiff_t step) {
     return acc;
 }
 
+// The same for sixteen outputs, as two halves of eight.
+template <Tap F>
+inline void sum16(const uint8_t *p, ptrdiff_t step, __m128i &lo, __m128i &hi) {
+    using T = Taps<F>;
+    lo = hi = _mm_setzero_si128();
+    for (int k = 0; k < T::pairs; k++) {
+        const __m128i w = _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][0] * step));
+        const __m128i b = T::off[k][1] == T::off[k][0]
+                              ? a
+                              : _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][1] * step));
+        lo = _mm_add_epi16(lo, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w));
+        hi = _mm_add_epi16(hi, _mm_maddubs_epi16(_mm_unpackhi_epi8(a, b), w));
+    }
+}
+
 // Rounded, shifted one-pass result as signed 16-bit lanes (clipped by the pack).
 template <Tap F>
 inline __m128i round1(__m128i sum) {
@@ -100,8 +116,17 @@ void copy(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
 template <int N, Tap F, bool Vertical, bool Avg>
 void one_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
     const ptrdiff_t step = Vertical ? stride : 1;
-    for (int j = 0; j < N; j++, dst += stride, src += stride)
-        for (int i = 0; i < N; i += 8) store8<Avg>(dst + i, round1<F>(sum8<F>(src + i, step)));
+    for (int j = 0; j < N; j++, dst += stride, src += stride) {
+        if constexpr (N == 16) {
+            __m128i lo, hi;
+            sum16<F>(src, step, lo, hi);
+            __m128i q = _mm_packus_epi16(round1<F>(lo), round1<F>(hi));
+            if constexpr (Avg) q = _mm_avg_epu8(q, _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), q);
+        } else {
+            store8<Avg>(dst, round1<F>(sum8<F>(src, step)));
+        }
+    }
 }
 
 // Weight pair (a, b) for _mm_madd_epi16 over interleaved rows.
@@ -133,11 +158,17 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
     constexpr int gain_v = 1 << Taps<FV>::shift;
     const __m128i offset = _mm_set1_epi32((1 << (shift - 1)) + bias * gain_v);
     constexpr int rows = N - 1 + Taps<FV>::count;
+    __m128i hs[N / 8][rows];
+    const uint8_t *s = src + Taps<FV>::first * stride;
+    for (int r = 0; r < rows; r++, s += stride) {
+        if constexpr (N == 16)
+            sum16<FH>(s, 1, hs[0][r], hs[1][r]);
+        else
+            hs[0][r] = sum8<FH>(s, 1);
+        for (int k = 0; k < N / 8; k++) hs[k][r] = _mm_sub_epi16(hs[k][r], _mm_set1_epi16(static_cast<int16_t>(bias)));
+    }
     for (int i = 0; i < N; i += 8) {
-        __m128i h[rows];
-        const uint8_t *s = src + i + Taps<FV>::first * stride;
-        for (int r = 0; r < rows; r++, s += stride)
-            h[r] = _mm_sub_epi16(sum8<FH>(s, 1), _mm_set1_epi16(static_cast<int16_t>(bias)));
+        const __m128i *h = hs[i / 8];
         uint8_t *d = dst + i;
         const uint8_t *q = p + i;
         for (int j = 0; j < N; j++, d += stride, q += stride) {
