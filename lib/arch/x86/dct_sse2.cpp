@@ -91,11 +91,30 @@ void idct4_add(uint8_t *dst, int32_t *block, int stride) {
     }
 }
 
+// A block with only a DC coefficient adds one residual to every sample:
+// both passes reduce to 8 * DC with the shifts of the full transform.
+void dc8_add(uint8_t *dst, int32_t dc, int stride) {
+    const int32_t t = static_cast<int32_t>(8u * static_cast<uint32_t>(dc)) >> 3;
+    const int32_t r = static_cast<int32_t>(8u * static_cast<uint32_t>(t) + 1024u) >> 11;
+    const __m128i res = _mm_packs_epi32(_mm_set1_epi32(r), _mm_set1_epi32(r));
+    for (int y = 0; y < 8; y++) {
+        uint8_t *row = dst + y * stride;
+        const __m128i px = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(row));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(row), add_row(px, res));
+    }
+}
+
 void idct8_add(uint8_t *dst, int32_t *block, int stride) {
     // x[h][u]: coefficients of horizontal frequency u, vertical 4h..4h+3.
     __m128i x[2][8], t[2][8];
+    __m128i ac = _mm_setzero_si128();
+    for (int h = 0; h < 2; h++)
+        for (int u = 0; u < 8; u++) {
+            x[h][u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * u + 4 * h));
+            ac = _mm_or_si128(ac, h || u ? x[h][u] : _mm_srli_si128(x[h][u], 4));
+        }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(ac, _mm_setzero_si128())) == 0xffff) return dc8_add(dst, block[0], stride);
     for (int h = 0; h < 2; h++) {
-        for (int u = 0; u < 8; u++) x[h][u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * u + 4 * h));
         idct8_1d(x[h], t[h]);  // t[h][c], lanes v = 4h..4h+3
         for (int c = 0; c < 8; c++) t[h][c] = _mm_srai_epi32(t[h][c], 3);
     }
