@@ -57,6 +57,21 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
     const __m128i round = _mm_set1_epi16(32);
     const ptrdiff_t next = x ? 1 : stride;  // the second tap of the two-tap cases
     constexpr int step = W == 8 ? 1 : 2;
+    if (W == 8 && x && y) {
+        // Each interleaved row serves as the lower row of one output row and
+        // the upper row of the next.
+        __m128i upper = _mm_unpacklo_epi8(load<8>(src, stride, 1), load<8>(src + 1, stride, 1));
+        for (int j = 0; j < h; j++, dst += stride, src += stride) {
+            const __m128i lower = _mm_unpacklo_epi8(load<8>(src + stride, stride, 1), load<8>(src + stride + 1, stride, 1));
+            const __m128i s = _mm_add_epi16(_mm_maddubs_epi16(upper, ab), _mm_maddubs_epi16(lower, cd));
+            __m128i p = _mm_srli_epi16(_mm_add_epi16(s, round), 6);
+            p = _mm_packus_epi16(p, p);
+            if constexpr (Avg) p = _mm_avg_epu8(p, load<8>(dst, stride, 1));
+            store<8>(dst, stride, 1, p);
+            upper = lower;
+        }
+        return;
+    }
     for (int j = 0; j < h; j += step, dst += step * stride, src += step * stride) {
         const int rows = h - j < step ? 1 : step;
         __m128i p;
