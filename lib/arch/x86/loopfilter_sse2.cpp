@@ -43,10 +43,11 @@ inline __m128i line_passes(const Lines &l, const Params &k) {
 
 // Strong filter; Luma also rewrites p1, p2, q1, q2.
 template <bool Luma>
-void strong(Lines &l, const Params &k) {
+bool strong(Lines &l, const Params &k) {
     const __m128i p3 = l.s[0], p2 = l.s[1], p1 = l.s[2], p0 = l.s[3];
     const __m128i q0 = l.s[4], q1 = l.s[5], q2 = l.s[6], q3 = l.s[7];
     const __m128i pass = line_passes(l, k);
+    if (!_mm_movemask_epi8(pass)) return false;
     const __m128i small = lt(absd(p0, q0), k.alpha4);
     const __m128i ap = _mm_and_si128(lt(absd(p2, p0), k.beta), small);
     const __m128i aq = _mm_and_si128(lt(absd(q2, q0), k.beta), small);
@@ -66,14 +67,16 @@ void strong(Lines &l, const Params &k) {
         l.s[1] = sel(pa, _mm_srli_epi16(add(add(p321, p321, pq), k16(4)), 3), p2);
         l.s[6] = sel(qa, _mm_srli_epi16(add(add(q321, q321, pq), k16(4)), 3), q2);
     }
+    return true;
 }
 
 // Normal filter; results leave 0..255 only to be clipped by the final pack.
 template <bool Luma>
-void normal(Lines &l, const Params &k) {
+bool normal(Lines &l, const Params &k) {
     const __m128i p3 = l.s[0], p2 = l.s[1], p1 = l.s[2], p0 = l.s[3];
     const __m128i q0 = l.s[4], q1 = l.s[5], q2 = l.s[6], q3 = l.s[7];
     const __m128i pass = line_passes(l, k);
+    if (!_mm_movemask_epi8(pass)) return false;
     __m128i tc;
     __m128i ap = _mm_setzero_si128(), aq = _mm_setzero_si128();
     if constexpr (Luma) {
@@ -94,14 +97,13 @@ void normal(Lines &l, const Params &k) {
         l.s[2] = sel(_mm_and_si128(pass, ap), add(p1, clip(dp, k.tc0)), p1);
         l.s[5] = sel(_mm_and_si128(pass, aq), add(q1, clip(dq, k.tc0)), q1);
     }
+    return true;
 }
 
+// False when no line passes: the samples are left as they are.
 template <bool Luma>
-inline void filter(Lines &l, const Params &k, bool is_strong) {
-    if (is_strong)
-        strong<Luma>(l, k);
-    else
-        normal<Luma>(l, k);
+inline bool filter(Lines &l, const Params &k, bool is_strong) {
+    return is_strong ? strong<Luma>(l, k) : normal<Luma>(l, k);
 }
 
 // 8x8 byte transpose: eight rows of eight bytes in, v[c] holding columns
@@ -129,7 +131,7 @@ void vertical8(uint8_t *p, ptrdiff_t stride, const Params &k, bool is_strong) {
         l.s[2 * c] = _mm_unpacklo_epi8(v[c], z);
         l.s[2 * c + 1] = _mm_unpackhi_epi8(v[c], z);
     }
-    filter<Luma>(l, k, is_strong);
+    if (!filter<Luma>(l, k, is_strong)) return;
     for (int c = 0; c < 4; c++) {
         const __m128i pair = _mm_packus_epi16(l.s[2 * c], l.s[2 * c + 1]);
         r[2 * c] = pair;
@@ -174,8 +176,9 @@ void filter_lh(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8
         lo.s[i] = _mm_unpacklo_epi8(row[i], z);
         hi.s[i] = _mm_unpackhi_epi8(row[i], z);
     }
-    filter<true>(lo, params(alpha, beta, k16(tc0[0]), half_enable(bs, is_strong, 0)), is_strong);
-    filter<true>(hi, params(alpha, beta, k16(tc0[1]), half_enable(bs, is_strong, 1)), is_strong);
+    const bool lo_changed = filter<true>(lo, params(alpha, beta, k16(tc0[0]), half_enable(bs, is_strong, 0)), is_strong);
+    const bool hi_changed = filter<true>(hi, params(alpha, beta, k16(tc0[1]), half_enable(bs, is_strong, 1)), is_strong);
+    if (!lo_changed && !hi_changed) return;
     for (int i = 1; i < 7; i++)
         _mm_storeu_si128(reinterpret_cast<__m128i *>(edge + (i - 4) * stride), _mm_packus_epi16(lo.s[i], hi.s[i]));
 }
@@ -190,7 +193,7 @@ void filter_ch(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8
     l.s[0] = l.s[7] = z;  // chroma never reads p3 and q3
     const __m128i tc = _mm_unpacklo_epi64(k16(tc0[0]), k16(tc0[1]));
     const __m128i en = _mm_unpacklo_epi64(half_enable(bs, is_strong, 0), half_enable(bs, is_strong, 1));
-    filter<false>(l, params(alpha, beta, tc, en), is_strong);
+    if (!filter<false>(l, params(alpha, beta, tc, en), is_strong)) return;
     for (int i = 3; i < 5; i++)
         _mm_storel_epi64(reinterpret_cast<__m128i *>(edge + (i - 4) * stride), _mm_packus_epi16(l.s[i], l.s[i]));
 }
