@@ -24,7 +24,11 @@ inline void idct4_1d(const __m128i x[4], __m128i y[4]) {
     y[3] = sub(e0, o0);
 }
 
-inline void idct8_1d(const __m128i x[8], __m128i y[8]) {
+// Low: inputs 4..7 are known to be zero, and the compiler drops their terms.
+template <bool Low = false>
+inline void idct8_1d(const __m128i in[8], __m128i y[8]) {
+    __m128i x[8];
+    for (int k = 0; k < 8; k++) x[k] = Low && k >= 4 ? _mm_setzero_si128() : in[k];
     const __m128i a0 = shl(add(x[0], x[4]), 3), a1 = shl(sub(x[0], x[4]), 3);
     const __m128i b0 = add(add(shl(x[2], 3), shl(x[2], 1)), shl(x[6], 2));
     const __m128i b1 = sub(shl(x[2], 2), add(shl(x[6], 3), shl(x[6], 1)));
@@ -113,9 +117,25 @@ void idct8_add(uint8_t *dst, int32_t *block, int stride) {
             x[h][u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * u + 4 * h));
             ac = _mm_or_si128(ac, h || u ? x[h][u] : _mm_srli_si128(x[h][u], 4));
         }
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(ac, _mm_setzero_si128())) == 0xffff) return dc8_add(dst, block[0], stride);
+    const auto zero = [](__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xffff; };
+    if (zero(ac)) return dc8_add(dst, block[0], stride);
+    // Low-frequency blocks skip the terms of the zero upper half of either
+    // direction: horizontal frequencies 4..7, or vertical frequencies 4..7.
+    __m128i high_u = _mm_setzero_si128(), high_v = _mm_setzero_si128();
+    for (int u = 0; u < 8; u++) {
+        high_v = _mm_or_si128(high_v, x[1][u]);
+        if (u >= 4) high_u = _mm_or_si128(high_u, _mm_or_si128(x[0][u], x[1][u]));
+    }
+    const bool low_u = zero(high_u), low_v = zero(high_v);
     for (int h = 0; h < 2; h++) {
-        idct8_1d(x[h], t[h]);  // t[h][c], lanes v = 4h..4h+3
+        if (h == 1 && low_v) {
+            for (int c = 0; c < 8; c++) t[1][c] = _mm_setzero_si128();
+            break;
+        }
+        if (low_u)
+            idct8_1d<true>(x[h], t[h]);
+        else
+            idct8_1d(x[h], t[h]);  // t[h][c], lanes v = 4h..4h+3
         for (int c = 0; c < 8; c++) t[h][c] = _mm_srai_epi32(t[h][c], 3);
     }
     // Transpose to x[g][v], lanes c = 4g..4g+3.
@@ -129,8 +149,12 @@ void idct8_add(uint8_t *dst, int32_t *block, int stride) {
             x[g][4 * h + 3] = d;
         }
     __m128i r[2][8];
-    idct8_1d(x[0], r[0]);
-    idct8_1d(x[1], r[1]);
+    for (int g = 0; g < 2; g++) {
+        if (low_v)
+            idct8_1d<true>(x[g], r[g]);
+        else
+            idct8_1d(x[g], r[g]);
+    }
     for (int y = 0; y < 8; y++) {
         uint8_t *row = dst + y * stride;
         const __m128i res = _mm_packs_epi32(residual(r[0][y], 1024, 11), residual(r[1][y], 1024, 11));
