@@ -29,7 +29,7 @@ struct Rng {
 // How the samples of one trial are drawn: uniform, both extremes, the
 // extremes mixed, or small steps around a base (which is what makes
 // threshold decisions go both ways).
-enum class Pattern { uniform, all_max, all_zero, extremes, smooth, count };
+enum class Pattern { uniform, all_max, all_zero, extremes, smooth };
 
 struct SampleGen {
     Pattern pattern;
@@ -95,11 +95,6 @@ struct Canvas {
         for (int y = y0; y <= y1; y++)
             for (int x = x0; x <= x1; x++) set(x, y, g(r));
     }
-};
-
-// The outcome of comparing the portable run (a) with the SIMD run (b).
-struct Verdict {
-    std::string fault;  // empty when the runs agree
 };
 
 // First sample of the block where the two canvases differ, or a byte
