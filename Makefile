@@ -7,8 +7,9 @@ COV_BUILD ?= build-cov
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all build test demo sanitize clang tsan coverage clean bench fuzz fuzz-smoke stats mutate
+.PHONY: all build test demo sanitize clang tsan coverage clean bench fuzz fuzz-smoke install stats mutate
 
 all: build
 
@@ -29,6 +30,11 @@ stats:
 # which does the suite catch? Builds in its own directory; takes a while.
 mutate:
 	nice -n 10 python3 scripts/mutate.py --build $(BUILD)-mutate
+
+# Header, libraries, svacdec, svacdec.pc and the CMake package under PREFIX
+# (DESTDIR is honoured for staging).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	./scripts/demo.sh $(BUILD)
