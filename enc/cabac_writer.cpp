@@ -28,9 +28,10 @@ void carry(CabacWriter &w) {
 
 }  // namespace
 
-void cabac_start(CabacWriter &w, std::vector<uint8_t> *bits) {
+void cabac_start(CabacWriter &w, std::vector<uint8_t> *bits, int64_t *ctx_bins) {
     w = CabacWriter{};
     w.out = bits;
+    w.ctx_bins = ctx_bins;
 }
 
 // The more probable symbol takes the lower part of the interval: coding it
@@ -79,6 +80,7 @@ void cabac_adapt(CabacCtx &c, int bin) {
 void cabac_put(CabacWriter &w, CabacCtx &c, int bin) {
     cabac_put_raw(w, c.lg_pmps >> 2, c.mps, bin);
     cabac_adapt(c, bin);
+    if (w.ctx_bins) w.ctx_bins[&c - w.ctx]++;
 }
 
 void cabac_put_blend(CabacWriter &w, CabacCtx &a, CabacCtx &b, int bin) {
@@ -93,6 +95,7 @@ void cabac_put_blend(CabacWriter &w, CabacCtx &a, CabacCtx &b, int bin) {
     cabac_put_raw(w, static_cast<uint32_t>(lg >> 2), mps, bin);
     cabac_adapt(a, bin);
     cabac_adapt(b, bin);
+    if (w.ctx_bins) w.ctx_bins[&a - w.ctx]++, w.ctx_bins[&b - w.ctx]++;
 }
 
 // The final range is 256 units: a value rounded up to 128 units, followed by

@@ -22,11 +22,12 @@ struct CabacWriter {
     uint32_t low = 0;           // 9 bits below the emitted ones, in units of the range
     int64_t emitted = 0;        // bits emitted so far (also counted without `out`)
     std::vector<uint8_t> *out = nullptr;  // one byte per emitted bit; null: count only
+    int64_t *ctx_bins = nullptr;          // bins per context, when counted
     CabacCtx ctx[kCabacContexts];
 };
 
 // Starts a slice: every context back to its initial model.
-void cabac_start(CabacWriter &w, std::vector<uint8_t> *bits);
+void cabac_start(CabacWriter &w, std::vector<uint8_t> *bits, int64_t *ctx_bins = nullptr);
 
 // One bin with a given LPS sub-range and MPS, nothing adapted.
 void cabac_put_raw(CabacWriter &w, uint32_t lps, int mps, int bin);

@@ -30,6 +30,7 @@ void encoder_init(Encoder &enc, const EncoderOptions &opt) {
     enc.mb_info.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), MbFilterInfo{});
     enc.mb_edges.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), ModeEdge{});
     enc.mvs.assign(static_cast<size_t>(4 * enc.mb_width * enc.mb_height), svac_intra_mv);
+    cabac_neighbours_init(enc.cabac_nb, enc.mb_width);
 }
 
 namespace {
@@ -109,6 +110,62 @@ void count_macroblock(PathStats &st, const MbDecision &d, const MbNeighbours &nb
     st.qp_wraps += d.cbp != 0 && qp_changes && (raw < 0 || raw > 55);
 }
 
+// An intra macroblock: decided, written, reconstructed and deblocked.
+template <class Pixel>
+void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, int addr,
+                     const MbNeighbours &nb, bool qp_changes, int &qp, int &run, BitWriter &bw,
+                     const LoopFilterSettings &lf) {
+    const int w = enc.mb_width, x = addr % w, y = addr / w;
+    const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
+    const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
+    const bool p_slice = sh.slice_type % 3 == SLICE_P;
+    const int scan = sh.field_pic ? 1 : 0;
+    const bool cabac = enc.pps.cabac;
+    PathStats &st = enc.stats;
+    MbDecision d;
+        if (enc.opt.mode == EncMode::Random) {
+        RandomMbContext rc{nb, left, top, enc.sps.chroma_format_idc, qp_changes, qp, cabac};
+        decide_random_mb(enc.rng, rc, &d);
+    } else {
+        RealMbContext rc{nb, left, top, x, y, qp, scan, cabac ? 4 : 7};
+        decide_real_mb<Pixel>(*source, enc.unfiltered, rc, &d);
+    }
+    const int mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;
+
+    st.intra_in_p += p_slice;
+    if (cabac) {
+        CabacMbContext cc = cabac_mb_context(enc, sh, addr, nb, qp_changes);
+        cc.left = left;
+        cc.top = top;
+        if (p_slice) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, 0);
+        write_intra_mb_cabac(enc.cabac, enc.cabac_nb, cc, d);
+    } else {
+        MbSyntaxContext sc;
+        sc.chroma_format_idc = enc.sps.chroma_format_idc;
+        sc.qp_changes = qp_changes;
+        sc.left = left;
+        sc.top = top;
+        if (p_slice) {
+            // Intra macroblocks of P slices end a skip run and follow the P types.
+            bw.put_ue(static_cast<uint32_t>(run));
+            run = 0;
+            sc.mb_type_offset = 4;
+        }
+        write_intra_mb(bw, sc, d, &st);
+    }
+    count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
+
+    reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);
+    enc.mb_edges[addr] = mode_edge_of(d.luma);
+    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
+    const MbFilterInfo info{mb_qp, d.cbp, d.luma.is8x8 ? 1 : 0};
+    enc.mb_info[addr] = info;
+    copy_macroblock(enc.unfiltered, enc.recon, x, y);
+    deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
+               nb.top ? enc.mb_info[addr - w] : info, lf);
+    qp = mb_qp;
+}
+
 template <class Pixel>
 void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb,
                   BitWriter &bw) {
@@ -129,7 +186,6 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     int qp = slice_qp(sh, pps);
     const int w = enc.mb_width;
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
-    const int scan = sh.field_pic ? 1 : 0;
     InterPicture pic;
     if (p_slice) {
         const int cur = 2 * sh.frame_num;
@@ -140,64 +196,44 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         pic.single_ref = sh.single_ref;
         pic.field = sh.field_pic;
     }
+    if (pps.cabac) {
+        // The arithmetic-coded data starts at the next byte.
+        bw.put(0, static_cast<int>((8 - bw.bit_count() % 8) % 8));
+        enc.cabac_bits.clear();
+        cabac_start(enc.cabac, &enc.cabac_bits, st.cabac_ctx_bins);
+        enc.cabac_nb.last_qp_delta = 0;
+    }
     int run = 0;
     // Share of skipped macroblocks in this slice: none, some, most, or all
     // (runs over the whole slice and to the end of the picture).
     static constexpr int kSkipShares[] = {0, 25, 25, 40, 90, 100};
     const int skip_pct = p_slice && enc.opt.mode == EncMode::Random ? kSkipShares[enc.rng.range(0, 5)] : 0;
     const int intra_pct = skip_pct == 100 ? 0 : 10;
-    MbDecision d;
     for (int addr = sh.first_mb; addr < end_mb; addr++) {
-        const int x = addr % w, y = addr / w;
         const MbNeighbours nb = mb_neighbours(addr, w, sh.first_mb);
         const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
         const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
+        bool done = false;
         if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
-            if (enc.opt.mode == EncMode::Random)
+            if (enc.opt.mode == EncMode::Random) {
                 encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf);
-            else if (encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, left, top, pic, qp, run,
-                                             bw, lf))
-                continue;
-            if (enc.opt.mode == EncMode::Random) continue;
+                done = true;
+            } else {
+                done = encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, left, top, pic, qp, run,
+                                               bw, lf);
+            }
         }
-        if (enc.opt.mode == EncMode::Random) {
-            RandomMbContext rc{nb, left, top, enc.sps.chroma_format_idc, qp_changes, qp};
-            decide_random_mb(enc.rng, rc, &d);
-        } else {
-            RealMbContext rc{nb, left, top, x, y, qp, scan};
-            decide_real_mb<Pixel>(*source, enc.unfiltered, rc, &d);
-        }
-        const int mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;
-
-        MbSyntaxContext sc;
-        sc.chroma_format_idc = enc.sps.chroma_format_idc;
-        sc.qp_changes = qp_changes;
-        sc.left = left;
-        sc.top = top;
-        if (p_slice) {
-            // Intra macroblocks of P slices end a skip run and follow the P types.
-            bw.put_ue(static_cast<uint32_t>(run));
-            run = 0;
-            sc.mb_type_offset = 4;
-            st.intra_in_p++;
-        }
-        write_intra_mb(bw, sc, d, &st);
-        count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
-
-        reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);
-        enc.mb_edges[addr] = mode_edge_of(d.luma);
-        for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
-        const MbFilterInfo info{mb_qp, d.cbp, d.luma.is8x8 ? 1 : 0};
-        enc.mb_info[addr] = info;
-        copy_macroblock(enc.unfiltered, enc.recon, x, y);
-        deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
-                   nb.top ? enc.mb_info[addr - w] : info, lf);
-        qp = mb_qp;
+        if (!done) encode_intra_mb<Pixel>(enc, source, sh, addr, nb, qp_changes, qp, run, bw, lf);
+        if (enc.pps.cabac) cabac_put_end(enc.cabac, addr + 1 == end_mb);
     }
     // Skipped macroblocks at the end of the slice: a run with no macroblock
     // after it. A slice that ends inside the picture with a coded macroblock
     // may close with an empty run, so the reader finds a run where it looks
     // for one instead of running out of bits.
+    if (pps.cabac) {
+        for (uint8_t b : cabac_finish(enc.cabac)) bw.put(b, 8);
+        run = 0;
+    }
     const bool last = end_mb == enc.mb_width * enc.mb_height;
     if (p_slice) {
         st.single_ref_slices += sh.single_ref;
@@ -206,7 +242,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         st.skip_runs_to_picture_end += run > 0 && last;
     }
     st.field_pictures += sh.field_pic && sh.first_mb == 0;
-    if (p_slice && (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
+    if (p_slice && !pps.cabac && (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
         bw.put_ue(static_cast<uint32_t>(run));
 }
 

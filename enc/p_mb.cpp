@@ -12,6 +12,18 @@ namespace svacenc {
 
 namespace {
 
+// Bits a macroblock would cost in the current CABAC slice, coded on copies
+// of the coder and the neighbour values.
+template <class Write>
+int64_t cabac_trial_bits(const Encoder &enc, Write write) {
+    CabacWriter w = enc.cabac;
+    w.out = nullptr;
+    w.ctx_bins = nullptr;
+    CabacNeighbourState s = enc.cabac_nb;
+    write(w, s);
+    return cabac_cost(w) - cabac_cost(enc.cabac);
+}
+
 // Random target vector of a partition whose block starts at (bx, by)
 // luma samples: near the prediction, zero, anywhere nearby, or far outside
 // the picture; any quarter phase.
@@ -116,23 +128,35 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
     });
     count_inter(enc.stats, d, x, y, enc.mb_width * 16, enc.mb_height * 16);
     int mb_qp = qp;
+    const bool cabac = enc.pps.cabac;
+    const CabacMbContext cc = cabac_mb_context(enc, sh, addr, nb, qp_changes);
     if (d.type != PSKIP) {
-        const int chroma_bits = cf == 0 ? 0 : cf == 1 ? 3 : 15;
+        // 4:0:0 chroma bits of CABAC cbp elements count for "cbp != 0" only.
+        const int chroma_bits = cf == 0 ? (cabac ? 3 : 0) : cf == 1 ? 3 : 15;
         d.cbp = rng.percent(30) ? 0 : rng.range(0, 15) | (rng.range(0, chroma_bits) << 4);
-        if (qp_changes && d.cbp != 0)
+        if (qp_changes && d.cbp != 0) {
             d.qp_delta = rng.percent(60) ? 0 : rng.range(-30, 30);
+            if (cabac && rng.percent(4)) d.qp_delta = rng.percent(50) ? -55 : 55;
+        }
         mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;
         for (int k = 0; k < 4; k++)
-            if ((d.cbp >> k) & 1) random_block_pairs(rng, false, mb_qp, &d.luma_blocks[k]);
+            if ((d.cbp >> k) & 1) random_block_pairs(rng, false, mb_qp, &d.luma_blocks[k], cabac);
         for (int i = 0; i < 2 * cf; i++)
             if ((d.cbp >> cbp_chroma_bit(i)) & 1)
-                random_block_pairs(rng, false, QP2_table[mb_qp], &d.chroma_blocks[i]);
-        bw.put_ue(static_cast<uint32_t>(run));
-        run = 0;
-        write_inter_mb(bw, pic, cf, qp_changes, d, mvd);
+                random_block_pairs(rng, false, QP2_table[mb_qp], &d.chroma_blocks[i], cabac);
+        if (cabac) {
+            write_skip_cabac(enc.cabac, enc.cabac_nb, cc, 0);
+            write_inter_mb_cabac(enc.cabac, enc.cabac_nb, cc, pic, d, mvd, cache);
+        } else {
+            bw.put_ue(static_cast<uint32_t>(run));
+            run = 0;
+            write_inter_mb(bw, pic, cf, qp_changes, d, mvd);
+        }
     } else {
         run++;
         enc.stats.longest_skip_run = std::max<int64_t>(enc.stats.longest_skip_run, run);
+        // Any skip value above 0 skips; long ones stretch the unary code.
+        if (cabac) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, rng.percent(85) ? 1 : rng.range(2, 40));
     }
     const Frame *refs[2] = {&enc.refs[0], &enc.refs[enc.ref_count > 1 ? 1 : 0]};
     predict_inter_mb<Pixel>(refs, enc.unfiltered, x, y, d.type, cache, enc.mc_scratch);
@@ -251,15 +275,28 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
             if (b.count) d.cbp |= 1 << cbp_chroma_bit(i);
         }
         add_inter_residual(unf, x, y, d, qp, scan);
+        const bool cabac = enc.pps.cabac;
+        CabacMbContext cc = cabac_mb_context(enc, sh, addr, nb, qp_changes);
+        cc.stats = nullptr;
+        cc.left = left;
+        cc.top = top;
         BitWriter trial;
-        write_inter_mb(trial, pic, cf, qp_changes, d, mvd);
-        const int64_t inter_cost =
-            luma_sad(source, unf, x0, y0) + int64_t(lambda) * static_cast<int64_t>(trial.bit_count());
+        int64_t bits;
+        if (cabac) {
+            bits = cabac_trial_bits(enc, [&](CabacWriter &tw, CabacNeighbourState &ts) {
+                write_skip_cabac(tw, ts, cc, 0);
+                write_inter_mb_cabac(tw, ts, cc, pic, d, mvd, cache);
+            });
+        } else {
+            write_inter_mb(trial, pic, cf, qp_changes, d, mvd);
+            bits = static_cast<int64_t>(trial.bit_count());
+        }
+        const int64_t inter_cost = luma_sad(source, unf, x0, y0) + int64_t(lambda) * bits;
         // The intra trial overwrites the macroblock; keep the inter one aside.
         if (enc.trial.width != unf.width) enc.trial = unf;
         copy_macroblock(unf, enc.trial, x, y);
         MbDecision di;
-        RealMbContext rc{nb, left, top, x, y, qp, scan};
+        RealMbContext rc{nb, left, top, x, y, qp, scan, cabac ? 4 : 7};
         decide_real_mb<Pixel>(source, unf, rc, &di);
         reconstruct_intra_mb<Pixel>(unf, x, y, nb, di, qp, scan);
         MbSyntaxContext sc;
@@ -269,14 +306,29 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
         sc.top = top;
         sc.mb_type_offset = 4;
         BitWriter intra_bits;
-        write_intra_mb(intra_bits, sc, di);
-        const int64_t intra_cost = luma_sad(source, unf, x0, y0) +
-                                   int64_t(lambda) * static_cast<int64_t>(intra_bits.bit_count());
+        if (cabac) {
+            bits = cabac_trial_bits(enc, [&](CabacWriter &tw, CabacNeighbourState &ts) {
+                write_skip_cabac(tw, ts, cc, 0);
+                write_intra_mb_cabac(tw, ts, cc, di);
+            });
+        } else {
+            write_intra_mb(intra_bits, sc, di);
+            bits = static_cast<int64_t>(intra_bits.bit_count());
+        }
+        const int64_t intra_cost = luma_sad(source, unf, x0, y0) + int64_t(lambda) * bits;
         if (intra_cost < inter_cost) return false;
         copy_macroblock(enc.trial, unf, x, y);
-        bw.put_ue(static_cast<uint32_t>(run));
-        run = 0;
-        append_bits(bw, trial);
+        if (cabac) {
+            cc.stats = &enc.stats;
+            write_skip_cabac(enc.cabac, enc.cabac_nb, cc, 0);
+            write_inter_mb_cabac(enc.cabac, enc.cabac_nb, cc, pic, d, mvd, cache);
+        } else {
+            bw.put_ue(static_cast<uint32_t>(run));
+            run = 0;
+            append_bits(bw, trial);
+        }
+    } else if (enc.pps.cabac) {
+        write_skip_cabac(enc.cabac, enc.cabac_nb, cabac_mb_context(enc, sh, addr, nb, qp_changes), 1);
     } else {
         run++;
     }
@@ -294,6 +346,19 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
                nb.top ? enc.mb_info[addr - w] : info, lf, cache);
     return true;
+}
+
+CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr,
+                                const MbNeighbours &nb, bool qp_changes) {
+    CabacMbContext c;
+    c.nb = nb;
+    c.mb_x = addr % enc.mb_width;
+    c.chroma_format_idc = enc.sps.chroma_format_idc;
+    c.qp_changes = qp_changes;
+    c.field = sh.field_pic;
+    c.p_slice = sh.slice_type % 3 == SLICE_P;
+    c.stats = &enc.stats;
+    return c;
 }
 
 template void encode_p_mb<uint8_t>(Encoder &, const SliceHeader &, int, const MbNeighbours &,

@@ -7,6 +7,11 @@
 
 namespace svacenc {
 
+// What the CABAC macroblock writers need to know of the macroblock at addr
+// (mode prediction neighbours left unset).
+CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr,
+                                const MbNeighbours &nb, bool qp_changes);
+
 // Random mode: a skipped or inter macroblock (skip_pct: share of skips).
 // `qp` is the running quantiser, `run` the pending skip run.
 template <class Pixel>

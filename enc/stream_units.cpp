@@ -72,6 +72,7 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
     if (new_pps) {
         PicParams &p = enc.pps;
         p.sps_id = enc.sps.sps_id;
+        p.cabac = o.cabac;
         if (random) {
             p.pps_id = rng.range(0, 255);
             p.pic_qp = o.qp >= 0 ? o.qp : (rng.percent(60) ? rng.range(16, 44) : rng.range(0, 55));
