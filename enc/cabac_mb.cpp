@@ -144,7 +144,7 @@ void write_inter_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
         if (c.stats)
             for (int k = 0; k < 2; k++) {
                 const int m = std::abs(mvd[i][k]);
-                c.stats->cabac_mvd_classes[m == 0 ? 0 : m < 8 ? 1 : m == 8 ? 2 : m < 512 ? 3 : 4]++;
+                c.stats->cabac_mvd_classes[m == 0 ? 0 : m < 8 ? 1 : m == 8 ? 2 : m < 256 ? 3 : 4]++;
             }
     }
     set_chroma(s, c.mb_x, 0, 0);

@@ -134,6 +134,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
         // 4:0:0 chroma bits of CABAC cbp elements count for "cbp != 0" only.
         const int chroma_bits = cf == 0 ? (cabac ? 3 : 0) : cf == 1 ? 3 : 15;
         d.cbp = rng.percent(30) ? 0 : rng.range(0, 15) | (rng.range(0, chroma_bits) << 4);
+        if (cabac && cf < 2 && rng.percent(25)) d.cbp = (d.cbp & 15) | 32;
         if (qp_changes && d.cbp != 0) {
             d.qp_delta = rng.percent(60) ? 0 : rng.range(-30, 30);
             if (cabac && rng.percent(4)) d.qp_delta = rng.percent(50) ? -55 : 55;

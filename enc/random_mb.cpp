@@ -109,6 +109,8 @@ void decide_random_mb(Rng &rng, const RandomMbContext &ctx, MbDecision *d) {
         d->cbp = rng.range(0, all);
     // 4:0:0 has no chroma blocks; its chroma bits are mostly left clear.
     if (ctx.chroma_format_idc == 0 && rng.percent(80)) d->cbp &= 15;
+    // Cr without Cb is a context of its own for the neighbours' chroma bins.
+    if (ctx.cabac && ctx.chroma_format_idc < 2 && rng.percent(25)) d->cbp = (d->cbp & 15) | 32;
     if (!d->luma.is8x8)
         for (int i = 0; i < 4; i++)
             if ((d->cbp >> i) & 1) {
