@@ -7,7 +7,7 @@
 #include "dsp/qp_tables.h"
 #include "mb_recon.h"
 #include "residual_writer.h"
-#include "svac/mv_pred.h"
+#include "recon/mv_pred.h"
 
 namespace svacenc {
 

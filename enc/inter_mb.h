@@ -10,7 +10,7 @@
 #include "frame.h"
 #include "intra_modes.h"
 #include "macroblock.h"
-#include "svac/mv.h"
+#include "recon/mv.h"
 
 namespace svacenc {
 

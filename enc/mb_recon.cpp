@@ -4,7 +4,7 @@
 #include "dsp/predict.h"
 #include "dsp/qp_tables.h"
 #include "intra_neighbours.h"
-#include "svac/deblock.h"
+#include "recon/deblock.h"
 #include "svacdec.h"
 
 namespace svacenc {

@@ -7,8 +7,7 @@
 #include "decoder/param_sets.h"
 #include "decoder/secure_state.h"
 #include "mem/frame_pool.h"
-#include "svac/filter_params.h"
-#include "svac/macroblock.h"
+#include "recon/macroblock.h"
 #include "svacdec.h"
 
 // NAL unit types.
@@ -42,9 +41,9 @@ struct SvacReconFns;
 struct SvacDecoder {
     SvacBitReader br;
 
-    // Macroblock-layer scratch: the deblocking record of the current
-    // macroblock and the sample-type steps bound for the slice.
-    SvacFilterParams filter_params;
+    // What reconstruction reads beside the macroblock record, and the
+    // sample-type steps, both bound for the slice.
+    SvacReconCtx recon_ctx;
     const SvacReconFns *recon;
 
     // Picture-level values written by the slice header.

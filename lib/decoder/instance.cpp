@@ -6,7 +6,7 @@
 #include "dsp/dsp_init.h"
 #include "mem/mem.h"
 #include "security/crypto.h"
-#include "svac/lines.h"
+#include "decoder/lines.h"
 
 namespace {
 

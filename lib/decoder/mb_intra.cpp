@@ -1,11 +1,11 @@
-// Intra macroblocks: modes, chroma modes, cbp and quantiser, then the
-// reconstruction, the border for later prediction and the deblocking.
+// Intra macroblocks: modes, chroma modes, cbp, quantiser and coefficients are
+// parsed into the record, then the macroblock is reconstructed from it.
 #include "decoder/decoder.h"
 #include "decoder/mb.h"
 #include "decoder/residual.h"
-#include "svac/deblock.h"
-#include "svac/intra_recon.h"
-#include "svac/stepping.h"
+#include "decoder/stepping.h"
+#include "recon/intra_recon.h"
+#include "recon/mb_finish.h"
 
 namespace {
 
@@ -31,41 +31,10 @@ void decode_luma_modes(SvacDecoder *dec, SvacMacroblock *mb, bool eight) {
 
 }  // namespace
 
-void svac_fill_filter_params(SvacDecoder *dec, uint32_t type) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
-    SvacFilterParams &f = dec->filter_params;
-    f.dst_y = mb->dst_y;
-    f.dst_u = mb->dst_u;
-    f.dst_v = mb->dst_v;
-    f.neighbour_flags = mb->neighbour_flags;
-    f.qp = dec->qp;
-    f.prev_qp = mb->prev_qp;
-    f.top_qp = mb->top_qp[mb->mb_x];
-    f.cbp = mb->cbp;
-    f.prev_cbp = mb->prev_cbp;
-    f.top_cbp = mb->top_cbp[mb->mb_x];
-    f.mb_type = type;
-    f.prev_type = mb->prev_type;
-    f.top_type = mb->top_type[mb->mb_x];
-    f.lf_disable_flag = dec->lf_disable_flag;
-    f.stride_y = mb->stride_y;
-    f.stride_c = mb->stride_c;
-    f.chroma_format_idc = dec->cur_sps->chroma_format_idc;
-    f.bit_depth_idx = dec->cur_sps->bit_depth_luma_minus8;
-    f.lf_alpha_offset = dec->lf_alpha_offset;
-    f.lf_beta_offset = dec->lf_beta_offset;
-    f.mb_x = mb->mb_x;
-    f.mb_y = mb->mb_y;
-    for (int l = 0; l < 2; l++)
-        for (int i = 0; i < 12; i++) f.mv_cache[12 * l + i] = mb->mv_cache[l][i];
-}
-
 void svac_finish_mb(SvacDecoder *dec, uint32_t type) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
-    const SvacSeqParams *sps = dec->cur_sps;
-    dec->recon->save_border(mb, sps->chroma_format_idc > 0, sps->chroma_format_idc == 2);
-    VQ_SVACDEC_svac_filter_mb(dec);
-    mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(dec->qp);
+    svac_finish_recon(dec->recon_ctx, dec->recon, mb, type);
+    mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(mb->qp);
     mb->prev_cbp = mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
     mb->prev_type = static_cast<int32_t>(type);
     mb->top_type[mb->mb_x] = type;
@@ -83,8 +52,6 @@ void set_intra_mode_default(SvacDecoder *dec) {
         mb->left_chroma_pred_mode[i] = 0;
     }
 }
-
-void VQ_SVACDEC_svac_filter_mb(SvacDecoder *dec) { VQ_SVACDEC_svac_filter(&dec->filter_params); }
 
 int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     SvacLayerState &layer = svac_cur_layer(dec);
@@ -122,12 +89,14 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
         mb->left_chroma_pred_mode[i] = mb->chroma_pred_mode[i];
         mb->top_chroma_pred_mode[i][mb->mb_x] = mb->chroma_pred_mode[i];
     }
-    VQ_SVACDEC_svac_modify_mb_i(dec, mb->chroma_pred_mode, intra_type);
+    VQ_SVACDEC_svac_modify_mb_i(mb, mb->chroma_pred_mode, intra_type);
 
     if (int r = VQ_SVACDEC_get_cbp_and_qp(dec, intra_type); r < 0) return r;
+    mb->qp = dec->qp;
+    if (int r = parse_residual_intra(dec, intra_type); r < 0) return r;
+
+    dec->recon->intra(dec->recon_ctx, mb, intra_type);
     const uint32_t type = eight ? I_8X8 : I_4X4;
-    svac_fill_filter_params(dec, type);
-    if (int r = dec->recon->intra(dec, intra_type); r < 0) return r;
     svac_finish_mb(dec, type);
     for (int l = 0; l < 2; l++)
         for (int i : {5, 6, 9, 10}) mb->mv_cache[l][i] = svac_intra_mv;

@@ -1,11 +1,13 @@
-// P macroblocks: reference indices, motion vectors, motion compensation,
-// cbp and quantiser, residual, then the border, deblocking and bookkeeping.
+// P macroblocks: reference indices, vector differences, cbp, quantiser and
+// coefficients are parsed into the record; the vectors are predicted, then
+// the macroblock is reconstructed from the record.
 #include "decoder/decoder.h"
 #include "decoder/mb.h"
 #include "decoder/residual.h"
-#include "svac/inter_recon.h"
-#include "svac/mv_pred.h"
-#include "svac/stepping.h"
+#include "decoder/stepping.h"
+#include "recon/inter_recon.h"
+#include "recon/mv_pred.h"
+#include "recon/residual_add.h"
 
 namespace {
 
@@ -55,11 +57,24 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
         mb->left_type_code = P_SKIP;
         mb->top_type_code[mb->mb_x] = P_SKIP;
     }
+    SvacMvEntry *cache = &mb->mv_cache[0][0];
     for (int i = 0; i < layout.calls; i++) {
         const MvCall &c = layout.call[i];
-        VQ_SVACDEC_svac_mv(dec, c.block, c.c_index, c.pref, c.shape, refs[i]);
+        SvacMvEntry &cur = cache[c.block];
+        cur.ref_idx = static_cast<int16_t>(refs[i]);
+        cur.ref_dist = static_cast<int16_t>(dec->ref_dist_tab[refs[i]]);
+        cur.mvd_x = cur.mvd_y = 0;
+        if (c.pref < PREF_NO_MVD) {
+            cur.mvd_x = static_cast<int16_t>(svac_br_read_se(&dec->br));
+            cur.mvd_y = static_cast<int16_t>(svac_br_read_se(&dec->br));
+        }
+        svac_copy_partition(cache, c.block, c.shape);
     }
-    if (VQ_SVACDEC_svac_inter(dec, type) < 0) return SVAC_ERR_INVALID;
+    for (int i = 0; i < layout.calls; i++) {
+        const MvCall &c = layout.call[i];
+        VQ_SVACDEC_svac_mv(mb, c.block, c.c_index, c.pref, c.shape, dec->ref_inv_dist_tab);
+    }
+    if (!svac_inter_refs_usable(dec->recon_ctx, mb, type)) return SVAC_ERR_INVALID;
     set_intra_mode_default(dec);
 
     SvacMvEntry *map = mb->mv_map + 4 * mb->mb_addr;
@@ -68,11 +83,14 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
     map[2] = mb->mv_cache[0][9];
     map[3] = mb->mv_cache[0][10];
 
-    if (type != P_SKIP)
+    if (type != P_SKIP) {
         if (int r = decode_cbp_qp_inter(dec); r < 0) return r;
-    svac_fill_filter_params(dec, type);
-    if (type != P_SKIP)
-        if (decode_residual_inter(dec)) return SVAC_ERR_BITSTREAM;
+        if (int r = parse_residual_inter(dec); r < 0) return r;
+    }
+    mb->qp = dec->qp;
+
+    VQ_SVACDEC_svac_inter(dec->recon_ctx, mb, type);
+    svac_add_inter_residual(dec->recon_ctx, mb);
     svac_finish_mb(dec, type);
     mb->mb_type_map[mb->mb_addr] = static_cast<uint8_t>(type);
     return 0;

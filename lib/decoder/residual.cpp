@@ -2,9 +2,6 @@
 
 #include "decoder/decoder.h"
 #include "decoder/vlc_tables.h"
-#include "dsp/dct.h"
-#include "dsp/qp_tables.h"
-#include "dsp/quant.h"
 
 namespace {
 
@@ -54,31 +51,48 @@ int read_pairs(SvacBitReader *br, const SvacVlc2dTable *tab, int escape_order, S
     return n;
 }
 
-int bit_depth_index(const SvacDecoder *dec) { return dec->cur_sps->bit_depth_luma_minus8; }
-
-}  // namespace
-
-int decode_residual_block(SvacDecoder *dec, const SvacVlc2dTable *family, int escape_order, int qp,
-                          uint8_t *dst, int stride) {
-    SvacRunLevel pairs[65];
-    const int n = read_pairs<65>(&dec->br, family, escape_order, pairs);
+// Reads the list of block `b` into the record: 0 or -8.
+template <int MaxPairs>
+int parse_block(SvacBitReader *br, const SvacVlc2dTable *family, int escape_order, SvacMbResidual &res,
+                int b) {
+    const int n = read_pairs<MaxPairs>(br, family, escape_order, res.pairs[b]);
     if (n < 0) return SVAC_ERR_BITSTREAM;
-    alignas(16) int32_t block[64];
-    svac_dequant8(pairs, block, qp, n, dec->field_pic_flag ? 1 : 0);
-    svac_idct8_add[bit_depth_index(dec)](dst, block, stride);
+    res.count[b] = static_cast<int16_t>(n);
     return 0;
 }
 
-int decode_residual_block_4x4(SvacDecoder *dec, const SvacVlc2dTable *family, int, int qp,
-                              uint8_t *dst, int stride) {
-    SvacRunLevel pairs[17];
-    // 4x4 escapes always carry their magnitude with order 1.
-    const int n = read_pairs<17>(&dec->br, family, 1, pairs);
-    if (n < 0) return SVAC_ERR_BITSTREAM;
-    alignas(16) int32_t block[16];
-    svac_dequant4(pairs, block, qp, n, dec->field_pic_flag ? 1 : 0);
-    svac_idct4_add[bit_depth_index(dec)](dst, block, stride);
+int parse_chroma_blocks(SvacDecoder *dec, SvacMacroblock *mb) {
+    for (int k = 0; k < dec->cur_sps->chroma_format_idc; k++)
+        for (int p = 0; p < 2; p++)
+            if ((mb->cbp >> (4 + 2 * k + p)) & 1)
+                if (parse_block<65>(&dec->br, chroma_dec, 0, mb->residual, kResidualChroma + 2 * k + p))
+                    return SVAC_ERR_BITSTREAM;
     return 0;
+}
+
+}  // namespace
+
+int parse_residual_intra(SvacDecoder *dec, int32_t intra_type) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    if (intra_type >= 1) {
+        for (int k = 0; k < 4; k++)
+            if ((mb->cbp >> k) & 1)
+                if (parse_block<65>(&dec->br, intra_dec, 1, mb->residual, k)) return SVAC_ERR_BITSTREAM;
+    } else {
+        // 4x4 escapes always carry their magnitude with order 1.
+        for (int k = 0; k < 16; k++)
+            if ((mb->cbp_4x4[k / 4] >> (k % 4)) & 1)
+                if (parse_block<17>(&dec->br, intra_dec, 1, mb->residual, k)) return SVAC_ERR_BITSTREAM;
+    }
+    return parse_chroma_blocks(dec, mb);
+}
+
+int parse_residual_inter(SvacDecoder *dec) {
+    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    for (int k = 0; k < 4; k++)
+        if ((mb->cbp >> k) & 1)
+            if (parse_block<65>(&dec->br, inter_dec, 0, mb->residual, k)) return SVAC_ERR_BITSTREAM;
+    return parse_chroma_blocks(dec, mb);
 }
 
 int32_t VQ_SVACDEC_get_cbp_and_qp(SvacDecoder *dec, int32_t intra_type) {
@@ -130,22 +144,5 @@ int decode_cbp_qp_inter(SvacDecoder *dec) {
         mb->cbp = cbp_tab[code][1];
     }
     if (mb->cbp && !dec->fixed_qp_flag) dec->qp = svac_wrap_qp(dec->qp, svac_br_read_se(br));
-    return 0;
-}
-
-int decode_residual_inter(SvacDecoder *dec) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
-    const int sy = static_cast<int>(mb->stride_y), sc = static_cast<int>(mb->stride_c);
-    for (int k = 0; k < 4; k++)
-        if ((mb->cbp >> k) & 1)
-            if (decode_residual_block(dec, inter_dec, 0, dec->qp, mb->dst_y + mb->blk_offset_8x8[k], sy))
-                return SVAC_ERR_BITSTREAM;
-    const int cqp = QP2_table[dec->qp];
-    for (int k = 0; k < dec->cur_sps->chroma_format_idc; k++) {
-        uint8_t *const planes[2] = {mb->dst_u + 8 * k * sc, mb->dst_v + 8 * k * sc};
-        for (int p = 0; p < 2; p++)
-            if ((mb->cbp >> (4 + 2 * k + p)) & 1)
-                if (decode_residual_block(dec, chroma_dec, 0, cqp, planes[p], sc)) return SVAC_ERR_BITSTREAM;
-    }
     return 0;
 }

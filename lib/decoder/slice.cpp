@@ -8,9 +8,9 @@
 #include "decoder/mb.h"
 #include "decoder/svc_roi.h"
 #include "mem/mem.h"
-#include "svac/intra_recon.h"
-#include "svac/lines.h"
-#include "svac/stepping.h"
+#include "recon/intra_recon.h"
+#include "decoder/lines.h"
+#include "decoder/stepping.h"
 
 namespace {
 
@@ -60,6 +60,22 @@ int start_picture(SvacDecoder *dec, SvacLayerState &l) {
         if (!dec->edge_emu_buffer) return SVAC_ERR_NOMEM;
     }
     return 0;
+}
+
+void bind_recon_ctx(SvacDecoder *dec, const SvacLayerState &l) {
+    SvacReconCtx &c = dec->recon_ctx;
+    c.bit_depth_idx = dec->cur_sps->bit_depth_luma_minus8;
+    c.chroma_format_idc = dec->cur_sps->chroma_format_idc;
+    c.field_pic_flag = dec->field_pic_flag;
+    c.width = dec->width;
+    c.height = dec->height;
+    c.lf_disable_flag = dec->lf_disable_flag;
+    c.lf_alpha_offset = dec->lf_alpha_offset;
+    c.lf_beta_offset = dec->lf_beta_offset;
+    c.cur_frame = l.cur_frame;
+    c.ref_frame[0] = l.ref_frame[0];
+    c.ref_frame[1] = l.ref_frame[1];
+    c.edge_emu_buffer = dec->edge_emu_buffer;
 }
 
 }  // namespace
@@ -154,6 +170,7 @@ int svac_decode_slice_header(SvacDecoder *dec) {
         f->format != frame_format(sps))
         return SVAC_ERR_INVALID;
     dec->recon = svac_recon_fns(sps->bit_depth_luma_minus8);
+    bind_recon_ctx(dec, l);
     if (!VQ_SVACDEC_svac_init_top_lines(dec)) return SVAC_ERR_NOMEM;
     return VQ_SVACDEC_svac_init_pic(dec);
 }

@@ -1,7 +1,7 @@
 #include "decoder/svc_roi.h"
 
 #include "decoder/decoder.h"
-#include "svac/stepping.h"
+#include "decoder/stepping.h"
 
 void VQ_SVACDEC_roi_bound_in_el(SvacDecoder *dec, int32_t region_first, int32_t region_last,
                                 int32_t *first_el, int32_t *last_el) {

@@ -9,7 +9,7 @@
 
 #include "dsp/dsp_init.h"
 #include "ref_deblock.h"
-#include "svac/deblock.h"
+#include "recon/deblock.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "svac/filter_params.h"
+#include "recon/filter_params.h"
 
 namespace refdb {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "svac/deblock.h"
+#include "recon/deblock.h"
 
 namespace {
 

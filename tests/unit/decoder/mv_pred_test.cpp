@@ -1,7 +1,7 @@
 // Motion vector prediction from neighbour entries, worked by hand.
 #include <gtest/gtest.h>
 
-#include "svac/mv_pred.h"
+#include "recon/mv_pred.h"
 
 namespace {
 

@@ -5,7 +5,28 @@
 
 #include <cstdint>
 
-#include "svac/mv.h"
+#include "dsp/quant.h"
+#include "recon/mv.h"
+
+struct SvacFrame;
+
+// Neighbour availability bits of the current macroblock.
+enum SvacNeighbour : uint32_t {
+    NB_LEFT = 1,
+    NB_TOP = 2,
+    NB_TOP_RIGHT = 4,
+    NB_TOP_LEFT = 8,
+};
+
+// The coefficients of one macroblock as parsed: the run/level list of every
+// coded block in reverse scan order. Luma blocks 0..15 (0..3 with the 8x8
+// transform), chroma blocks at 16 + 2 * row + plane. A macroblock whose
+// lists cannot be read is never reconstructed: its picture is dropped.
+inline constexpr int kResidualChroma = 16;
+struct SvacMbResidual {
+    int16_t count[20];
+    SvacRunLevel pairs[20][65];
+};
 
 // Internal macroblock types (stored in mb_type_map and top_type, handed to
 // the deblocking filter).
@@ -53,7 +74,6 @@ struct SvacMacroblock {
     SvacMvEntry mv_cache[2][12];
     SvacMvEntry *top_mv[2];
     SvacMvEntry *mv_map;
-    int32_t cur_block;
     int32_t intra_mode_cache_8x8[9];
     int32_t intra_mode_cache_4x4[25];
     int32_t *top_intra_modes;
@@ -76,7 +96,10 @@ struct SvacMacroblock {
     int32_t dir_code[6];
     int32_t cur_dir_index;
 
-    // Residual state of the current macroblock.
+    // Residual state of the current macroblock: the parsed coefficients and
+    // the quantiser they are scaled with.
+    SvacMbResidual residual;
+    int32_t qp;
     int32_t cbp;
     uint8_t cbp_4x4[4];
     int32_t svc_mode_flag;
@@ -98,6 +121,20 @@ struct SvacMacroblock {
     int32_t picture_complete;
     int32_t mbs_remaining;
     int32_t roi_remaining;
+};
+
+// What reconstruction needs of the slice and picture beside the record.
+struct SvacReconCtx {
+    int32_t bit_depth_idx;  // 0 for 8-bit, 2 for 10-bit samples
+    int32_t chroma_format_idc;
+    int32_t field_pic_flag;
+    int32_t width, height;  // luma samples of the coded picture
+    int32_t lf_disable_flag;
+    int32_t lf_alpha_offset;
+    int32_t lf_beta_offset;
+    const SvacFrame *cur_frame;
+    const SvacFrame *ref_frame[2];
+    uint8_t *edge_emu_buffer;
 };
 
 // Intra mode cache positions of each block in decoding order.

@@ -1,9 +1,9 @@
-#include "svac/mv_pred.h"
+#include "recon/mv_pred.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "decoder/decoder.h"
+#include "recon/macroblock.h"
 
 namespace {
 
@@ -45,31 +45,15 @@ SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvE
     return sb;
 }
 
-void VQ_SVACDEC_svac_mv(SvacDecoder *dec, int32_t block, int32_t c_index, int32_t pref, int32_t shape,
-                        int32_t ref_idx) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int32_t pref, int32_t shape,
+                        const int32_t inv_dist[2]) {
     SvacMvEntry *cache = &mb->mv_cache[0][0];
-    mb->cur_block = block;
     SvacMvEntry &cur = cache[block];
-    cur.ref_idx = static_cast<int16_t>(ref_idx);
-    cur.ref_dist = static_cast<int16_t>(dec->ref_dist_tab[std::clamp<int>(ref_idx, 0, 1)]);
-    cur.mvd_x = cur.mvd_y = 0;
-
     const SvacMv p = svac_predict_mv(cache[block - 1], cache[block - 4],
-                                     svac_mv_neighbour_c(cache, block, c_index), ref_idx, cur.ref_dist,
-                                     pref, dec->ref_inv_dist_tab);
-    int32_t mvd_x = 0, mvd_y = 0;
-    if (pref < PREF_NO_MVD) {
-        mvd_x = svac_br_read_se(&dec->br);
-        mvd_y = svac_br_read_se(&dec->br);
-        cur.mvd_x = static_cast<int16_t>(mvd_x);
-        cur.mvd_y = static_cast<int16_t>(mvd_y);
-    }
+                                     svac_mv_neighbour_c(cache, block, c_index), cur.ref_idx, cur.ref_dist,
+                                     pref, inv_dist);
     // The sum is kept in 16 bits and wraps.
-    cur.mv_x = static_cast<int16_t>(static_cast<uint16_t>(p.x + mvd_x));
-    cur.mv_y = static_cast<int16_t>(static_cast<uint16_t>(p.y + mvd_y));
-
-    static constexpr int kCopies[4][3] = {{1, 4, 5}, {1, 0, 0}, {4, 0, 0}, {0, 0, 0}};
-    for (int off : kCopies[shape])
-        if (off) cache[block + off] = cur;
+    cur.mv_x = static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x));
+    cur.mv_y = static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y));
+    svac_copy_partition(cache, block, shape);
 }

@@ -8,13 +8,6 @@
 
 struct SvacDecoder;
 
-enum SvacNeighbour : uint32_t {
-    NB_LEFT = 1,
-    NB_TOP = 2,
-    NB_TOP_RIGHT = 4,
-    NB_TOP_LEFT = 8,
-};
-
 extern "C" {
 SVAC_EXPORT void VQ_SVACDEC_get_mb_pos(int32_t addr, int32_t mb_width, int32_t field_parity,
                                        int32_t *x, int32_t *y);

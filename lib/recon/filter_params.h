@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "svac/mv.h"
+#include "recon/mv.h"
 
 struct SvacFilterParams {
     // Top-left sample of the macroblock in each plane (16-bit samples when

@@ -1,4 +1,4 @@
-#include "svac/lines.h"
+#include "decoder/lines.h"
 
 #include "decoder/decoder.h"
 #include "mem/mem.h"

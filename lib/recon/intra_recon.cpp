@@ -1,14 +1,12 @@
-#include "svac/intra_recon.h"
+#include "recon/intra_recon.h"
 
 #include <cstring>
 #include <span>
 
-#include "decoder/decoder.h"
-#include "decoder/residual.h"
-#include "decoder/vlc_tables.h"
 #include "dsp/predict.h"
 #include "dsp/qp_tables.h"
-#include "svac/stepping.h"
+#include "recon/macroblock.h"
+#include "recon/residual_add.h"
 
 namespace {
 
@@ -54,8 +52,7 @@ void first_corner(uint32_t flags, P *t, P *l, int32_t saved_corner, const P *pre
 }
 
 template <typename P>
-void load_luma_8x8(SvacDecoder *dec, int block, P **top, P **left) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+void load_luma_8x8(SvacMacroblock *mb, int block, P **top, P **left) {
     const uint32_t flags = mb->neighbour_flags;
     const int stride = static_cast<int>(mb->stride_y);
     P *tb = reinterpret_cast<P *>(mb->top_border_y) + 16 * mb->mb_x;
@@ -120,8 +117,7 @@ constexpr uint8_t kPos4x4[16][2] = {{0, 0}, {4, 0}, {0, 4},  {4, 4},  {8, 0},  {
                                     {8, 8}, {12, 8}, {8, 12}, {12, 12}};
 
 template <typename P>
-void load_luma_4x4(SvacDecoder *dec, int block, P **top, P **left) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+void load_luma_4x4(SvacMacroblock *mb, int block, P **top, P **left) {
     const uint32_t flags = mb->neighbour_flags;
     const int stride = static_cast<int>(mb->stride_y);
     const int x = kPos4x4[block][0], y = kPos4x4[block][1];
@@ -189,48 +185,45 @@ void load_chroma_plane(SvacMacroblock *mb, int row, uint8_t *top_border, SampleA
     *left = lb + 10;
 }
 
+// Predicts every block and adds its residual in decoding order: later blocks
+// predict from the reconstructed samples of earlier ones.
 template <typename P>
-int reconstruct_intra(SvacDecoder *dec, int32_t intra_type) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
-    const int d = dec->cur_sps->bit_depth_luma_minus8;
+void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intra_type) {
+    const int d = ctx.bit_depth_idx;
     const int sy = static_cast<int>(mb->stride_y), sc = static_cast<int>(mb->stride_c);
+    const SvacMbResidual &res = mb->residual;
     P *t, *l;
     if (intra_type >= 1) {
         for (int k = 0; k < 4; k++) {
-            load_luma_8x8<P>(dec, k, &t, &l);
+            load_luma_8x8<P>(mb, k, &t, &l);
             uint8_t *dst = mb->dst_y + mb->blk_offset_8x8[k];
             const int mode = mb->intra_mode_cache_8x8[scan3x3[k]];
             intra_pred_l[d * 8 + mode](dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
-            if ((mb->cbp >> k) & 1)
-                if (decode_residual_block(dec, intra_dec, 1, dec->qp, dst, sy)) return SVAC_ERR_BITSTREAM;
+            if ((mb->cbp >> k) & 1) svac_add_residual_8x8(ctx, res, k, mb->qp, dst, sy);
         }
     } else {
         for (int k = 0; k < 16; k++) {
-            load_luma_4x4<P>(dec, k, &t, &l);
+            load_luma_4x4<P>(mb, k, &t, &l);
             uint8_t *dst = mb->dst_y + mb->blk_offset_4x4[k];
             const int mode = mb->intra_mode_cache_4x4[scan4x4[k]];
             intra_pred_l_4x4[d * 8 + mode](dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
-            if ((mb->cbp_4x4[k / 4] >> (k % 4)) & 1)
-                if (decode_residual_block_4x4(dec, intra_dec, 1, dec->qp, dst, sy)) return SVAC_ERR_BITSTREAM;
+            if ((mb->cbp_4x4[k / 4] >> (k % 4)) & 1) svac_add_residual_4x4(ctx, res, k, mb->qp, dst, sy);
         }
     }
-    const int chroma_rows = dec->cur_sps->chroma_format_idc;
-    const int cqp = QP2_table[dec->qp];
+    const int cqp = QP2_table[mb->qp];
     P *work = svac_px<P>(mb->pred_top);
-    for (int k = 0; k < chroma_rows; k++) {
+    for (int k = 0; k < ctx.chroma_format_idc; k++) {
         P *tu, *lu, *tv, *lv;
         load_chroma_plane<P>(mb, k, mb->top_border_u, mb->left_border_u, mb->corner_u, mb->dst_u, work, &tu, &lu);
         load_chroma_plane<P>(mb, k, mb->top_border_v, mb->left_border_v, mb->corner_v, mb->dst_v, work + 13, &tv, &lv);
-        uint8_t *du = mb->dst_u + 8 * k * sc, *dv = mb->dst_v + 8 * k * sc;
+        uint8_t *const dsts[2] = {mb->dst_u + 8 * k * sc, mb->dst_v + 8 * k * sc};
         const SvacIntraPredFn pred = intra_pred_c[d * 7 + mb->chroma_pred_mode[k]];
-        pred(du, reinterpret_cast<uint8_t *>(tu), reinterpret_cast<uint8_t *>(lu), sc);
-        pred(dv, reinterpret_cast<uint8_t *>(tv), reinterpret_cast<uint8_t *>(lv), sc);
-        if ((mb->cbp >> (4 + 2 * k)) & 1)
-            if (decode_residual_block(dec, chroma_dec, 0, cqp, du, sc)) return SVAC_ERR_BITSTREAM;
-        if ((mb->cbp >> (5 + 2 * k)) & 1)
-            if (decode_residual_block(dec, chroma_dec, 0, cqp, dv, sc)) return SVAC_ERR_BITSTREAM;
+        pred(dsts[0], reinterpret_cast<uint8_t *>(tu), reinterpret_cast<uint8_t *>(lu), sc);
+        pred(dsts[1], reinterpret_cast<uint8_t *>(tv), reinterpret_cast<uint8_t *>(lv), sc);
+        for (int p = 0; p < 2; p++)
+            if ((mb->cbp >> (4 + 2 * k + p)) & 1)
+                svac_add_residual_8x8(ctx, res, kResidualChroma + 2 * k + p, cqp, dsts[p], sc);
     }
-    return 0;
 }
 
 template <typename P>
@@ -270,8 +263,7 @@ const SvacReconFns *svac_recon_fns(int bit_depth_index) {
     return bit_depth_index ? &kRecon16 : &kRecon8;
 }
 
-void VQ_SVACDEC_svac_modify_mb_i(SvacDecoder *dec, int32_t *chroma_modes, int32_t intra_type) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+void VQ_SVACDEC_svac_modify_mb_i(SvacMacroblock *mb, int32_t *chroma_modes, int32_t intra_type) {
     int32_t *c8 = mb->intra_mode_cache_8x8;
     int32_t *c4 = mb->intra_mode_cache_4x4;
     int32_t *top = mb->top_intra_modes + 6 * mb->mb_x;

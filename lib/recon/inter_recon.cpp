@@ -1,7 +1,8 @@
-#include "svac/inter_recon.h"
+#include "recon/inter_recon.h"
 
-#include "decoder/decoder.h"
 #include "dsp/mc.h"
+#include "mem/frame_pool.h"
+#include "recon/macroblock.h"
 
 const uint8_t svac_partition_flags[31] = {
     0x00, 0x00, 0x00, 0x40, 0x80, 0xC0, 0x00, 0xC0, 0x00, 0x00, 0x00,
@@ -12,7 +13,7 @@ const uint8_t svac_partition_flags[31] = {
 namespace {
 
 struct McContext {
-    SvacDecoder *dec;
+    uint8_t *edge;
     int d;          // bit-depth index
     int sample;     // bytes per sample
     int stride_y, stride_c;
@@ -25,7 +26,7 @@ struct McContext {
 void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *dst_y, uint8_t *dst_u,
                  uint8_t *dst_v, int bx, int by, const SvacMvEntry &mv, bool avg) {
     if (!ref->plane[0]) return;
-    uint8_t *edge = m.dec->edge_emu_buffer;
+    uint8_t *edge = m.edge;
     const int n = size ? 8 : 16;
     const int X = bx * 4 + mv.mv_x, Y = by * 4 + mv.mv_y;
     const int x = X >> 2, y = Y >> 2;
@@ -68,48 +69,50 @@ bool usable(const SvacFrame *ref, const SvacFrame *cur) {
     return ref && ref->width == cur->width && ref->height == cur->height && ref->format == cur->format;
 }
 
+constexpr int kEntry[4] = {5, 6, 9, 10};
+
 }  // namespace
 
-int32_t VQ_SVACDEC_svac_inter(SvacDecoder *dec, int32_t type) {
-    SvacLayerState &l = svac_cur_layer(dec);
-    SvacMacroblock *mb = &l.mb;
-    const McContext m{dec,
-                      dec->cur_sps->bit_depth_luma_minus8,
-                      dec->cur_sps->bit_depth_luma_minus8 ? 2 : 1,
+bool svac_inter_refs_usable(const SvacReconCtx &ctx, const SvacMacroblock *mb, int32_t type) {
+    const int n = svac_partition_flags[type] == 0 ? 1 : 4;
+    for (int k = 0; k < n; k++) {
+        const SvacMvEntry &e0 = mb->mv_cache[0][kEntry[k]], &e1 = mb->mv_cache[1][kEntry[k]];
+        if (e0.ref_idx > 1 || (e0.ref_idx >= 0 && !usable(ctx.ref_frame[e0.ref_idx], ctx.cur_frame)))
+            return false;
+        if (e1.ref_idx >= 0 && !usable(ctx.ref_frame[0], ctx.cur_frame)) return false;
+    }
+    return true;
+}
+
+void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t type) {
+    const McContext m{ctx.edge_emu_buffer,
+                      ctx.bit_depth_idx,
+                      ctx.bit_depth_idx ? 2 : 1,
                       static_cast<int>(mb->stride_y),
                       static_cast<int>(mb->stride_c),
-                      16 * dec->mb_width,
-                      16 * dec->mb_height,
-                      dec->cur_sps->chroma_format_idc};
+                      ctx.width,
+                      ctx.height,
+                      ctx.chroma_format_idc};
     const SvacMvEntry *l0 = mb->mv_cache[0];
     const SvacMvEntry *l1 = mb->mv_cache[1];
-    auto list0_ok = [&](const SvacMvEntry &e) {
-        return e.ref_idx <= 1 && (e.ref_idx < 0 || usable(l.ref_frame[e.ref_idx], l.cur_frame));
-    };
-    auto list1_ok = [&](const SvacMvEntry &e) { return e.ref_idx < 0 || usable(l.ref_frame[0], l.cur_frame); };
-
     if (svac_partition_flags[type] == 0) {
-        if (!list0_ok(l0[5]) || !list1_ok(l1[5])) return SVAC_ERR_INVALID;
         const int bx = 16 * mb->mb_x, by = 16 * mb->mb_y;
         const bool fwd = l0[5].ref_idx >= 0;
-        if (fwd) mc_dir_part(m, l.ref_frame[l0[5].ref_idx], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l0[5], false);
-        if (l1[5].ref_idx >= 0) mc_dir_part(m, l.ref_frame[0], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l1[5], fwd);
-        return 0;
+        if (fwd) mc_dir_part(m, ctx.ref_frame[l0[5].ref_idx], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l0[5], false);
+        if (l1[5].ref_idx >= 0) mc_dir_part(m, ctx.ref_frame[0], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l1[5], fwd);
+        return;
     }
-    static constexpr int kEntry[4] = {5, 6, 9, 10};
     const int crows = m.chroma == 2 ? 8 : 4;
     for (int k = 0; k < 4; k++) {
         const int i = k & 1, j = k >> 1;
         const SvacMvEntry &e0 = l0[kEntry[k]], &e1 = l1[kEntry[k]];
-        if (!list0_ok(e0) || !list1_ok(e1)) return SVAC_ERR_INVALID;
         uint8_t *dy = mb->dst_y + 8 * i * m.sample + 8 * j * m.stride_y;
         const ptrdiff_t coff = 4 * i * m.sample + crows * j * m.stride_c;
         uint8_t *du = m.chroma ? mb->dst_u + coff : nullptr;
         uint8_t *dv = m.chroma ? mb->dst_v + coff : nullptr;
         const int bx = 16 * mb->mb_x + 8 * i, by = 16 * mb->mb_y + 8 * j;
         const bool fwd = e0.ref_idx >= 0;
-        if (fwd) mc_dir_part(m, l.ref_frame[e0.ref_idx], 1, dy, du, dv, bx, by, e0, false);
-        if (e1.ref_idx >= 0) mc_dir_part(m, l.ref_frame[0], 1, dy, du, dv, bx, by, e1, fwd);
+        if (fwd) mc_dir_part(m, ctx.ref_frame[e0.ref_idx], 1, dy, du, dv, bx, by, e0, false);
+        if (e1.ref_idx >= 0) mc_dir_part(m, ctx.ref_frame[0], 1, dy, du, dv, bx, by, e1, fwd);
     }
-    return 0;
 }

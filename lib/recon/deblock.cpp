@@ -2,7 +2,7 @@
 // patterns and motion; thresholds from the edge quantiser; then the edges in
 // the fixed order left, internal vertical, top, internal horizontal (later
 // edges see the results of earlier ones).
-#include "svac/deblock.h"
+#include "recon/deblock.h"
 
 #include <cstdlib>
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common.h"
-#include "svac/filter_params.h"
+#include "recon/filter_params.h"
 
 // Entries 0..15 are 0, so low quantisers switch the filter off.
 SVAC_EXTERN_C const uint8_t SVAC_ALPHA_TABLE[56];

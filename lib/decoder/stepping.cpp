@@ -1,4 +1,4 @@
-#include "svac/stepping.h"
+#include "decoder/stepping.h"
 
 #include "decoder/decoder.h"
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "common.h"
-#include "svac/mv.h"
+#include "recon/mv.h"
 
-struct SvacDecoder;
+struct SvacMacroblock;
 
 // Preference of a partition for one neighbour when its reference index
 // matches; kPrefNoMvd and above also mean "no vector difference follows".
@@ -34,8 +34,16 @@ inline const SvacMvEntry &svac_mv_neighbour_c(const SvacMvEntry *cache, int bloc
     return cache[use_d ? block - 5 : c_index];
 }
 
-// Predicts the partition's vector, reads and adds its difference (unless
-// pref >= PREF_NO_MVD) and copies the entry over the partition's blocks.
-// `block` indexes the two lists' caches as one array of 24 entries.
-SVAC_EXTERN_C void VQ_SVACDEC_svac_mv(SvacDecoder *dec, int32_t block, int32_t c_index, int32_t pref,
-                                      int32_t shape, int32_t ref_idx);
+// Copies the entry at `block` over the other blocks of its partition.
+inline void svac_copy_partition(SvacMvEntry *cache, int block, int shape) {
+    static constexpr int kCopies[4][3] = {{1, 4, 5}, {1, 0, 0}, {4, 0, 0}, {0, 0, 0}};
+    for (int off : kCopies[shape])
+        if (off) cache[block + off] = cache[block];
+}
+
+// Predicts the vector of the partition at `block`, whose reference index,
+// distance and vector difference already stand in the cache, adds the
+// difference and copies the entry over the partition's blocks. `block`
+// indexes the two lists' caches as one array of 24 entries.
+SVAC_EXTERN_C void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int32_t pref,
+                                      int32_t shape, const int32_t inv_dist[2]);

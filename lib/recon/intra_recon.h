@@ -7,17 +7,19 @@
 
 #include "common.h"
 
-struct SvacDecoder;
 struct SvacMacroblock;
+struct SvacReconCtx;
 
 // Sample-type-specific steps of a macroblock, bound once per slice.
 struct SvacReconFns {
-    // Predicts every intra block and adds its residual; 0 or -8.
-    int (*intra)(SvacDecoder *dec, int32_t intra_type);
+    // Predicts every intra block and adds its residual.
+    void (*intra)(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intra_type);
     void (*save_border)(SvacMacroblock *mb, bool has_chroma, bool is422);
 };
 
 const SvacReconFns *svac_recon_fns(int bit_depth_index);
 
-SVAC_EXTERN_C void VQ_SVACDEC_svac_modify_mb_i(SvacDecoder *dec, int32_t *chroma_modes,
+// Hands the macroblock's modes over to its neighbours' caches and replaces
+// modes that would read unavailable samples at picture or slice edges.
+SVAC_EXTERN_C void VQ_SVACDEC_svac_modify_mb_i(SvacMacroblock *mb, int32_t *chroma_modes,
                                                int32_t intra_type);

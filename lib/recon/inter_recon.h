@@ -1,0 +1,22 @@
+// Inter prediction of a macroblock from the motion cache: one 16x16 block or
+// four 8x8 blocks, each from list 0, list 1 or both (averaged).
+#pragma once
+
+#include <cstdint>
+
+#include "common.h"
+
+struct SvacMacroblock;
+struct SvacReconCtx;
+
+// Partition shape (bits 6-7: 0 16x16, 1 16x8, 2 8x16, 3 8x8) and prediction
+// directions of each internal macroblock type.
+SVAC_EXTERN_C const uint8_t svac_partition_flags[31];
+
+// Whether every reference the macroblock's partitions name exists and has the
+// geometry and format of the current picture.
+bool svac_inter_refs_usable(const SvacReconCtx &ctx, const SvacMacroblock *mb, int32_t type);
+
+// Forms the prediction of the macroblock from its motion cache; the
+// references must be usable.
+SVAC_EXTERN_C void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t type);
