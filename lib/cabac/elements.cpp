@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "svac/macroblock.h"
-#include "svac/stepping.h"
+#include "recon/macroblock.h"
 
 namespace {
 

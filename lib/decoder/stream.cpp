@@ -159,6 +159,7 @@ int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_picture, const
         // An empty payload carries no syntax: the unit is skipped.
         if (payload && len == 0) continue;
         if (!svac_br_init(&dec->br, payload, bits)) return SVAC_ERR_INVALID;
+        dec->payload_end = payload + len;
 
         switch (type) {
         case NAL_SPS:
