@@ -93,9 +93,14 @@ inline uint32_t svac_cabac_bits(SvacCabacEngine &e, int n) {
 // the pending shifts in value_s.
 inline void svac_cabac_norm_offset(SvacCabacEngine &e) {
     e.value_s = 0;
-    while (e.value_t < 256) {
-        e.value_t = 2 * e.value_t + svac_cabac_bit(e);
+    while (e.value_t == 0) {
+        e.value_t = svac_cabac_bit(e);
         e.value_s++;
+    }
+    if (e.value_t < 256) {
+        const int n = __builtin_clz(e.value_t) - 23;
+        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
+        e.value_s += n;
     }
 }
 
