@@ -75,7 +75,14 @@ int decode_i_macroblocks(SvacDecoder *dec) {
     DUMP_INFO = dump_i ? 1 : 0;
     for (;;) {
         if (svac_br_bits_left(br) < 1) return 0;
-        const int32_t mb_type = cabac_slice(dec) ? cabac_decode_mb_type_i(&dec->cabac, &mb) : svac_br_read_ue(br);
+        int32_t mb_type;
+        if (cabac_slice(dec)) {
+            // A first bin of 1 is no type at all.
+            mb_type = cabac_decode_mb_type_i(&dec->cabac, &mb);
+            if (mb_type < 0) return SVAC_ERR_INVALID;
+        } else {
+            mb_type = svac_br_read_ue(br);
+        }
         if (int r = decode_mb_i(dec, mb_type); r < 0) return r;
         if (int r = next_mb(dec); r <= 0) return r;
     }
