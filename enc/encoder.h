@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cabac_mb.h"
 #include "frame.h"
 #include "headers.h"
 #include "inter_mb.h"
@@ -37,6 +38,7 @@ struct EncoderOptions {
     int lf_alpha_offset = 0;
     int lf_beta_offset = 0;
     uint32_t cpu_flags = 0;    // kernels used for the reconstruction (0: portable)
+    bool cabac = false;        // arithmetic-coded slices
     bool encrypt = false;      // slices enciphered with `key`, announced by a security set
     CipherKey key;
 };
@@ -67,6 +69,9 @@ struct Encoder {
     std::vector<uint8_t> mc_scratch;
     Frame trial;             // real mode: a macroblock kept aside while another choice is tried
     PathStats stats;         // paths taken so far
+    CabacWriter cabac;       // the arithmetic coder of the current CABAC slice
+    std::vector<uint8_t> cabac_bits;
+    CabacNeighbourState cabac_nb;
 };
 
 // Prepares an encoder; validate_options must have accepted the options.
