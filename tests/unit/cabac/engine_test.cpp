@@ -8,6 +8,7 @@
 
 namespace {
 
+// The engine keeps pointing into `data`: callers keep it alive.
 SvacCabac start(const std::vector<uint8_t> &data, int32_t length) {
     SvacCabac c;
     VQ_SVACDEC_cabac_init(&c, data.data(), length, data.data() + data.size());
@@ -16,14 +17,15 @@ SvacCabac start(const std::vector<uint8_t> &data, int32_t length) {
 
 TEST(CabacEngine, StartAbsorbsLeadingZerosIntoThePendingShifts) {
     // 1000 0000 | 1...: nine bits 1 0000 0001, already normalised.
-    SvacCabac c = start({0x80, 0x80, 0x00}, 3);
+    const std::vector<uint8_t> a = {0x80, 0x80, 0x00}, b = {0x01, 0x80, 0x00};
+    SvacCabac c = start(a, 3);
     EXPECT_EQ(c.e.value_s, 0u);
     EXPECT_EQ(c.e.value_t, 1u);
     EXPECT_EQ(c.e.s1, 0u);
     EXPECT_EQ(c.e.t1, 255u);
     EXPECT_EQ(c.ctx[331].lg_pmps, 1023);
     // 0000 0001 | 1000 0000: nine bits 000000011, seven doublings to 384.
-    c = start({0x01, 0x80, 0x00}, 3);
+    c = start(b, 3);
     EXPECT_EQ(c.e.value_s, 7u);
     EXPECT_EQ(c.e.value_t, 128u);
     EXPECT_EQ(c.e.bit_pos, 0);
@@ -32,7 +34,8 @@ TEST(CabacEngine, StartAbsorbsLeadingZerosIntoThePendingShifts) {
 TEST(CabacEngine, AdaptationFoldsBackAndBorrowsAShift) {
     // Offset at the top of the range: the first bin takes the LPS path and
     // 1023 + 197 = 1220 folds back to 827 with the other symbol.
-    SvacCabac c = start({0xFF, 0xFF, 0xFF, 0xFF}, 4);
+    const std::vector<uint8_t> ones(4, 0xFF);
+    SvacCabac c = start(ones, 4);
     SvacCabacCtx &ctx = c.ctx[5];
     EXPECT_EQ(cabac_decode_symbol(&c, ctx), 1u);
     EXPECT_EQ(ctx.lg_pmps, 827);
@@ -82,7 +85,8 @@ TEST(CabacEngine, TerminatingBinEndsAtTheEndOfTheDataWhateverTheDecision) {
     c = start(data, 2);
     EXPECT_EQ(VQ_SVACDEC_cabac_decode_end_of_slice_flag(&c), 0);
     // An offset at the top of the range decides 1 and renormalises by 8.
-    c = start({0xFF, 0xFF, 0xFF, 0xFF}, 4);
+    const std::vector<uint8_t> ones(4, 0xFF);
+    c = start(ones, 4);
     EXPECT_EQ(VQ_SVACDEC_cabac_decode_end_of_slice_flag(&c), 1);
     EXPECT_EQ(c.e.t1, 0u);
 }
