@@ -123,7 +123,7 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     const bool cabac = enc.pps.cabac;
     PathStats &st = enc.stats;
     MbDecision d;
-        if (enc.opt.mode == EncMode::Random) {
+    if (enc.opt.mode == EncMode::Random) {
         RandomMbContext rc{nb, left, top, enc.sps.chroma_format_idc, qp_changes, qp, cabac};
         decide_random_mb(enc.rng, rc, &d);
     } else {
