@@ -37,10 +37,11 @@ namespace {
 
 // First macroblock of each slice (ascending, the first is 0).
 std::vector<int> slice_starts(Encoder &enc) {
-    const int mbs = enc.mb_width * enc.mb_height;
+    const int mbs = std::min(enc.mb_width * enc.mb_height, kLongCode);
     int n = enc.opt.slices;
     const bool random = enc.opt.mode == EncMode::Random;
     if (n == 0) n = random ? std::min(mbs, enc.rng.percent(40) ? 1 : enc.rng.range(2, 4)) : 1;
+    n = std::min(n, mbs);
     std::vector<int> starts{0};
     if (random) {
         // Distinct random split points: slices start anywhere in a row.
@@ -52,7 +53,9 @@ std::vector<int> slice_starts(Encoder &enc) {
         std::sort(points.begin(), points.end());
         starts.insert(starts.end(), points.begin(), points.end());
     } else {
-        for (int i = 1; i < n; i++) starts.push_back(static_cast<int>(int64_t(mbs) * i / n));
+        const int all = enc.mb_width * enc.mb_height;
+        for (int i = 1; i < n; i++)
+            if (int64_t(all) * i / n < kLongCode) starts.push_back(static_cast<int>(int64_t(all) * i / n));
     }
     return starts;
 }

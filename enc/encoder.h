@@ -19,6 +19,12 @@
 
 namespace svacenc {
 
+// A decoder reads a long Exp-Golomb code from one 32-bit window at its
+// first byte, so codes of 27 bits or more (values from 8191) that start late
+// in a byte lose their low bits. The generator never writes them: slices
+// start below this address and skip runs stop at it.
+inline constexpr int kLongCode = 8191;
+
 enum class EncMode { Random, Real };
 
 struct EncoderOptions {

@@ -113,7 +113,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
     SvacMvEntry cache[12];
     load_mv_cache(cache, enc.mvs, addr, w, nb);
     InterDecision d;
-    d.type = rng.percent(skip_pct) ? PSKIP : rng.range(P16X16, P8X8);
+    d.type = rng.percent(skip_pct) && run < kLongCode - 1 ? PSKIP : rng.range(P16X16, P8X8);
     const int n = partition_count(d.type);
     for (int i = 0; i < n; i++)
         d.ref[i] = d.type == PSKIP || pic.single_ref || enc.ref_count < 2 ? 0 : rng.range(0, 1);
@@ -150,9 +150,9 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
             write_inter_mb_cabac(enc.cabac, enc.cabac_nb, cc, pic, d, mvd, cache);
         } else {
             bw.put_ue(static_cast<uint32_t>(run));
-            run = 0;
             write_inter_mb(bw, pic, cf, qp_changes, d, mvd);
         }
+        run = 0;
     } else {
         run++;
         enc.stats.longest_skip_run = std::max<int64_t>(enc.stats.longest_skip_run, run);
@@ -256,7 +256,7 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
             std::copy(&tmvd[0][0], &tmvd[0][0] + 8, &best_mvd[0][0]);
         }
     }
-    const bool skip = skip_cost <= best_cost + lambda * 2;
+    const bool skip = skip_cost <= best_cost + lambda * 2 && run < kLongCode - 1;
     if (!skip) {
         d = best;
         std::copy(best_cache, best_cache + 12, cache);

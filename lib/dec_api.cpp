@@ -25,8 +25,10 @@ void fill_output(const SvacDecoder *dec, const SvacFrame *f, int32_t layer, Svac
     out->layer = layer;
     out->width = f->width;
     out->got_picture = 1;
-    out->chroma_format_idc = sps ? sps->chroma_format_idc : 0;
-    out->bit_depth = (sps ? sps->bit_depth_luma_minus8 : 0) + 8;
+    // The frame, not the current sequence set, says what its planes hold: a
+    // later set of the same size may have another format.
+    out->chroma_format_idc = f->format % 100 - 1;
+    out->bit_depth = f->format > 100 ? 10 : 8;
     for (int i = 0; i < 3; i++) {
         out->plane[i] = f->plane[i];
         out->stride[i] = f->stride[i];

@@ -295,7 +295,7 @@ private:
         const double t = seconds();
         if (!last && t - shown_at_ < 0.25) return;
         shown_at_ = t;
-        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_, t > 0 ? total_ / t : 0.0,
+        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_, t > 0 ? static_cast<double>(total_) / t : 0.0,
                      last ? "\n" : "");
         std::fflush(stderr);
     }

@@ -348,7 +348,7 @@ int main(int argc, char **argv) {
     }
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
-                     written, bytes, 8.0 * bytes / (double(written) * e.width * e.height),
+                     written, bytes, 8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
                      psnr_sum / written);
     else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);

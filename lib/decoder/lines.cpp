@@ -33,10 +33,16 @@ void svac_free_lines(SvacMacroblock *mb) {
 bool VQ_SVACDEC_svac_init_top_lines(SvacDecoder *dec) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     const int64_t w = dec->mb_width, h = dec->mb_height;
-    if (mb->top_qp && mb->lines_width == w && mb->lines_height == h) return true;
+    const int32_t format = svac_cur_layer(dec).cur_frame->format;
+    if (mb->top_qp && mb->lines_width == w && mb->lines_height == h && mb->lines_format == format)
+        return true;
     // The geometry of a layer never changes after its first sequence set, but
-    // buffers of another size are replaced rather than trusted.
+    // buffers of another size or sample format are replaced rather than
+    // trusted: 8-bit border samples read as 16-bit words exceed 10 bits.
     svac_free_lines(mb);
+    mb->left_border_y = {};
+    mb->left_border_u = mb->left_border_v = {};
+    mb->corner_y = mb->corner_u = mb->corner_v = 0;
     mb->top_qp = svac_alloc_zeroed<uint8_t>(w);
     mb->top_cbp = svac_alloc_zeroed<uint8_t>(w);
     mb->top_type = svac_alloc_zeroed<uint32_t>(w);
@@ -71,5 +77,6 @@ bool VQ_SVACDEC_svac_init_top_lines(SvacDecoder *dec) {
     }
     mb->lines_width = static_cast<int32_t>(w);
     mb->lines_height = static_cast<int32_t>(h);
+    mb->lines_format = format;
     return true;
 }

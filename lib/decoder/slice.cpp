@@ -72,7 +72,7 @@ int next_mb(SvacDecoder *dec) {
 int decode_i_macroblocks(SvacDecoder *dec) {
     SvacBitReader *br = &dec->br;
     SvacMacroblock &mb = svac_cur_layer(dec).mb;
-    DUMP_INFO = dump_i ? 1 : 0;
+    svac_set_dump_info(dump_i);
     for (;;) {
         if (svac_br_bits_left(br) < 1) return 0;
         int32_t mb_type;
@@ -100,7 +100,7 @@ bool outside_regions(SvacDecoder *dec) {
 int decode_p_macroblocks(SvacDecoder *dec) {
     SvacBitReader *br = &dec->br;
     SvacMacroblock &mb = svac_cur_layer(dec).mb;
-    DUMP_INFO = dump_p ? 1 : 0;
+    svac_set_dump_info(dump_p);
     int32_t run = -1;
     for (;;) {
         const bool outside = outside_regions(dec);

@@ -150,6 +150,8 @@ int take_slice_values(SvacDecoder *dec, const SvacSliceHeader &h) {
 }
 
 int start_picture(SvacDecoder *dec, SvacLayerState &l) {
+    // A slice that ends before its first macroblock must not complete it.
+    l.mb.picture_complete = 0;
     l.mb.mbs_remaining = dec->mb_count;
     VQ_SVACDEC_frame_put(&l.cur_frame);
     const SvacSeqParams *sps = dec->cur_sps;

@@ -1,6 +1,5 @@
 #include "mem/frame_pool.h"
 
-#include <cstring>
 
 #include "mem/mem.h"
 
@@ -89,14 +88,14 @@ SvacFrame *VQ_SVACDEC_frame_get(SvacFramePool *pool, int32_t width, int32_t heig
     // Sizes are 64-bit here; the allocator refuses anything past its limit,
     // and the driver refuses pictures too large long before that.
     const int64_t total = kHeaderSize + g.block_size[0] + g.block_size[1] + g.block_size[2];
+    // Zeroed: a picture that is never fully written must not show heap contents.
     auto *mem = static_cast<uint8_t *>(
-        width < 0 || height < 0 ? nullptr : VQ_SVACDEC_svac_malloc(static_cast<uint64_t>(total)));
+        width < 0 || height < 0 ? nullptr : VQ_SVACDEC_svac_mallocz(static_cast<uint64_t>(total)));
     if (!mem) {
         std::puts("alloc frame buffer error!");
         return nullptr;
     }
     auto *f = reinterpret_cast<SvacFrame *>(mem);
-    std::memset(f, 0, sizeof(*f));
     f->width = width;
     f->height = height;
     f->format = format;

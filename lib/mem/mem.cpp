@@ -1,13 +1,37 @@
 #include "mem/mem.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+std::atomic<int64_t> g_fail_at{-1};
+std::atomic<uint64_t> g_max_size{SVAC_MEM_MAX};
+std::atomic<uint64_t> g_refused{0};
+
+bool refused(uint64_t size) {
+    const int64_t n = g_fail_at.load(std::memory_order_relaxed);
+    if (n >= 0) g_fail_at.store(n - 1, std::memory_order_relaxed);
+    if (n != 0 && size <= g_max_size.load(std::memory_order_relaxed)) return false;
+    g_refused.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+}  // namespace
+
+void svac_mem_fail(int64_t fail_at, uint64_t max_size) {
+    g_fail_at = fail_at;
+    g_max_size = max_size < SVAC_MEM_MAX ? max_size : SVAC_MEM_MAX;
+}
+
+uint64_t svac_mem_refused() { return g_refused.load(); }
 
 // A block at A was obtained from the system at A - d (1 <= d <= 32); the byte
 // at A - 1 holds d, so blocks can be freed and resized without a side table.
 
 void *VQ_SVACDEC_svac_malloc(uint64_t size) {
-    if (size > SVAC_MEM_MAX) return nullptr;
+    if (size > SVAC_MEM_MAX || refused(size)) return nullptr;
     auto *base = static_cast<uint8_t *>(std::malloc(size + SVAC_MEM_ALIGN));
     if (!base) return nullptr;
     const unsigned d = (~reinterpret_cast<uintptr_t>(base) & (SVAC_MEM_ALIGN - 1)) + 1;
@@ -43,8 +67,8 @@ void VQ_SVACDEC_svac_free(void *block) {
 }
 
 void *VQ_SVACDEC_svac_realloc(void *block, uint64_t size) {
-    if (size > SVAC_MEM_MAX) return nullptr;
     if (!block) return VQ_SVACDEC_svac_malloc(size);
+    if (size > SVAC_MEM_MAX || refused(size)) return nullptr;
     auto *a = static_cast<uint8_t *>(block);
     if (!offset_ok(a, "diff>0 && diff<=SVAC_MEM_ALIGN", 67)) return nullptr;
     const unsigned d = a[-1];

@@ -18,6 +18,12 @@ SVAC_EXTERN_C void *VQ_SVACDEC_svac_fast_realloc(void *block, int32_t *capacity,
 SVAC_EXTERN_C void VQ_SVACDEC_svac_free(void *block);
 SVAC_EXTERN_C void VQ_SVACDEC_svac_freep(void *block_ptr);
 
+// Failure injection for tests and fuzzers: the allocation `fail_at` requests
+// from now fails (negative: none), and so does every request above
+// `max_size`. svac_mem_refused counts the requests refused so far.
+void svac_mem_fail(int64_t fail_at, uint64_t max_size);
+uint64_t svac_mem_refused();
+
 // Typed convenience for the library's own arrays.
 template <typename T>
 inline T *svac_alloc_zeroed(uint64_t count) {

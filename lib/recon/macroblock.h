@@ -108,7 +108,7 @@ struct SvacMacroblock {
     int32_t prev_type;
 
     // Per-column slice numbers and the enhancement layer's svc_mode_flag
-    // column (line buffers), and the line buffers' width.
+    // column (line buffers), and the line buffers' geometry and frame format.
     int32_t *slice_num_top;
     int32_t *slice_num_left;
     int32_t *top_svc_mode;
@@ -116,6 +116,7 @@ struct SvacMacroblock {
     int32_t *col_extra;
     int32_t lines_width;
     int32_t lines_height;
+    int32_t lines_format;
 
     // Picture progress (slice loop).
     int32_t picture_complete;

@@ -2,8 +2,8 @@
 # Every symbol the shared library exports must belong to the decoder's
 # interface: host functions, internal entry points, tables and debug globals.
 lib="$1"
-# Sanitizer builds add their own bookkeeping symbols (__odr_asan.*, __asan_*).
-syms=$(nm -D --defined-only "$lib" | awk '{print $3}' | grep -v -E '^(__odr_asan|__asan|__ubsan|__sanitizer)' | sort)
+# Sanitizer and coverage builds add their own bookkeeping symbols.
+syms=$(nm -D --defined-only "$lib" | awk '{print $3}' | grep -v -E '^(__odr_asan|__asan|__ubsan|__sanitizer|__tsan|__gcov|mangle_path$)' | sort)
 status=0
 for f in VQ_SVAC_Dec_Init VQ_SVAC_Dec_DeInit VQ_SVAC_Dec_GetVersion VQ_SVAC_Dec_GetCPUCaps \
          VQ_SVAC_Dec_Open VQ_SVAC_Dec_Close VQ_SVAC_Dec_Decode VQ_SVAC_Get_LastFrame VQ_SVAC_Set_Key \

@@ -86,6 +86,17 @@ TEST(ExpGolomb, SignedWorkedExamples) {
     }
 }
 
+TEST(ExpGolomb, LongCodeStartingLateInAByteLosesItsLowBits) {
+    // ue 16382 (13 zeros, then 1 1111111111111) after 7 bits: the window at
+    // byte 0 holds 25 of its 27 bits, so it reads as 16380 - 1; the index
+    // still moves past the whole code.
+    const auto buf = bits("1111111 0000000000000 11111111111111 1");
+    SvacBitReader br = reader(buf);
+    svac_br_skip(&br, 7);
+    EXPECT_EQ(svac_br_read_ue(&br), 16379);
+    EXPECT_EQ(br.index, 34);
+}
+
 TEST(ExpGolomb, OverlongCodeFails) {
     struct {
         const char *bits;

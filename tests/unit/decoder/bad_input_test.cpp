@@ -2,6 +2,7 @@
 // dropped and the next picture decodes exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -15,14 +16,14 @@ namespace {
 
 using svacenc::BitWriter;
 
-std::vector<uint8_t> parameter_sets() {
+std::vector<uint8_t> parameter_sets(int bit_depth_minus8 = 0) {
     std::vector<uint8_t> s;
     BitWriter sps;
     sps.put(0, 16);
     sps.put_ue(0);
     sps.put(1, 2);  // 4:2:0
-    sps.put_ue(0);
-    sps.put_ue(0);
+    sps.put_ue(bit_depth_minus8);
+    sps.put_ue(bit_depth_minus8);
     sps.put_ue(0);  // one macroblock
     sps.put_ue(0);
     sps.put(0b1000, 4);  // frames only, no regions, no scalability, no optional part
@@ -31,7 +32,7 @@ std::vector<uint8_t> parameter_sets() {
     pps.put_ue(0);
     pps.put_ue(0);
     pps.put1(false);
-    pps.put(30, 6);
+    pps.put(30, bit_depth_minus8 ? 7 : 6);  // 10-bit sets carry a 7-bit quantiser
     pps.put(0, 3);
     svactest::add_nal(s, 8, pps);
     return s;
@@ -147,6 +148,56 @@ TEST(BadSlices, SpecifiedCodesAndMessagesThenRecovery) {
 
 // A reference index naming a reference picture that does not exist yet:
 // the slice is abandoned with -2 and the next picture decodes exactly.
+TEST(BadSlices, KeyframeSliceEndingBeforeItsFirstMacroblockCompletesNothing) {
+    VQ_SVAC_Dec_Init(0);
+    void *dec = VQ_SVAC_Dec_Open();
+    std::vector<uint8_t> s = parameter_sets();
+    BitWriter first = i_slice(0);
+    flat_mb(first);
+    svactest::add_nal(s, 2, first);
+    SvacDecOutput out{};
+    decode(dec, s, &out);
+    std::vector<uint8_t> empty;
+    svactest::add_nal(empty, 2, i_slice(1));
+    decode(dec, empty, &out);
+    EXPECT_EQ(out.got_picture, 0);
+    expect_flat_picture_after(dec, 2);
+    VQ_SVAC_Dec_Close(dec);
+}
+
+// A 10-bit keyframe whose first block predicts vertically from the missing
+// row above decodes after an 8-bit picture of the same size exactly as in a
+// fresh instance: the line buffers start afresh with the format.
+TEST(BadSlices, BitDepthSwitchStartsWithFreshLineBuffers) {
+    VQ_SVAC_Dec_Init(0);
+    std::vector<uint8_t> ten = parameter_sets(2);
+    BitWriter bw = i_slice(1);
+    bw.put_ue(1);
+    bw.put(0b000111, 6);  // block 0: mode 0, the others predicted
+    bw.put_ue(0);
+    bw.put_se(0);
+    for (int i = 0; i < 6; i++) bw.put(0b000111110, 9);  // end of block
+    svactest::add_nal(ten, 2, bw);
+    std::vector<uint16_t> luma[2];
+    for (int switched = 0; switched < 2; switched++) {
+        void *dec = VQ_SVAC_Dec_Open();
+        SvacDecOutput out{};
+        if (switched) {
+            std::vector<uint8_t> eight = parameter_sets();
+            decode(dec, eight, &out);
+            expect_flat_picture_after(dec, 0);
+        }
+        decode(dec, ten, &out);
+        ASSERT_EQ(out.got_picture, 1);
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++)
+                luma[switched].push_back(reinterpret_cast<const uint16_t *>(out.plane[0] + y * out.stride[0])[x]);
+        VQ_SVAC_Dec_Close(dec);
+    }
+    EXPECT_EQ(luma[0], luma[1]);
+    EXPECT_LT(*std::max_element(luma[1].begin(), luma[1].end()), 1024);
+}
+
 TEST(BadSlices, MissingReferencePictureThenRecovery) {
     VQ_SVAC_Dec_Init(0);
     void *dec = VQ_SVAC_Dec_Open();
@@ -190,11 +241,13 @@ struct Generated {
     std::vector<svacenc::Frame> recon;
 };
 
-Generated generate(uint64_t seed, int pictures) {
+Generated generate(uint64_t seed, int pictures, int chroma_format_idc = 1, int bit_depth = 8) {
     svacenc::EncoderOptions opt;
     opt.seed = seed;
     opt.width = 48;
     opt.height = 32;
+    opt.chroma_format_idc = chroma_format_idc;
+    opt.bit_depth = bit_depth;
     svacenc::Encoder enc;
     svacenc::encoder_init(enc, opt);
     Generated g;
@@ -205,10 +258,14 @@ Generated generate(uint64_t seed, int pictures) {
     return g;
 }
 
-bool same_luma(const SvacDecOutput &out, const svacenc::Frame &f) {
-    for (int y = 0; y < f.height; y++)
-        if (std::memcmp(out.plane[0] + y * out.stride[0], f.at(0, 0, y), f.width * f.bytes_per_sample()))
-            return false;
+// Every plane, over the geometry the record reports.
+bool same_picture(const SvacDecOutput &out, const svacenc::Frame &f) {
+    if (out.chroma_format_idc != f.chroma_format_idc || out.bit_depth != f.bit_depth) return false;
+    for (int p = 0; p < f.plane_count(); p++)
+        for (int y = 0; y < f.planes[p].height; y++)
+            if (std::memcmp(out.plane[p] + y * out.stride[p], f.at(p, 0, y),
+                            f.planes[p].width * f.bytes_per_sample()))
+                return false;
     return true;
 }
 
@@ -256,10 +313,29 @@ TEST(BadSlices, TruncatedPictureIsDroppedAndTheNextDecodesExactly) {
         void *dec = VQ_SVAC_Dec_Open();
         std::vector<SvacDecOutput> pics = decode_all(dec, damaged);
         ASSERT_GE(pics.size(), 2u);
-        EXPECT_TRUE(same_luma(pics.front(), g.recon[0]));
-        EXPECT_TRUE(same_luma(pics.back(), g.recon[2]));
+        EXPECT_TRUE(same_picture(pics.front(), g.recon[0]));
+        EXPECT_TRUE(same_picture(pics.back(), g.recon[2]));
         VQ_SVAC_Dec_Close(dec);
     }
+}
+
+// Two streams of the same size joined: the 8-bit stream's second picture,
+// drained again after the 10-bit 4:2:2 picture, keeps its own format, and
+// the 8-bit line buffers do not leak into the 10-bit picture.
+TEST(BadSlices, FormatSwitchOfTheSameSize) {
+    VQ_SVAC_Dec_Init(0);
+    const Generated a = generate(3, 2);
+    const Generated b = generate(4, 1, 2, 10);
+    std::vector<uint8_t> s = a.stream;
+    s.insert(s.end(), b.stream.begin(), b.stream.end());
+    void *dec = VQ_SVAC_Dec_Open();
+    std::vector<SvacDecOutput> pics = decode_all(dec, s);
+    pics.emplace_back();
+    VQ_SVAC_Get_LastFrame(dec, 0, &pics.back());
+    ASSERT_EQ(pics.size(), 4u);
+    const svacenc::Frame *expected[4] = {&a.recon[0], &a.recon[1], &b.recon[0], &a.recon[1]};
+    for (size_t i = 0; i < 4; i++) EXPECT_TRUE(pics[i].got_picture && same_picture(pics[i], *expected[i])) << i;
+    VQ_SVAC_Dec_Close(dec);
 }
 
 TEST(BadSlices, RandomDamageStaysInsideTheInput) {

@@ -7,6 +7,7 @@
 
 #include "demo_stream.h"
 #include "host_decoder.h"
+#include "mem/mem.h"
 
 namespace {
 
@@ -119,6 +120,10 @@ TEST_F(Damaged, RandomBytesWithStartCodes) {
 TEST_F(Damaged, OversizedAndOverlongParameterSets) {
     // Widths and heights at the edge of what a code carries, with every
     // chroma format and bit depth, each followed by a keyframe that selects it.
+    // Pictures over 8192 lines or columns are refused before any of their
+    // buffers is requested: no request above 1 MB is made.
+    const uint64_t refused = svac_mem_refused();
+    svac_mem_fail(-1, 1 << 20);
     for (uint32_t w : {0u, 511u, 65534u, 65535u}) {
         for (uint32_t chroma : {0u, 1u, 2u, 3u}) {
             for (uint32_t depth : {0u, 1u, 2u, 300u}) {
@@ -137,6 +142,8 @@ TEST_F(Damaged, OversizedAndOverlongParameterSets) {
             }
         }
     }
+    svac_mem_fail(-1, SVAC_MEM_MAX);
+    EXPECT_EQ(svac_mem_refused(), refused);
 }
 
 }  // namespace
