@@ -7,8 +7,9 @@ COV_BUILD ?= build-cov
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all build test demo sanitize clang tsan coverage clean bench fuzz fuzz-smoke
+.PHONY: all build test demo sanitize clang tsan coverage clean bench fuzz fuzz-smoke install
 
 all: build
 
@@ -20,6 +21,11 @@ build: $(BUILD)/CMakeCache.txt
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# Header, libraries, svacdec, svacdec.pc and the CMake package under PREFIX
+# (DESTDIR is honoured for staging).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	./scripts/demo.sh $(BUILD)

@@ -35,15 +35,14 @@ void put_block(CabacWriter &w, const CabacMbContext &c, const BlockPairs &b, boo
 }
 
 // One cbp element; a result of 0 clears the previous quantiser delta.
-void cbp_element(CabacWriter &w, CabacNeighbourState &s, const CbpNeighbours &nb, int luma,
-                 int chroma) {
+void cbp_element(CabacWriter &w, CabacNeighbourState &s, const CbpNeighbours &nb, int luma, int chroma) {
     if (put_cbp(w, nb, luma, chroma) == 0) s.last_qp_delta = 0;
 }
 
 // cbp elements (two in 4:2:2, the second holding the chroma bits) and the
 // quantiser delta.
-void put_cbp_qp(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int cbp,
-                int qp_delta, const uint8_t *cbp4, const uint8_t *cbp4_chroma) {
+void put_cbp_qp(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int cbp, int qp_delta,
+                const uint8_t *cbp4, const uint8_t *cbp4_chroma) {
     const CbpNeighbours nb{c.nb.left, c.nb.top, s.prev_cbp, s.top_cbp[static_cast<size_t>(c.mb_x)],
                            c.chroma_format_idc == 2};
     if (c.chroma_format_idc == 2) {

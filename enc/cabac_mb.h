@@ -34,7 +34,7 @@ struct CabacMbContext {
     bool p_slice = false;
     const ModeEdge *left = nullptr;  // mode prediction neighbours (nullptr: missing)
     const ModeEdge *top = nullptr;
-    PathStats *stats = nullptr;      // value classes reached, when given
+    PathStats *stats = nullptr;  // value classes reached, when given
 };
 
 // Type and macroblock of a coded intra macroblock (the skip flag of a P

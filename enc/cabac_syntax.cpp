@@ -83,10 +83,14 @@ int put_cbp(CabacWriter &w, const CbpNeighbours &nb, int luma, int chroma) {
     for (int blk = 0; blk < 4; blk++) {
         // a, b: the block to the left / above is not coded.
         int a = 0, b = 0;
-        if (blk & 1) a = !((luma >> (blk - 1)) & 1);
-        else if (nb.left) a = !((nb.prev_cbp >> (blk + 1)) & 1);
-        if (blk & 2) b = !((luma >> (blk - 2)) & 1);
-        else if (nb.top) b = !((nb.top_cbp >> (blk + 2)) & 1);
+        if (blk & 1)
+            a = !((luma >> (blk - 1)) & 1);
+        else if (nb.left)
+            a = !((nb.prev_cbp >> (blk + 1)) & 1);
+        if (blk & 2)
+            b = !((luma >> (blk - 2)) & 1);
+        else if (nb.top)
+            b = !((nb.top_cbp >> (blk + 2)) & 1);
         cabac_put(w, w.ctx[kCtxCbpLuma + a + 2 * b], (luma >> blk) & 1);
     }
     int a = 0, b = 0;
@@ -126,8 +130,10 @@ void put_coefficients(CabacWriter &w, int group, std::span<const SvacRunLevel> p
         cabac_put(w, row[1], m == 1);
         if (m > 1) put_unary(w, m - 2, row[2], row[2]);
         cabac_put_fixed(w, pairs[n].level < 0);
-        if (m == 1) put_unary(w, z, row[3], row[4]);
-        else put_unary(w, z, row[5], row[6]);
+        if (m == 1)
+            put_unary(w, z, row[3], row[4]);
+        else
+            put_unary(w, z, row[5], row[6]);
         if (m > kThreshold[s]) s = m <= 2 ? m : m <= 4 ? 3 : 4;
         p = std::min(p + z + 1, max_pos);
         if (static_cast<int>(n) + 1 == max_pairs) return;

@@ -12,9 +12,19 @@ namespace svacenc {
 
 // Context index bases.
 enum CabacCtxBase : int {
-    kCtxSkip = 0, kCtxMbType = 2, kCtxPredFlag = 22, kCtxRemMode = 23, kCtxChroma = 26,
-    kCtxRef = 30, kCtxMvdX = 36, kCtxMvdY = 42, kCtxCbpLuma = 48, kCtxCbpChroma = 52,
-    kCtxCbpChroma3 = 56, kCtxQpDelta = 60, kCtxCoeff = 64,
+    kCtxSkip = 0,
+    kCtxMbType = 2,
+    kCtxPredFlag = 22,
+    kCtxRemMode = 23,
+    kCtxChroma = 26,
+    kCtxRef = 30,
+    kCtxMvdX = 36,
+    kCtxMvdY = 42,
+    kCtxCbpLuma = 48,
+    kCtxCbpChroma = 52,
+    kCtxCbpChroma3 = 56,
+    kCtxQpDelta = 60,
+    kCtxCoeff = 64,
 };
 
 // Skip flag of P (and B) slices: 0 codes the macroblock, any value above 0
@@ -43,8 +53,8 @@ void put_mvd(CabacWriter &w, int component, int value, int left_abs);
 // Neighbour values the cbp contexts read.
 struct CbpNeighbours {
     bool left = false, top = false;
-    int prev_cbp = 0;   // the left macroblock's cbp (when `left`)
-    int top_cbp = 0;    // the upper macroblock's cbp (when `top`)
+    int prev_cbp = 0;  // the left macroblock's cbp (when `left`)
+    int top_cbp = 0;   // the upper macroblock's cbp (when `top`)
     bool is422 = false;
 };
 

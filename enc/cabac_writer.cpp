@@ -63,8 +63,8 @@ void cabac_adapt(CabacCtx &c, int bin) {
     const int shift_by = c.cycno <= 1 ? 3 : c.cycno == 2 ? 4 : 5;
     if (bin == c.mps) {
         if (c.cycno == 0) c.cycno = 1;
-        c.lg_pmps = static_cast<uint16_t>(c.lg_pmps - (c.lg_pmps >> shift_by) -
-                                          (c.lg_pmps >> (shift_by + 2)));
+        c.lg_pmps =
+            static_cast<uint16_t>(c.lg_pmps - (c.lg_pmps >> shift_by) - (c.lg_pmps >> (shift_by + 2)));
         return;
     }
     c.cycno = static_cast<uint8_t>(std::min(c.cycno + 1, 3));

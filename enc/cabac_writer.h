@@ -19,8 +19,8 @@ struct CabacCtx {
 
 struct CabacWriter {
     uint32_t s1 = 0, t1 = 255;
-    uint32_t low = 0;           // 9 bits below the emitted ones, in units of the range
-    int64_t emitted = 0;        // bits emitted so far (also counted without `out`)
+    uint32_t low = 0;                     // 9 bits below the emitted ones, in units of the range
+    int64_t emitted = 0;                  // bits emitted so far (also counted without `out`)
     std::vector<uint8_t> *out = nullptr;  // one byte per emitted bit; null: count only
     int64_t *ctx_bins = nullptr;          // bins per context, when counted
     CabacCtx ctx[kCabacContexts];

@@ -151,11 +151,11 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
         if (p_slice) {
             // Intra macroblocks of P slices end a skip run and follow the P types.
             bw.put_ue(static_cast<uint32_t>(run));
-            run = 0;
             sc.mb_type_offset = 4;
         }
         write_intra_mb(bw, sc, d, &st);
     }
+    run = 0;
     count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
 
     reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);

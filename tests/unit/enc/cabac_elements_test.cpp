@@ -73,10 +73,14 @@ struct Reader {
         int v = 0;
         for (int k = 0; k < 4; k++) {
             int a = 0, b = 0;
-            if (k == 1 || k == 3) a = !((v >> (k - 1)) & 1);
-            else if (n.left) a = !((n.prev_cbp >> (k == 0 ? 1 : 3)) & 1);
-            if (k >= 2) b = !((v >> (k - 2)) & 1);
-            else if (n.top) b = !((n.top_cbp >> (k == 0 ? 2 : 3)) & 1);
+            if (k == 1 || k == 3)
+                a = !((v >> (k - 1)) & 1);
+            else if (n.left)
+                a = !((n.prev_cbp >> (k == 0 ? 1 : 3)) & 1);
+            if (k >= 2)
+                b = !((v >> (k - 2)) & 1);
+            else if (n.top)
+                b = !((n.top_cbp >> (k == 0 ? 2 : 3)) & 1);
             v |= bin(48 + a + 2 * b) << k;
         }
         const int a = !n.is422 && n.left && n.prev_cbp > 15, b = !n.is422 && n.top && n.top_cbp > 15;
@@ -126,33 +130,55 @@ TEST(CabacElements, RandomValuesComeBackExactly) {
             Item it{rng.range(0, 9), 0, rng.range(0, 1), rng.range(0, 1), {}, {}};
             it.n = {rng.percent(70), rng.percent(70), rng.range(0, 255), rng.range(0, 255), rng.percent(30)};
             switch (it.kind) {
-            case 0: it.v = rng.percent(60) ? rng.range(0, 1) : rng.range(2, 40); svacenc::put_skip_flag(w, it.v); break;
-            case 1: it.v = rng.range(0, 1); svacenc::put_mb_type_i(w, it.v); break;
-            case 2: it.v = rng.range(0, 5); svacenc::put_mb_type_p(w, it.v); break;
-            case 3: it.v = rng.range(-1, 3); svacenc::put_luma_mode(w, it.v < 0, it.v < 0 ? 0 : it.v); break;
-            case 4: it.v = rng.range(0, 3); it.a = rng.range(0, 2); svacenc::put_chroma_mode(w, it.v, it.a); break;
-            case 5: it.v = rng.range(0, 6); svacenc::put_ref_idx(w, it.v, it.a, it.b); break;
-            case 6:
-                it.v = rng.percent(50) ? rng.range(-10, 10) : rng.range(-20000, 20000);
-                it.a = rng.range(0, 40);
-                svacenc::put_mvd(w, it.b, it.v, it.a);
-                break;
-            case 7:
-                it.v = rng.range(0, 15) | (it.n.is422 ? 0 : rng.range(0, 3) << 4);
-                svacenc::put_cbp(w, it.n, it.v & 15, it.v >> 4);
-                break;
-            case 8: it.v = rng.percent(30) ? 0 : rng.range(-55, 55); svacenc::put_qp_delta(w, it.v, last_w); break;
-            default: {
-                const bool is4x4 = it.a;
-                const int n = rng.percent(10) ? (is4x4 ? 17 : 65) : rng.range(1, is4x4 ? 17 : 65);
-                for (int k = 0; k < n; k++) {
-                    const int m = rng.percent(80) ? rng.range(1, 6) : rng.range(1, 3000);
-                    it.pairs.push_back({static_cast<uint16_t>(rng.range(1, is4x4 ? 16 : 64)),
-                                        static_cast<int16_t>(rng.percent(50) ? -m : m)});
+                case 0:
+                    it.v = rng.percent(60) ? rng.range(0, 1) : rng.range(2, 40);
+                    svacenc::put_skip_flag(w, it.v);
+                    break;
+                case 1:
+                    it.v = rng.range(0, 1);
+                    svacenc::put_mb_type_i(w, it.v);
+                    break;
+                case 2:
+                    it.v = rng.range(0, 5);
+                    svacenc::put_mb_type_p(w, it.v);
+                    break;
+                case 3:
+                    it.v = rng.range(-1, 3);
+                    svacenc::put_luma_mode(w, it.v < 0, it.v < 0 ? 0 : it.v);
+                    break;
+                case 4:
+                    it.v = rng.range(0, 3);
+                    it.a = rng.range(0, 2);
+                    svacenc::put_chroma_mode(w, it.v, it.a);
+                    break;
+                case 5:
+                    it.v = rng.range(0, 6);
+                    svacenc::put_ref_idx(w, it.v, it.a, it.b);
+                    break;
+                case 6:
+                    it.v = rng.percent(50) ? rng.range(-10, 10) : rng.range(-20000, 20000);
+                    it.a = rng.range(0, 40);
+                    svacenc::put_mvd(w, it.b, it.v, it.a);
+                    break;
+                case 7:
+                    it.v = rng.range(0, 15) | (it.n.is422 ? 0 : rng.range(0, 3) << 4);
+                    svacenc::put_cbp(w, it.n, it.v & 15, it.v >> 4);
+                    break;
+                case 8:
+                    it.v = rng.percent(30) ? 0 : rng.range(-55, 55);
+                    svacenc::put_qp_delta(w, it.v, last_w);
+                    break;
+                default: {
+                    const bool is4x4 = it.a;
+                    const int n = rng.percent(10) ? (is4x4 ? 17 : 65) : rng.range(1, is4x4 ? 17 : 65);
+                    for (int k = 0; k < n; k++) {
+                        const int m = rng.percent(80) ? rng.range(1, 6) : rng.range(1, 3000);
+                        it.pairs.push_back({static_cast<uint16_t>(rng.range(1, is4x4 ? 16 : 64)),
+                                            static_cast<int16_t>(rng.percent(50) ? -m : m)});
+                    }
+                    it.v = svacenc::coeff_group(it.b, rng.percent(50));
+                    svacenc::put_coefficients(w, it.v, it.pairs, is4x4);
                 }
-                it.v = svacenc::coeff_group(it.b, rng.percent(50));
-                svacenc::put_coefficients(w, it.v, it.pairs, is4x4);
-            }
             }
             items.push_back(it);
         }
@@ -164,24 +190,42 @@ TEST(CabacElements, RandomValuesComeBackExactly) {
             const Item &it = items[i];
             int got = 0;
             switch (it.kind) {
-            case 0: got = r.skip(); break;
-            case 1: got = r.type_i(); break;
-            case 2: got = r.type_p(); break;
-            case 3: got = r.luma_mode(); break;
-            case 4: got = r.chroma_mode(it.a); break;
-            case 5: got = r.ref(it.a, it.b); break;
-            case 6: got = r.mvd(it.b, it.a); break;
-            case 7: got = r.cbp(it.n); break;
-            case 8: got = r.qp_delta(last_r); break;
-            default: {
-                const std::vector<SvacRunLevel> p = r.coefficients(it.v, it.a);
-                ASSERT_EQ(p.size(), it.pairs.size()) << "seed " << seed << " item " << i;
-                for (size_t k = 0; k < p.size(); k++) {
-                    ASSERT_EQ(p[k].run, it.pairs[k].run) << "seed " << seed << " item " << i;
-                    ASSERT_EQ(p[k].level, it.pairs[k].level) << "seed " << seed << " item " << i;
+                case 0:
+                    got = r.skip();
+                    break;
+                case 1:
+                    got = r.type_i();
+                    break;
+                case 2:
+                    got = r.type_p();
+                    break;
+                case 3:
+                    got = r.luma_mode();
+                    break;
+                case 4:
+                    got = r.chroma_mode(it.a);
+                    break;
+                case 5:
+                    got = r.ref(it.a, it.b);
+                    break;
+                case 6:
+                    got = r.mvd(it.b, it.a);
+                    break;
+                case 7:
+                    got = r.cbp(it.n);
+                    break;
+                case 8:
+                    got = r.qp_delta(last_r);
+                    break;
+                default: {
+                    const std::vector<SvacRunLevel> p = r.coefficients(it.v, it.a);
+                    ASSERT_EQ(p.size(), it.pairs.size()) << "seed " << seed << " item " << i;
+                    for (size_t k = 0; k < p.size(); k++) {
+                        ASSERT_EQ(p[k].run, it.pairs[k].run) << "seed " << seed << " item " << i;
+                        ASSERT_EQ(p[k].level, it.pairs[k].level) << "seed " << seed << " item " << i;
+                    }
+                    continue;
                 }
-                continue;
-            }
             }
             ASSERT_EQ(got, it.v) << "seed " << seed << " item " << i << " kind " << it.kind;
         }

@@ -21,7 +21,9 @@ TEST(CabacEngine, RandomBinsComeBackExactly) {
         // long (many pending shifts) and some contexts flip their MPS.
         int skew[8];
         for (int &s : skew) s = rng.percent(40) ? rng.range(0, 3) : rng.range(0, 100);
-        struct Bin { int kind, a, b, lps, value; };
+        struct Bin {
+            int kind, a, b, lps, value;
+        };
         std::vector<Bin> bins;
         const int mbs = rng.range(1, 30);
         for (int m = 0; m < mbs; m++) {
@@ -40,10 +42,14 @@ TEST(CabacEngine, RandomBinsComeBackExactly) {
         svacenc::cabac_start(w, &bits);
         CabacCtx *ctx = w.ctx;
         for (const Bin &b : bins) {
-            if (b.kind < 6) svacenc::cabac_put(w, ctx[b.a], b.value);
-            else if (b.kind < 8) svacenc::cabac_put_blend(w, ctx[b.a], ctx[8 + b.b], b.value);
-            else if (b.kind < 10) svacenc::cabac_put_raw(w, static_cast<uint32_t>(b.lps), 0, b.value);
-            else svacenc::cabac_put_end(w, b.value);
+            if (b.kind < 6)
+                svacenc::cabac_put(w, ctx[b.a], b.value);
+            else if (b.kind < 8)
+                svacenc::cabac_put_blend(w, ctx[b.a], ctx[8 + b.b], b.value);
+            else if (b.kind < 10)
+                svacenc::cabac_put_raw(w, static_cast<uint32_t>(b.lps), 0, b.value);
+            else
+                svacenc::cabac_put_end(w, b.value);
         }
         const int64_t cost = svacenc::cabac_cost(w);
         const std::vector<uint8_t> bytes = svacenc::cabac_finish(w);
@@ -55,10 +61,14 @@ TEST(CabacEngine, RandomBinsComeBackExactly) {
         for (size_t i = 0; i < bins.size(); i++) {
             const Bin &b = bins[i];
             int got;
-            if (b.kind < 6) got = d.symbol(dctx[b.a]);
-            else if (b.kind < 8) got = d.blend(dctx[b.a], dctx[8 + b.b]);
-            else if (b.kind < 10) got = d.fixed(static_cast<uint32_t>(b.lps));
-            else got = d.end_of_slice();
+            if (b.kind < 6)
+                got = d.symbol(dctx[b.a]);
+            else if (b.kind < 8)
+                got = d.blend(dctx[b.a], dctx[8 + b.b]);
+            else if (b.kind < 10)
+                got = d.fixed(static_cast<uint32_t>(b.lps));
+            else
+                got = d.end_of_slice();
             ASSERT_EQ(got, b.value) << "seed " << seed << " bin " << i << " kind " << b.kind;
         }
     }
