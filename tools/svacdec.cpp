@@ -265,7 +265,7 @@ public:
                      "svacdec: %lld pictures (layer 0: %lld, layer 1: %lld), %d decoding errors%s, "
                      "%zu bytes in %.3f s (%.1f fps)\n",
                      total_, count_[0], count_[1], errors, detail.c_str(), bytes, secs,
-                     secs > 0 ? total_ / secs : 0.0);
+                     secs > 0 ? static_cast<double>(total_) / secs : 0.0);
         if (times_seen_)
             std::fprintf(stderr, "svacdec: %d time stamps, first %s, last %s\n", times_seen_,
                          format_time(first_time_).c_str(), format_time(last_time_).c_str());
@@ -372,7 +372,8 @@ void demux_program_stream(std::vector<uint8_t> &data, bool quiet) {
                  (unsigned long long)c.truncated);
     if (!times.empty())
         std::fprintf(stderr, "svacdec: %zu PES time stamps, first PTS %.3f s, last %.3f s\n",
-                     times.size(), times.front().pts / 90000.0, times.back().pts / 90000.0);
+                     times.size(), static_cast<double>(times.front().pts) / 90000,
+                     static_cast<double>(times.back().pts) / 90000);
 }
 
 // Writing pictures to standard output: the library prints its diagnostics on
