@@ -70,7 +70,7 @@ time_svacdec() { # $1 clip, $2 extra options
     local out cpu
     out=$( { TIMEFORMAT='%U %S'; time "$DEC" $2 -o /dev/null "$1" 2>"$DATA/svacdec.log"; } 2>&1)
     cpu=$(awk '{ print $1 + $2 }' <<<"$out")
-    echo "$cpu $(sed -n 's/.* in \([0-9.]*\) s$/\1/p' "$DATA/svacdec.log")"
+    echo "$cpu $(sed -n 's/.* in \([0-9.]*\) s\( (.*)\)\{0,1\}$/\1/p' "$DATA/svacdec.log")"
 }
 
 # x264 stream of one GOP at the svac stream's size; sets hbytes.
