@@ -1,15 +1,15 @@
 #include "mb_recon.h"
 
 #include "dsp/dct.h"
+#include "dsp/dsp_init.h"
 #include "dsp/predict.h"
 #include "dsp/qp_tables.h"
 #include "intra_neighbours.h"
 #include "recon/deblock.h"
-#include "svacdec.h"
 
 namespace svacenc {
 
-void init_kernels(uint32_t cpu_flags) { VQ_SVAC_Dec_Init(cpu_flags); }
+void init_kernels(uint32_t cpu_flags) { svac_kernels_init(cpu_flags); }
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "arch/x86/cpu.h"
 #include "decoder/decoder.h"
+#include "decoder/output.h"
 
 namespace {
 
@@ -67,21 +68,8 @@ SVAC_EXPORT int32_t VQ_SVAC_Get_LastFrame(void *decoder, int32_t layer, SvacDecO
     if (layer != 0 && layer != 1) return SVAC_ERR_INVALID;
     auto *dec = static_cast<SvacDecoder *>(decoder);
     SvacLayerState &l = dec->layers[layer];
-    const int32_t next = (l.last_output_num + 2) & 0x1FF;
-    const SvacFrame *f;
-    if (next == l.ref_pic_num[0] && l.ref_frame[0]) {
-        f = l.ref_frame[0];
-        l.last_output_num = l.ref_pic_num[0];
-    } else if (next == l.ref_pic_num[1] && l.ref_frame[1]) {
-        f = l.ref_frame[1];
-        l.last_output_num = l.ref_pic_num[1];
-    } else if (l.ref_pic_num[0] == 0 && l.ref_frame[0]) {
-        f = l.ref_frame[0];
-        l.last_output_num = 0;
-    } else {
-        return 0;
-    }
-    fill_output(dec, f, layer, out, true);
+    const int slot = svac_take_output_slot(l, true);
+    if (slot >= 0) fill_output(dec, l.ref_frame[slot], layer, out, true);
     return 0;
 }
 

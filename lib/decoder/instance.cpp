@@ -18,11 +18,7 @@ char g_version[64];
 bool svac_lib_initialised() { return g_initialised; }
 
 int32_t VQ_SVACDEC_svac_dec_init(uint32_t cpu_flags) {
-    VQ_SVACDEC_mc_init(cpu_flags);
-    VQ_SVACDEC_dct_init(cpu_flags);
-    VQ_SVACDEC_loopfilter_init(cpu_flags);
-    VQ_SVACDEC_predict_init(cpu_flags);
-    VQ_SVACDEC_quant_init(cpu_flags);
+    svac_kernels_init(cpu_flags);
     VQ_SVACDEC_security_init(cpu_flags);
     g_initialised = true;
     return 0;

@@ -99,7 +99,7 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     const uint32_t type = eight ? I_8X8 : I_4X4;
     svac_finish_mb(dec, type);
     for (int l = 0; l < 2; l++)
-        for (int i : {5, 6, 9, 10}) mb->mv_cache[l][i] = svac_intra_mv;
+        for (int i : kMvOwnBlocks) mb->mv_cache[l][i] = svac_intra_mv;
     if (dec->pic_type != PIC_B) mb->mb_type_map[mb->mb_addr] = 0;
     return 0;
 }

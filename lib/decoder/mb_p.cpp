@@ -78,10 +78,7 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
     set_intra_mode_default(dec);
 
     SvacMvEntry *map = mb->mv_map + 4 * mb->mb_addr;
-    map[0] = mb->mv_cache[0][5];
-    map[1] = mb->mv_cache[0][6];
-    map[2] = mb->mv_cache[0][9];
-    map[3] = mb->mv_cache[0][10];
+    for (int k = 0; k < 4; k++) map[k] = mb->mv_cache[0][kMvOwnBlocks[k]];
 
     if (type != P_SKIP) {
         if (int r = decode_cbp_qp_inter(dec); r < 0) return r;

@@ -109,7 +109,7 @@ int32_t VQ_SVACDEC_svac_init_pic(SvacDecoder *dec) {
     SvacLayerState &l = svac_cur_layer(dec);
     SvacMacroblock *mb = &l.mb;
     for (int list = 0; list < 2; list++)
-        for (int i : {5, 6, 9, 10}) mb->mv_cache[list][i] = svac_dir_mv;
+        for (int i : kMvOwnBlocks) mb->mv_cache[list][i] = svac_dir_mv;
     reset_left_column(mb);
     mb->stride_y = l.cur_frame->stride[0];
     mb->stride_c = l.cur_frame->stride[1];

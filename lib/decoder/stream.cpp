@@ -6,6 +6,7 @@
 
 #include "decoder/decoder.h"
 #include "decoder/extension.h"
+#include "decoder/output.h"
 #include "decoder/param_sets.h"
 #include "decoder/secure_params.h"
 #include "decoder/slice.h"
@@ -67,6 +68,8 @@ bool can_decipher(const SvacDecoder *dec) {
     return dec->nal_encrypted && dec->sec.encryption_flag && dec->sec.cipher;
 }
 
+// A B picture is handed out at once; otherwise the reference next in
+// picture-number order.
 void choose_output(SvacDecoder *dec, int32_t *got_picture) {
     SvacLayerState &l = svac_cur_layer(dec);
     if (dec->pic_type == PIC_B) {
@@ -74,20 +77,107 @@ void choose_output(SvacDecoder *dec, int32_t *got_picture) {
         l.last_output_num = l.cur_pic_num;
         return;
     }
-    const int32_t next = (l.last_output_num + 2) & 0x1FF;
-    int slot;
-    if (next == l.ref_pic_num[0] && l.ref_frame[0])
-        slot = 0;
-    else if (next == l.ref_pic_num[1] && l.ref_frame[1])
-        slot = 1;
-    else if (l.ref_frame[0])
-        slot = 0;
-    else {
+    const int slot = svac_take_output_slot(l, false);
+    if (slot < 0) {
         *got_picture = 0;
         return;
     }
     VQ_SVACDEC_frame_ref(&l.output_frame, l.ref_frame[slot]);
-    l.last_output_num = l.ref_pic_num[slot];
+}
+
+// One NAL unit as the driver hands it on: header values in the decoder, the
+// payload unescaped and deciphered.
+struct NalUnit {
+    const uint8_t *payload;  // null when its buffer could not be allocated
+    int32_t len;
+    int32_t bits;  // without the stop bit and what follows it
+};
+
+// Reads the NAL unit whose start code is at data[p]: header, payload end,
+// emulation prevention and deciphering. Returns the bytes after the start
+// code that the unit takes.
+int32_t read_nal_unit(SvacDecoder *dec, const uint8_t *data, int32_t length, int32_t p, NalUnit *u) {
+    const uint8_t header = data[p + 3];
+    dec->nal_ref_flag = (header >> 6) & 1;
+    dec->nal_unit_type = (header >> 2) & 15;
+    dec->nal_encrypted = (header >> 1) & 1;
+    dec->nal_ext_flag = header & 1;
+    // A header extension byte cut off by the end of the input is not
+    // there to be consumed: the count must stay within the caller's bytes.
+    const int32_t h = std::min(dec->nal_ext_flag ? 2 : 1, length - (p + 3));
+    const uint8_t *src = data + p + 3 + h;
+    const int32_t n = length - (p + 3) - h;
+
+    bool has_ep;
+    const int32_t end = find_payload_end(src, n, &has_ep);
+    int32_t consumed;
+    if (!has_ep) {
+        u->len = end >= 0 ? end : n;
+        consumed = u->len + h;
+        u->payload = src;
+        if (can_decipher(dec)) {
+            dec->nal_buffer = static_cast<uint8_t *>(
+                VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, u->len));
+            if (dec->nal_buffer) VQ_SVACDEC_crypto_decrypt(dec->sec.cipher, dec->nal_buffer, src, u->len);
+            u->payload = dec->nal_buffer;
+        }
+    } else {
+        dec->nal_buffer = static_cast<uint8_t *>(
+            VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, n));
+        u->payload = dec->nal_buffer;
+        int32_t read = n;
+        u->len = 0;
+        if (dec->nal_buffer) {
+            u->len = unescape_payload(src, n, dec->nal_buffer, &read);
+            if (can_decipher(dec))
+                VQ_SVACDEC_crypto_decrypt(dec->sec.cipher, dec->nal_buffer, dec->nal_buffer, u->len);
+        }
+        consumed = read + h;
+    }
+    u->bits = u->payload ? payload_bits(u->payload, u->len) : 0;
+    return 3 + consumed;
+}
+
+// Hands the unit to its parser: 0 to go on, or a negative error that ends
+// the call.
+int dispatch_nal_unit(SvacDecoder *dec, const NalUnit &u, int32_t *got_picture) {
+    const int32_t type = dec->nal_unit_type;
+    if (type >= NAL_SLICE_BASE && type <= NAL_SLICE_ENH_KEY) dec->layer = type >= NAL_SLICE_ENH ? 1 : 0;
+    const bool parsed = (type >= NAL_SLICE_BASE && type <= NAL_EXTENSION) || (type >= NAL_SPS && type <= NAL_SECURITY);
+    if (!parsed) return 0;
+    // An empty payload carries no syntax: the unit is skipped.
+    if (u.payload && u.len == 0) return 0;
+    if (!svac_br_init(&dec->br, u.payload, u.bits)) return SVAC_ERR_INVALID;
+
+    switch (type) {
+    case NAL_SPS:
+        return decode_seq_parameter_set(dec);
+    case NAL_PPS:
+        return decode_picture_parameter_set(dec);
+    case NAL_SECURITY:
+        VQ_SVACDEC_decode_secure_parameter_set(dec);
+        return 0;
+    case NAL_EXTENSION:
+        svac_decode_extension(dec);
+        return 0;
+    default:
+        break;
+    }
+
+    SvacLayerState &l = svac_cur_layer(dec);
+    if ((type == NAL_SLICE_BASE_KEY || type == NAL_SLICE_ENH_KEY) && !l.keyframe_seen) {
+        VQ_SVACDEC_frame_put(&l.ref_frame[0]);
+        VQ_SVACDEC_frame_put(&l.ref_frame[1]);
+        l.keyframe_seen = 1;
+    }
+    if (!l.keyframe_seen) return 0;
+    const int r = decode_slice(dec);
+    if (r < 0) return r;
+    if (r == 0) {
+        *got_picture = 1;
+        choose_output(dec, got_picture);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -107,88 +197,8 @@ int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_picture, const
             if (p + 3 >= length) return p;
         }
         if (*got_picture) return p;
-
-        const uint8_t header = data[p + 3];
-        dec->nal_ref_flag = (header >> 6) & 1;
-        dec->nal_unit_type = (header >> 2) & 15;
-        dec->nal_encrypted = (header >> 1) & 1;
-        dec->nal_ext_flag = header & 1;
-        // A header extension byte cut off by the end of the input is not
-        // there to be consumed: the count must stay within the caller's bytes.
-        const int32_t h = std::min(dec->nal_ext_flag ? 2 : 1, length - (p + 3));
-        const uint8_t *src = data + p + 3 + h;
-        const int32_t n = length - (p + 3) - h;
-
-        bool has_ep;
-        const int32_t end = find_payload_end(src, n, &has_ep);
-        const uint8_t *payload;
-        int32_t len, consumed;
-        if (!has_ep) {
-            len = end >= 0 ? end : n;
-            consumed = len + h;
-            payload = src;
-            if (can_decipher(dec)) {
-                dec->nal_buffer = static_cast<uint8_t *>(
-                    VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, len));
-                if (dec->nal_buffer)
-                    VQ_SVACDEC_crypto_decrypt(dec->sec.cipher, dec->nal_buffer, src, len);
-                payload = dec->nal_buffer;
-            }
-        } else {
-            dec->nal_buffer = static_cast<uint8_t *>(
-                VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, n));
-            payload = dec->nal_buffer;
-            int32_t read = n;
-            len = 0;
-            if (dec->nal_buffer) {
-                len = unescape_payload(src, n, dec->nal_buffer, &read);
-                if (can_decipher(dec))
-                    VQ_SVACDEC_crypto_decrypt(dec->sec.cipher, dec->nal_buffer, dec->nal_buffer, len);
-            }
-            consumed = read + h;
-        }
-        const int32_t bits = payload ? payload_bits(payload, len) : 0;
-        p += 3 + consumed;
-
-        const int32_t type = dec->nal_unit_type;
-        if (type >= NAL_SLICE_BASE && type <= NAL_SLICE_ENH_KEY)
-            dec->layer = type >= NAL_SLICE_ENH ? 1 : 0;
-        const bool parsed = (type >= NAL_SLICE_BASE && type <= NAL_EXTENSION) ||
-                            (type >= NAL_SPS && type <= NAL_SECURITY);
-        if (!parsed) continue;
-        // An empty payload carries no syntax: the unit is skipped.
-        if (payload && len == 0) continue;
-        if (!svac_br_init(&dec->br, payload, bits)) return SVAC_ERR_INVALID;
-
-        switch (type) {
-        case NAL_SPS:
-            if (int r = decode_seq_parameter_set(dec)) return r;
-            continue;
-        case NAL_PPS:
-            if (int r = decode_picture_parameter_set(dec)) return r;
-            continue;
-        case NAL_SECURITY:
-            VQ_SVACDEC_decode_secure_parameter_set(dec);
-            continue;
-        case NAL_EXTENSION:
-            svac_decode_extension(dec);
-            continue;
-        default:
-            break;
-        }
-
-        SvacLayerState &l = svac_cur_layer(dec);
-        if ((type == NAL_SLICE_BASE_KEY || type == NAL_SLICE_ENH_KEY) && !l.keyframe_seen) {
-            VQ_SVACDEC_frame_put(&l.ref_frame[0]);
-            VQ_SVACDEC_frame_put(&l.ref_frame[1]);
-            l.keyframe_seen = 1;
-        }
-        if (!l.keyframe_seen) continue;
-        const int r = decode_slice(dec);
-        if (r < 0) return r;
-        if (r == 0) {
-            *got_picture = 1;
-            choose_output(dec, got_picture);
-        }
+        NalUnit unit;
+        p += read_nal_unit(dec, data, length, p, &unit);
+        if (int r = dispatch_nal_unit(dec, unit, got_picture); r < 0) return r;
     }
 }

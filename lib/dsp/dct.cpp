@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "dsp/dsp_init.h"
+#include "dsp/pixel.h"
 
 SvacIdctAddFn svac_idct4_add[3];
 SvacIdctAddFn svac_idct8_add[3];
@@ -60,7 +61,6 @@ inline void inverse_transform_add(uint8_t *dst, int32_t *block, int stride) {
     constexpr int pass1_shift = N == 4 ? 0 : 3;
     constexpr int pass2_shift = N == 4 ? 10 : 11;
     constexpr uint32_t round = 1u << (pass2_shift - 1);
-    constexpr int max = sizeof(pixel) == 1 ? 255 : 1023;
     uint32_t x[N], y[N];
 
     // Over the horizontal frequencies, one vertical frequency at a time; the
@@ -75,8 +75,8 @@ inline void inverse_transform_add(uint8_t *dst, int32_t *block, int stride) {
         for (int v = 0; v < N; v++) x[v] = static_cast<uint32_t>(block[N * c + v]);
         idct_1d<N>(x, y);
         for (int r = 0; r < N; r++) {
-            pixel *p = reinterpret_cast<pixel *>(dst + r * stride) + c;
-            *p = static_cast<pixel>(std::clamp(*p + sar(y[r] + round, pass2_shift), 0, max));
+            pixel *p = pixel_row<pixel>(dst, stride, r) + c;
+            *p = clip_pixel<pixel>(*p + sar(y[r] + round, pass2_shift));
         }
     }
 }

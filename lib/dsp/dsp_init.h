@@ -22,3 +22,7 @@ SVAC_EXPORT void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags);
 
 // The feature bit that allows the SSE2/SSSE3 kernels.
 inline constexpr uint32_t SVAC_CPU_FLAG_SSSE3 = 0x80;
+
+// Fills every kernel table in the library's fixed order; the decoder's
+// initialisation and the stream generator both start with it.
+void svac_kernels_init(uint32_t cpu_flags);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "dsp/dsp_init.h"
+#include "dsp/pixel.h"
 
 SvacLoopFilterFunc svac_filter_lv[3];
 SvacLoopFilterFunc svac_filter_lh[3];
@@ -13,15 +14,8 @@ SvacLoopFilterFunc svac_filter_ch[3];
 
 namespace {
 
-template <typename Pixel>
-constexpr int pixel_max = sizeof(Pixel) == 1 ? 255 : 1023;
-
 inline int clip3(int lo, int hi, int x) { return x < lo ? lo : (x > hi ? hi : x); }
 
-template <typename Pixel>
-inline Pixel clip1(int x) {
-    return static_cast<Pixel>(clip3(0, pixel_max<Pixel>, x));
-}
 
 // Each line helper gets q0 of its line and the step from one sample to the
 // next across the edge. Every new value is computed from the samples as they
@@ -62,10 +56,10 @@ inline void luma_normal_line(Pixel *q, ptrdiff_t x, int alpha, int beta, int tc0
     const int aq = std::abs(q2 - q0) < beta;
     const int tc = tc0 + ap + aq;
     const int delta = clip3(-tc, tc, (4 * (q0 - p0) + (p1 - q1) + 4) >> 3);
-    q[-x] = clip1<Pixel>(p0 + delta);
-    q[0] = clip1<Pixel>(q0 - delta);
-    if (ap) q[-2 * x] = clip1<Pixel>(p1 + clip3(-tc0, tc0, (p3 + p2 - 4 * p1 + p0 + q0 + 2) >> 2));
-    if (aq) q[x] = clip1<Pixel>(q1 + clip3(-tc0, tc0, (q3 + q2 - 4 * q1 + q0 + p0 + 2) >> 2));
+    q[-x] = clip_pixel<Pixel>(p0 + delta);
+    q[0] = clip_pixel<Pixel>(q0 - delta);
+    if (ap) q[-2 * x] = clip_pixel<Pixel>(p1 + clip3(-tc0, tc0, (p3 + p2 - 4 * p1 + p0 + q0 + 2) >> 2));
+    if (aq) q[x] = clip_pixel<Pixel>(q1 + clip3(-tc0, tc0, (q3 + q2 - 4 * q1 + q0 + p0 + 2) >> 2));
 }
 
 template <typename Pixel>
@@ -89,8 +83,8 @@ inline void chroma_normal_line(Pixel *q, ptrdiff_t x, int alpha, int beta, int t
     if (!line_passes(p1, p0, q0, q1, alpha, beta)) return;
     const int tc = tc0 + 1;
     const int delta = clip3(-tc, tc, (4 * (q0 - p0) + (p1 - q1) + 4) >> 3);
-    q[-x] = clip1<Pixel>(p0 + delta);
-    q[0] = clip1<Pixel>(q0 - delta);
+    q[-x] = clip_pixel<Pixel>(p0 + delta);
+    q[0] = clip_pixel<Pixel>(q0 - delta);
 }
 
 // kLines is the length of the edge (16 luma, 8 chroma); a vertical edge

@@ -4,11 +4,9 @@
 #include <cstring>
 
 #include "dsp/mc.h"
+#include "dsp/pixel.h"
 
 namespace {
-
-template <typename Pixel>
-constexpr int kPixelMax = sizeof(Pixel) == 1 ? 255 : 1023;
 
 enum class Tap { hpel, qpel_l, qpel_r };
 
@@ -36,11 +34,6 @@ struct Taps<Tap::qpel_r> {
 template <typename Pixel>
 inline int load(const uint8_t *p) {
     return *reinterpret_cast<const Pixel *>(p);
-}
-
-template <typename Pixel>
-inline Pixel clip(int v) {
-    return static_cast<Pixel>(v < 0 ? 0 : v > kPixelMax<Pixel> ? kPixelMax<Pixel> : v);
 }
 
 template <typename Pixel, bool Avg>
@@ -102,7 +95,7 @@ void filt8_1d(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t 
         for (int i = 0; i < 8; i++) {
             const ptrdiff_t o = i * ptrdiff_t(sizeof(Pixel));
             const int v = filter_sum<Pixel, F>(src + o, step);
-            store<Pixel, Avg>(dst + o, clip<Pixel>((v + (1 << (shift - 1))) >> shift));
+            store<Pixel, Avg>(dst + o, clip_pixel<Pixel>((v + (1 << (shift - 1))) >> shift));
         }
         dst += dst_stride;
         src += src_stride;
@@ -138,7 +131,7 @@ void filt8_hv(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t 
     const HorizontalRows<Pixel, FH, FV> rows(src, src_stride);
     for (int j = 0; j < 8; j++, dst += dst_stride) {
         int q[8];
-        for (int i = 0; i < 8; i++) q[i] = clip<Pixel>((rows.vertical(i, j) + (1 << (shift - 1))) >> shift);
+        for (int i = 0; i < 8; i++) q[i] = clip_pixel<Pixel>((rows.vertical(i, j) + (1 << (shift - 1))) >> shift);
         store_row<Pixel, Avg>(dst, q);
     }
 }
@@ -152,7 +145,7 @@ void filt8_hv_egpr(uint8_t *dst, const uint8_t *src, const uint8_t *int_src, ptr
     for (int j = 0; j < 8; j++, dst += dst_stride, int_src += src_stride) {
         int q[8];
         for (int i = 0; i < 8; i++)
-            q[i] = clip<Pixel>((rows.vertical(i, j) + 64 * load<Pixel>(int_src + i * ptrdiff_t(sizeof(Pixel))) + 64) >> 7);
+            q[i] = clip_pixel<Pixel>((rows.vertical(i, j) + 64 * load<Pixel>(int_src + i * ptrdiff_t(sizeof(Pixel))) + 64) >> 7);
         store_row<Pixel, Avg>(dst, q);
     }
 }

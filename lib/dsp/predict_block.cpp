@@ -1,13 +1,14 @@
 // Portable luma and chroma block predictors, 8- and 10-bit from one template.
 #include <algorithm>
 
+#include "dsp/pixel.h"
 #include "dsp/predict.h"
 
 namespace {
 
 template <typename pixel>
 inline pixel *row_of(uint8_t *dst, int stride, int y) {
-    return reinterpret_cast<pixel *>(dst + y * stride);
+    return pixel_row<pixel>(dst, stride, y);
 }
 
 template <typename pixel>
@@ -102,7 +103,6 @@ void pred_dc_128(uint8_t *dst, const uint8_t *, const uint8_t *, int stride) {
 template <typename pixel, int N>
 void pred_plane(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {
     static_assert(N == 8);
-    constexpr int max = sizeof(pixel) == 1 ? 255 : 1023;
     const pixel *t = samples_of<pixel>(top);
     const pixel *l = samples_of<pixel>(left);
     int h = 0, v = 0;
@@ -116,8 +116,7 @@ void pred_plane(uint8_t *dst, const uint8_t *top, const uint8_t *left, int strid
     for (int y = 0; y < 8; y++) {
         pixel *d = row_of<pixel>(dst, stride, y);
         for (int x = 0; x < 8; x++)
-            d[x] = static_cast<pixel>(
-                std::clamp((a + b * (x - 3) + c * (y - 3) + 16) >> 5, 0, max));
+            d[x] = clip_pixel<pixel>((a + b * (x - 3) + c * (y - 3) + 16) >> 5);
     }
 }
 

@@ -69,14 +69,12 @@ bool usable(const SvacFrame *ref, const SvacFrame *cur) {
     return ref && ref->width == cur->width && ref->height == cur->height && ref->format == cur->format;
 }
 
-constexpr int kEntry[4] = {5, 6, 9, 10};
-
 }  // namespace
 
 bool svac_inter_refs_usable(const SvacReconCtx &ctx, const SvacMacroblock *mb, int32_t type) {
     const int n = svac_partition_flags[type] == 0 ? 1 : 4;
     for (int k = 0; k < n; k++) {
-        const SvacMvEntry &e0 = mb->mv_cache[0][kEntry[k]], &e1 = mb->mv_cache[1][kEntry[k]];
+        const SvacMvEntry &e0 = mb->mv_cache[0][kMvOwnBlocks[k]], &e1 = mb->mv_cache[1][kMvOwnBlocks[k]];
         if (e0.ref_idx > 1 || (e0.ref_idx >= 0 && !usable(ctx.ref_frame[e0.ref_idx], ctx.cur_frame)))
             return false;
         if (e1.ref_idx >= 0 && !usable(ctx.ref_frame[0], ctx.cur_frame)) return false;
@@ -105,7 +103,7 @@ void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t 
     const int crows = m.chroma == 2 ? 8 : 4;
     for (int k = 0; k < 4; k++) {
         const int i = k & 1, j = k >> 1;
-        const SvacMvEntry &e0 = l0[kEntry[k]], &e1 = l1[kEntry[k]];
+        const SvacMvEntry &e0 = l0[kMvOwnBlocks[k]], &e1 = l1[kMvOwnBlocks[k]];
         uint8_t *dy = mb->dst_y + 8 * i * m.sample + 8 * j * m.stride_y;
         const ptrdiff_t coff = 4 * i * m.sample + crows * j * m.stride_c;
         uint8_t *du = m.chroma ? mb->dst_u + coff : nullptr;

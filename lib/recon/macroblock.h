@@ -71,7 +71,7 @@ struct SvacMacroblock {
     uint32_t neighbour_flags;
     int32_t blk_offset_8x8[4];
     int32_t blk_offset_4x4[16];
-    SvacMvEntry mv_cache[2][12];
+    SvacMvEntry mv_cache[2][MV_CACHE_SIZE];
     SvacMvEntry *top_mv[2];
     SvacMvEntry *mv_map;
     int32_t intra_mode_cache_8x8[9];

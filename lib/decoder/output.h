@@ -1,0 +1,12 @@
+// Output order: which reference picture a layer hands out next.
+#pragma once
+
+#include <cstdint>
+
+struct SvacLayerState;
+
+// The reference slot whose picture number follows the last one handed out;
+// failing that, while decoding the newest reference, and while draining the
+// newest only when its number is 0. -1 when there is none. The chosen
+// picture's number becomes the last one handed out.
+int svac_take_output_slot(SvacLayerState &l, bool draining);
