@@ -1,13 +1,15 @@
 # Front door: `make demo` and `make test` are all a newcomer needs.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+CLANG_BUILD ?= build-clang
 TSAN_BUILD ?= build-tsan
 COV_BUILD ?= build-cov
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all build test demo sanitize tsan coverage clean bench fuzz fuzz-smoke
+.PHONY: all build test demo sanitize clang tsan coverage clean bench fuzz fuzz-smoke install
 
 all: build
 
@@ -20,15 +22,27 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
+# Header, libraries, svacdec, svacdec.pc and the CMake package under PREFIX
+# (DESTDIR is honoured for staging).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
 demo: build
 	./scripts/demo.sh $(BUILD)
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSVAC_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSVAC_SANITIZE=ON -DSVAC_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+# The library, tools and suite built with clang, warnings as errors.
+clang:
+	./scripts/ensure_packages.sh clang++:clang
+	CC=clang CXX=clang++ cmake -S . -B $(CLANG_BUILD) -DCMAKE_BUILD_TYPE=Release -DSVAC_WERROR=ON
+	cmake --build $(CLANG_BUILD) -j$(JOBS)
+	ctest --test-dir $(CLANG_BUILD) --output-on-failure -j$(JOBS)
 
 # Line and branch coverage of lib/ by the test suite (gcovr); the report with
 # the uncovered lines is $(COV_BUILD)/coverage.txt.
@@ -61,4 +75,4 @@ bench: build
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(COV_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(TSAN_BUILD) $(COV_BUILD) $(FUZZ_BUILD)

@@ -2,6 +2,8 @@
 # Decoding speed of svacdec against FFmpeg's H.264 decoder on the same content at the same
 # bits per pixel, both single-threaded, portable code against portable code and default
 # kernels against FFmpeg's SIMD, all measured in this one run on this machine.
+# Also per clip: svacdec's peak resident memory (/usr/bin/time -v) beside the size of the
+# pictures the stream needs, and the throughput of two svacdec processes at once against one.
 # Usage: bench/run.sh [BUILD_DIR]      (default build; needs svacdec and svacenc built there)
 # Environment: BENCH_SIZES (default "720p 1080p"), BENCH_FRAMES (120), BENCH_RUNS (7),
 #              BENCH_QP (32, svacenc's quantiser), BENCH_DATA (BUILD_DIR/bench-data).
@@ -98,7 +100,21 @@ VARIANTS="IP"
 [[ $GOP = I ]] && VARIANTS="IP I"
 gop_options() { [[ $1 = IP ]] && echo "--bframes 0" || echo "--bframes 0 --keyint 1 --min-keyint 1"; }
 
-declare -a ROWS WROWS
+# Peak resident set size of one default decode, in KiB.
+peak_rss() {
+    /usr/bin/time -v "$DEC" -o /dev/null "$1" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'
+}
+# Wall seconds of $2 default decodes of $1 started together.
+wall_of() {
+    local t0 t1 i
+    t0=$(date +%s.%N)
+    for ((i = 0; i < $2; i++)); do "$DEC" -o /dev/null "$1" 2>/dev/null & done
+    wait
+    t1=$(date +%s.%N)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+}
+
+declare -a ROWS WROWS MROWS
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for size in $SIZES; do
     y4m=$CONTENT/$size.y4m
@@ -155,6 +171,18 @@ for size in $SIZES; do
         ROWS+=("$(row cpu "$v")")
         WROWS+=("$(row wall "$v")")
     done
+    # Memory: the decoder holds the references and the picture being decoded (2 references
+    # for svacenc's P pictures, plus the current one); 4:2:0 8-bit pictures of w x h.
+    if [[ -x /usr/bin/time ]]; then
+        rss=$(peak_rss "$svac")
+        pic_kib=$(( w * h * 3 / 2 / 1024 ))
+        one=() two=()
+        for ((r = 0; r < 3; r++)); do one+=("$(wall_of "$svac" 1)"); two+=("$(wall_of "$svac" 2)"); done
+        t1=$(printf '%s\n' "${one[@]}" | median); t2=$(printf '%s\n' "${two[@]}" | median)
+        MROWS+=("$(printf '| %s | %.1f | %.2f | 3 | %.1f | %.2f |' "$size" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" \
+            "$(awk -v k="$pic_kib" 'BEGIN { print k / 1024 }')" "$(awk -v r="$rss" -v p="$pic_kib" 'BEGIN { print r / p }')" \
+            "$(awk -v a="$t1" -v b="$t2" 'BEGIN { print 2 * a / b }')")")
+    fi
     spread=""
     for k in $keys; do
         spread+="$k $(tr ' ' '\n' <<<"${wall[$k]}" | grep . | sort -g | sed -n '1p;$p' | tr '\n' ' ')| "
@@ -177,3 +205,12 @@ echo
 echo "fps = pictures / wall-clock seconds (FFmpeg's rtime, svacdec's own timer):"
 echo "$header"
 printf '%s\n' "${WROWS[@]}"
+if (( ${#MROWS[@]} )); then
+    echo
+    echo "Memory and parallel throughput (default kernels): peak RSS of one decode (/usr/bin/time -v),"
+    echo "the size of one picture, the pictures the stream needs (2 references + the current one),"
+    echo "RSS in pictures, and the throughput of two processes at once over one (medians of 3, wall):"
+    echo "| clip | peak RSS MiB | picture MiB | pictures needed | RSS / picture | 2-process throughput |"
+    echo "|---|---|---|---|---|---|"
+    printf '%s\n' "${MROWS[@]}"
+fi

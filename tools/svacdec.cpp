@@ -1,6 +1,6 @@
-// svacdec: decodes an SVAC elementary stream to raw YUV, Y4M, a per-picture
-// MD5 list, PNG snapshots or nothing, optionally verifying every picture
-// against an MD5 list.
+// svacdec: decodes an SVAC elementary stream, or the SVAC video of an MPEG
+// program stream, to raw YUV, Y4M, a per-picture MD5 list, PNG snapshots or
+// nothing, optionally verifying every picture against an MD5 list.
 //
 // Exit status: 0 decoded (decoding errors in the stream are counted and
 // reported, not fatal); 1 --verify found a mismatch or a count difference;
@@ -26,6 +26,7 @@
 #include "nal_split.h"
 #include "picture_md5.h"
 #include "png_writer.h"
+#include "ps_demux.h"
 #include "svacdec.h"
 
 namespace {
@@ -34,6 +35,7 @@ enum ExitCode { EXIT_OK = 0, EXIT_VERIFY = 1, EXIT_USAGE = 2, EXIT_IO = 3, EXIT_
 
 constexpr const char *kUsage =
     "usage: svacdec [options] INPUT        (INPUT - reads standard input)\n"
+    "INPUT is an SVAC stream or an MPEG program stream (told by its pack header).\n"
     "  -o FILE            write the pictures: .yuv raw planes, .y4m, .md5 one MD5 per\n"
     "                     picture, /dev/null nothing; - standard output (needs --muxer)\n"
     "  --muxer NAME       null, yuv, y4m or md5, whatever the file name says\n"
@@ -44,6 +46,7 @@ constexpr const char *kUsage =
     "  --key HEX          cipher key for protected streams (up to 64 bytes)\n"
     "  --cpu-flags N      CPU feature word for the kernels; 0 forces portable code\n"
     "  --limit N          stop after N pictures\n"
+    "  --demux FILE       write the video stream of a program stream to FILE, no decoding\n"
     "  --quiet            no progress line and no summary\n"
     "  --help, --version\n"
     "yuv and y4m files hold the layer of the first picture; MD5 lists hold all.\n"
@@ -56,6 +59,7 @@ struct Options {
     std::string muxer;
     std::string png_dir;
     std::string verify;
+    std::string demux;
     uint32_t layer_mask = 0;
     std::vector<uint8_t> key;
     bool has_key = false;
@@ -107,7 +111,7 @@ int parse_args(int argc, char **argv, Options *o) {
             value = a.substr(eq + 1);
             a = a.substr(0, eq);
         } else if (a == "-o" || a == "--muxer" || a == "--png" || a == "--verify" ||
-                   a == "--layer-mask" || a == "--key" || a == "--cpu-flags" || a == "--limit") {
+                   a == "--demux" || a == "--layer-mask" || a == "--key" || a == "--cpu-flags" || a == "--limit") {
             if (i + 1 >= argc) {
                 error("option " + a + " needs a value");
                 return -1;
@@ -130,6 +134,8 @@ int parse_args(int argc, char **argv, Options *o) {
             o->png_dir = value;
         } else if (a == "--verify") {
             o->verify = value;
+        } else if (a == "--demux") {
+            o->demux = value;
         } else if (a == "--layer-mask") {
             if (!parse_uint(value, 3, &v)) {
                 error("--layer-mask takes 0 to 3, not " + value);
@@ -257,8 +263,9 @@ public:
         if (!detail.empty()) detail += ")";
         std::fprintf(stderr,
                      "svacdec: %lld pictures (layer 0: %lld, layer 1: %lld), %d decoding errors%s, "
-                     "%zu bytes in %.3f s\n",
-                     total_, count_[0], count_[1], errors, detail.c_str(), bytes, secs);
+                     "%zu bytes in %.3f s (%.1f fps)\n",
+                     total_, count_[0], count_[1], errors, detail.c_str(), bytes, secs,
+                     secs > 0 ? static_cast<double>(total_) / secs : 0.0);
         if (times_seen_)
             std::fprintf(stderr, "svacdec: %d time stamps, first %s, last %s\n", times_seen_,
                          format_time(first_time_).c_str(), format_time(last_time_).c_str());
@@ -295,7 +302,7 @@ private:
         const double t = seconds();
         if (!last && t - shown_at_ < 0.25) return;
         shown_at_ = t;
-        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_, t > 0 ? total_ / t : 0.0,
+        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_, t > 0 ? static_cast<double>(total_) / t : 0.0,
                      last ? "\n" : "");
         std::fflush(stderr);
     }
@@ -344,6 +351,30 @@ bool decode_stream(void *dec, std::vector<uint8_t> &data, uint32_t layer_mask, S
     return true;
 }
 
+// Replaces a program stream by its video elementary stream and reports what
+// the demuxer met.
+void demux_program_stream(std::vector<uint8_t> &data, bool quiet) {
+    svactool::PsDemuxer ps;
+    std::vector<uint8_t> es;
+    std::vector<svactool::PesTimeStamp> times;
+    ps.feed(data.data(), data.size(), &es, &times);
+    ps.finish(&es, &times);
+    data.swap(es);
+    if (quiet) return;
+    const svactool::PsCounts &c = ps.counts();
+    char type[32] = "no stream map";
+    if (ps.stream_type() >= 0) std::snprintf(type, sizeof type, "stream_type 0x%02X", ps.stream_type());
+    std::fprintf(stderr,
+                 "svacdec: program stream: %llu packs, %llu PES packets of stream 0x%02X (%s), "
+                 "%llu damaged and %llu truncated packs skipped\n",
+                 (unsigned long long)c.packs, (unsigned long long)c.video_packets,
+                 ps.stream_id() < 0 ? 0 : ps.stream_id(), type, (unsigned long long)c.damaged,
+                 (unsigned long long)c.truncated);
+    if (!times.empty())
+        std::fprintf(stderr, "svacdec: %zu PES time stamps, first PTS %.3f s, last %.3f s\n",
+                     times.size(), static_cast<double>(times.front().pts) / 90000.0, static_cast<double>(times.back().pts) / 90000.0);
+}
+
 // Writing pictures to standard output: the library prints its diagnostics on
 // standard output, so they are sent to standard error and the pictures go to
 // a duplicate of the original descriptor.
@@ -374,6 +405,16 @@ int main(int argc, char **argv) {
     if (data.size() > 0x7FFFFFFFu) {
         error(opt.input + " is larger than 2 GiB");
         return EXIT_IO;
+    }
+
+    if (svactool::is_program_stream(data.data(), data.size()))
+        demux_program_stream(data, opt.quiet);
+    if (!opt.demux.empty()) {
+        if (!svactool::write_all(opt.demux, data, &err)) {
+            error(err);
+            return EXIT_IO;
+        }
+        return EXIT_OK;
     }
 
     Session session(opt);

@@ -18,6 +18,7 @@
 #include "hex.h"
 #include "muxer.h"
 #include "picture_md5.h"
+#include "ps_mux.h"
 #include "source.h"
 
 namespace {
@@ -46,6 +47,7 @@ constexpr const char *kUsage =
     "  --input FILE         real mode input: .y4m, or raw YUV in the --size/--chroma/\n"
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
+    "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
     "  --recon FILE         the reconstruction, .y4m or .yuv\n"
     "  --md5 FILE           one MD5 per output picture of the reconstruction\n"
     "  --help\n";
@@ -58,6 +60,7 @@ struct Options {
     bool size_set = false, chroma_set = false, depth_set = false;
     std::string input, output, recon, md5;
     bool key_set = false;
+    bool ps = false;
 };
 
 bool parse_int(const std::string &s, long long lo, long long hi, long long *out) {
@@ -78,8 +81,8 @@ int parse_args(int argc, char **argv, Options *o) {
             std::fputs(kUsage, stdout);
             return EXIT_OK;
         }
-        if (a == "--field") {
-            e.field = true;
+        if (a == "--field" || a == "--ps") {
+            (a == "--ps" ? o->ps : e.field) = true;
             continue;
         }
         const bool flag = a == "--fixed-qp" || a == "--lf-disable";
@@ -309,6 +312,11 @@ int main(int argc, char **argv) {
         std::vector<uint8_t> stream;
         std::vector<svacenc::Frame> ready;
         svacenc::encode_picture(enc, src, stream, ready);
+        if (opt.ps) {
+            std::vector<uint8_t> es;
+            es.swap(stream);
+            svactool::ps_write_picture(&stream, es.data(), es.size(), 3600 * (i + 1), i == 0);
+        }
         if (std::fwrite(stream.data(), 1, stream.size(), out) != stream.size()) {
             error("cannot write " + opt.output);
             status = EXIT_IO;
@@ -327,6 +335,14 @@ int main(int argc, char **argv) {
                 status = EXIT_IO;
             }
             written++;
+        }
+    }
+    if (opt.ps && status == EXIT_OK) {
+        std::vector<uint8_t> end;
+        svactool::ps_write_end(&end);
+        if (std::fwrite(end.data(), 1, end.size(), out) != end.size()) {
+            error("cannot write " + opt.output);
+            status = EXIT_IO;
         }
     }
     if (std::fclose(out) != 0 && status == EXIT_OK) {
@@ -348,7 +364,7 @@ int main(int argc, char **argv) {
     }
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
-                     written, bytes, 8.0 * bytes / (double(written) * e.width * e.height),
+                     written, bytes, 8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
                      psnr_sum / written);
     else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "bitstream/golomb_tables.h"
 
@@ -37,7 +38,8 @@ inline uint32_t svac_br_peek32(const SvacBitReader *br) {
     const uint32_t avail = static_cast<uint32_t>(br->buffer_end - br->buffer);
     uint32_t w;
     if (SVAC_LIKELY(byte + 4 <= avail)) {
-        w = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+        std::memcpy(&w, p, 4);  // one load; the stream is big-endian
+        w = __builtin_bswap32(w);
     } else {
         w = 0;
         for (uint32_t i = 0; i < 4; i++)

@@ -8,6 +8,17 @@ namespace {
 // k-th order Exp-Golomb number: false (the block fails) for a prefix that is
 // too long or a number that does not fit a signed 32-bit value.
 bool read_golomb_k(SvacBitReader *br, int k, int32_t *out) {
+    // Codes of up to 11 leading zeros that fit one window are read at once:
+    // the window from the marker bit on is 2^(zeros + k) + info.
+    const uint32_t w = svac_br_peek32(br);
+    if (w >= 0x00100000u) {
+        const int len = 2 * __builtin_clz(w) + 1 + k;
+        if (len <= 32) {
+            br->index += len;
+            *out = static_cast<int32_t>((w >> (32 - len)) - (1u << k));
+            return true;
+        }
+    }
     const uint32_t v = static_cast<uint32_t>(svac_br_read_ue(br));
     if (v >= (1u << (31 - k))) {
         std::puts("get_ue_code: value too larger");

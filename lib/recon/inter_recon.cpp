@@ -63,6 +63,25 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
     }
 }
 
+// Asks the cache for the reference area of a macroblock four further along
+// the row, guessed from this macroblock's vector (four luma rows, a varying
+// quarter of them per macroblock, and two rows of each chroma plane), so
+// that its loads arrive before that macroblock is predicted.
+void prefetch_ahead(const McContext &m, const SvacFrame *ref, const SvacMacroblock *mb, const SvacMvEntry &mv) {
+    if (!ref->plane[0]) return;
+    auto inside = [](int v, int hi) { return v < 0 ? 0 : v > hi ? hi : v; };
+    const int x = inside(16 * mb->mb_x + (mv.mv_x >> 2) + 8 + 64, m.w - 1);
+    const int y = inside(16 * mb->mb_y + (mv.mv_y >> 2) + (mb->mb_x & 3) * 4, m.h > 4 ? m.h - 4 : 0);
+    const uint8_t *p = ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
+    for (int r = 0; r < 4; r++) __builtin_prefetch(p + r * m.stride_y);
+    if (m.chroma != 1) return;
+    const ptrdiff_t c = static_cast<ptrdiff_t>(y / 2) * m.stride_c + static_cast<ptrdiff_t>(x / 2) * m.sample;
+    for (int k = 1; k <= 2; k++) {
+        __builtin_prefetch(ref->plane[k] + c);
+        __builtin_prefetch(ref->plane[k] + c + m.stride_c);
+    }
+}
+
 // Reference pictures must have the geometry and format of the picture they
 // predict; a stream that mixes them is refused rather than read out of bounds.
 bool usable(const SvacFrame *ref, const SvacFrame *cur) {
@@ -93,6 +112,8 @@ void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t 
                       ctx.chroma_format_idc};
     const SvacMvEntry *l0 = mb->mv_cache[0];
     const SvacMvEntry *l1 = mb->mv_cache[1];
+    if (l0[5].ref_idx >= 0 && l0[5].ref_idx <= 1 && ctx.ref_frame[l0[5].ref_idx])
+        prefetch_ahead(m, ctx.ref_frame[l0[5].ref_idx], mb, l0[5]);
     if (svac_partition_flags[type] == 0) {
         const int bx = 16 * mb->mb_x, by = 16 * mb->mb_y;
         const bool fwd = l0[5].ref_idx >= 0;

@@ -2,7 +2,8 @@
 # Usage: roundtrip.sh SVACENC SVACDEC WORKDIR GROUP
 # GROUP is CHROMA_DEPTH (400_8, 420_10, ...) for random-mode streams of that
 # format, "real" for real-mode streams of every format, "inter" for P and
-# field pictures of every format, or "secure" for
+# field pictures of every format, "kernels" for 8-bit streams decoded with
+# the portable and with the default kernels, or "secure" for
 # enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
@@ -66,7 +67,37 @@ secure() {
     fi
 }
 
-if [ "$group" = secure ]; then
+# The same stream decoded with the portable kernels (--cpu-flags 0) and with
+# the processor's kernels must give the same MD5 list, and the generator's.
+kernels() {
+    local name=$1
+    shift
+    runs=$((runs + 1))
+    local fail=""
+    "$enc" "$@" -o "$work/$name.svac" --md5 "$work/$name.md5" 2> "$work/$name.enc.log" || fail="encoder"
+    [ -z "$fail" ] && ! "$dec" "$work/$name.svac" --cpu-flags 0 -o "$work/$name.c.md5" --quiet > /dev/null 2>&1 &&
+        fail="portable decode"
+    [ -z "$fail" ] && ! "$dec" "$work/$name.svac" -o "$work/$name.simd.md5" --quiet > /dev/null 2>&1 &&
+        fail="default decode"
+    [ -z "$fail" ] && ! cmp -s "$work/$name.c.md5" "$work/$name.simd.md5" && fail="portable and default kernels differ"
+    [ -z "$fail" ] && ! cmp -s "$work/$name.md5" "$work/$name.simd.md5" && fail="generator and decoder differ"
+    if [ -n "$fail" ]; then
+        failures=$((failures + 1))
+        echo "FAIL ($fail): svacenc $*"
+    fi
+}
+
+if [ "$group" = kernels ]; then
+    for chroma in 400 420 422; do
+        kernels "k_rand_$chroma" --mode random --seed $((chroma + 3)) --frames 6 --size 176x144 --chroma $chroma \
+            --gop IPPP
+        kernels "k_field_$chroma" --mode random --seed $((chroma + 4)) --frames 4 --size 80x48 --chroma $chroma \
+            --gop IPPP --field --slices 2
+        kernels "k_real_$chroma" --mode real --frames 6 --size 176x144 --chroma $chroma --gop IPPPPP --qp 28
+    done
+    kernels k_real_lf --mode real --frames 4 --size 112x48 --gop IPPP --qp 44 --lf-offsets 6,6
+    kernels k_real_qp0 --mode real --frames 3 --size 64x32 --gop IPP --qp 0
+elif [ "$group" = secure ]; then
     aes128=000102030405060708090a0b0c0d0e0f
     aes192=000102030405060708090a0b0c0d0e0f1011121314151617
     aes256=000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f

@@ -25,4 +25,16 @@ bool read_all(const std::string &path, std::vector<uint8_t> *data, std::string *
     return true;
 }
 
+bool write_all(const std::string &path, const std::vector<uint8_t> &data, std::string *error) {
+    FILE *f = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    if (!f) {
+        *error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (f == stdout ? std::fflush(f) : std::fclose(f)) == 0 && ok;
+    if (!ok) *error = "cannot write " + path;
+    return ok;
+}
+
 }  // namespace svactool

@@ -1,7 +1,9 @@
-// x86 hook of the dequantiser tables.
+// x86 hook of the dequantiser tables: with the SSSE3 bit, the SIMD
+// dequantisers replace both entries.
+#include "arch/x86/simd.h"
 #include "dsp/dsp_init.h"
 
-// Where SVAC_CPU_FLAG_SSSE3 is set, the SSSE3 dequantisers will replace
-// svac_dequant4 and svac_dequant8; until they exist both keep their
-// portable kernels.
-void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags) { (void)cpu_flags; }
+void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags) {
+    if (!(cpu_flags & SVAC_CPU_FLAG_SSSE3)) return;
+    svac_quant_init_sse2(&svac_dequant4, &svac_dequant8);
+}
