@@ -6,7 +6,9 @@
 # pictures the stream needs, and the throughput of two svacdec processes at once against one.
 # Usage: bench/run.sh [BUILD_DIR]      (default build; needs svacdec and svacenc built there)
 # Environment: BENCH_SIZES (default "720p 1080p"), BENCH_FRAMES (120), BENCH_RUNS (7),
-#              BENCH_QP (32, svacenc's quantiser), BENCH_DATA (BUILD_DIR/bench-data).
+#              BENCH_QP (32, svacenc's quantiser), BENCH_DATA (BUILD_DIR/bench-data),
+#              BENCH_ENTROPY ("vlc cabac": svacenc VLC against x264 CAVLC, svacenc CABAC
+#              against x264 CABAC).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-build}
@@ -16,6 +18,7 @@ FRAMES=${BENCH_FRAMES:-120}
 RUNS=${BENCH_RUNS:-7}
 QP=${BENCH_QP:-32}
 DATA=${BENCH_DATA:-$BUILD/bench-data}
+ENTROPIES=${BENCH_ENTROPY:-vlc cabac}
 DEC=$BUILD/svacdec
 ENC=$BUILD/svacenc
 # Rate control settings of the H.264 anchors; the coder, GOP and rate are added below.
@@ -67,12 +70,14 @@ time_svacdec() { # $1 clip, $2 extra options
     local out cpu
     out=$( { TIMEFORMAT='%U %S'; time "$DEC" $2 -o /dev/null "$1" 2>"$DATA/svacdec.log"; } 2>&1)
     cpu=$(awk '{ print $1 + $2 }' <<<"$out")
-    echo "$cpu $(sed -n 's/.* in \([0-9.]*\) s$/\1/p' "$DATA/svacdec.log")"
+    echo "$cpu $(sed -n 's/.* in \([0-9.]*\) s\( (.*)\)\{0,1\}$/\1/p' "$DATA/svacdec.log")"
 }
 
 # x264 stream of one GOP at the svac stream's size; sets hbytes.
-# $1 output, $2 GOP name for the log, $3 GOP options.
+# $1 output, $2 GOP name for the log, $3 GOP options, $4 vlc or cabac.
 encode_h264() {
+    local coder=--no-cabac name=CAVLC
+    [[ $4 = cabac ]] && coder="" name=CABAC
     local rate try
     # A stream made after the svac stream at a matching size is reused.
     if [[ -s $1 && $1 -nt $svac ]]; then
@@ -83,9 +88,9 @@ encode_h264() {
     # One-pass rate control misses the target on short clips: retry with the rate scaled by
     # the miss until the sizes agree within 3%.
     for try in 1 2 3 4; do
-        echo "bench: $size: x264 CAVLC $2 at $rate kbit/s"
+        echo "bench: $size: x264 $name $2 at $rate kbit/s"
         # shellcheck disable=SC2086
-        x264 $X264_COMMON --no-cabac $3 --bitrate "$rate" --vbv-maxrate "$rate" \
+        x264 $X264_COMMON $coder $3 --bitrate "$rate" --vbv-maxrate "$rate" \
             --vbv-bufsize "$rate" -o "$1" "$y4m" 2>&1 |
             grep -E '^x264 \[info\]: (kb/s|frame I|frame P)' | sed 's/^/  /'
         hbytes=$(stat -c %s "$1")
@@ -121,81 +126,91 @@ for size in $SIZES; do
     dims=$(head -c 200 "$y4m" | head -n1 | tr ' ' '\n' | sed -n 's/^W//p;s/^H//p' | tr '\n' ' ')
     read -r w h <<<"$dims"
     pixels=$(( w * h * FRAMES ))
-    svac=$DATA/$size-q$QP.svac
-    # Streams of an older svacenc or content are made again; otherwise reused.
-    if [[ -s $svac && -s $svac.md5 && $svac -nt $ENC && $svac -nt $y4m ]]; then
-        echo "bench: $size: reusing $svac"
-    else
-        echo "bench: $size: svacenc --qp $QP"
-        "$ENC" --mode real --input "$y4m" --qp "$QP" --gop "$GOP" -o "$svac" --md5 "$svac.md5" 2>&1 |
-            sed 's/^/  /'
-    fi
-    "$DEC" --quiet --verify "$svac.md5" -o /dev/null "$svac" ||
-        { echo "bench: svacdec does not reproduce the encoder's pictures on $svac"; exit 1; }
-    sbytes=$(stat -c %s "$svac")
-    declare -A hsize
-    for v in $VARIANTS; do
-        encode_h264 "$DATA/$size-q$QP-cavlc-$v.264" "$v" "$(gop_options "$v")"
-        hsize[$v]=$hbytes
-    done
-
-    # Interleaved runs spread the noise of a shared machine over all decoders.
-    declare -A cpu wall
-    keys="sC sD"
-    for v in $VARIANTS; do keys+=" fC$v fS$v"; done
-    for k in $keys; do cpu[$k]=; wall[$k]=; done
-    for ((r = 0; r < RUNS; r++)); do
-        read -r c t <<<"$(time_svacdec "$svac" "--cpu-flags 0")"; cpu[sC]+="$c "; wall[sC]+="$t "
-        read -r c t <<<"$(time_svacdec "$svac" "")";              cpu[sD]+="$c "; wall[sD]+="$t "
-        for v in $VARIANTS; do
-            read -r c t <<<"$(time_ffmpeg "$DATA/$size-q$QP-cavlc-$v.264" "-cpuflags 0")"
-            cpu[fC$v]+="$c "; wall[fC$v]+="$t "
-            read -r c t <<<"$(time_ffmpeg "$DATA/$size-q$QP-cavlc-$v.264" "")"
-            cpu[fS$v]+="$c "; wall[fS$v]+="$t "
+    for ent in $ENTROPIES; do
+        svac=$DATA/$size-q$QP.svac
+        variants=$VARIANTS h264=cavlc label=""
+        if [[ $ent = cabac ]]; then
+            svac=$DATA/$size-q$QP-cabac.svac variants=IP h264=cabac label=" CABAC"
+        fi
+        # Streams of an older svacenc or content are made again; otherwise reused.
+        if [[ -s $svac && -s $svac.md5 && $svac -nt $ENC && $svac -nt $y4m ]]; then
+            echo "bench: $size: reusing $svac"
+        else
+            echo "bench: $size: svacenc --entropy $ent --qp $QP"
+            "$ENC" --mode real --entropy "$ent" --input "$y4m" --qp "$QP" --gop "$GOP" -o "$svac" \
+                --md5 "$svac.md5" 2>&1 | sed 's/^/  /'
+        fi
+        if ! "$DEC" --quiet --verify "$svac.md5" -o /dev/null "$svac" >/dev/null 2>&1; then
+            # The decoder may not have CABAC slices yet: those rows are left out.
+            [[ $ent = cabac ]] && { echo "bench: $size: svacdec does not decode $svac; no CABAC rows"; continue; }
+            echo "bench: svacdec does not reproduce the encoder's pictures on $svac"; exit 1
+        fi
+        sbytes=$(stat -c %s "$svac")
+        declare -A hsize
+        for v in $variants; do
+            encode_h264 "$DATA/$size-q$QP-$h264-$v.264" "$v" "$(gop_options "$v")" "$ent"
+            hsize[$v]=$hbytes
         done
+
+        # Interleaved runs spread the noise of a shared machine over all decoders.
+        declare -A cpu wall
+        keys="sC sD"
+        for v in $variants; do keys+=" fC$v fS$v"; done
+        for k in $keys; do cpu[$k]=; wall[$k]=; done
+        for ((r = 0; r < RUNS; r++)); do
+            read -r c t <<<"$(time_svacdec "$svac" "--cpu-flags 0")"; cpu[sC]+="$c "; wall[sC]+="$t "
+            read -r c t <<<"$(time_svacdec "$svac" "")";              cpu[sD]+="$c "; wall[sD]+="$t "
+            for v in $variants; do
+                read -r c t <<<"$(time_ffmpeg "$DATA/$size-q$QP-$h264-$v.264" "-cpuflags 0")"
+                cpu[fC$v]+="$c "; wall[fC$v]+="$t "
+                read -r c t <<<"$(time_ffmpeg "$DATA/$size-q$QP-$h264-$v.264" "")"
+                cpu[fS$v]+="$c "; wall[fS$v]+="$t "
+            done
+        done
+        fps_of() { # $1 list of seconds: pictures per second of the median
+            awk -v n="$FRAMES" -v s="$(tr ' ' '\n' <<<"$1" | grep . | median)" 'BEGIN { printf "%.1f", n / s }'
+        }
+        ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+        row() { # $1 name of the timing array, $2 H.264 GOP: one table row
+            local -n a=$1
+            local sc sd fc fs
+            sc=$(fps_of "${a[sC]}"); sd=$(fps_of "${a[sD]}")
+            fc=$(fps_of "${a[fC$2]}"); fs=$(fps_of "${a[fS$2]}")
+            printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$size" "$2$label" \
+                "$(bpp "$sbytes" "$pixels")" "$(bpp "${hsize[$2]}" "$pixels")" \
+                "$sc" "$fc" "$sd" "$fs" "$(ratio "$sc" "$fc")" "$(ratio "$sd" "$fs")"
+        }
+        for v in $variants; do
+            ROWS+=("$(row cpu "$v")")
+            WROWS+=("$(row wall "$v")")
+        done
+        # Memory: the decoder holds the references and the picture being decoded (2 references
+        # for svacenc's P pictures, plus the current one); 4:2:0 8-bit pictures of w x h.
+        if [[ $ent = vlc && -x /usr/bin/time ]]; then
+            rss=$(peak_rss "$svac")
+            pic_kib=$(( w * h * 3 / 2 / 1024 ))
+            one=() two=()
+            for ((r = 0; r < 3; r++)); do one+=("$(wall_of "$svac" 1)"); two+=("$(wall_of "$svac" 2)"); done
+            t1=$(printf '%s\n' "${one[@]}" | median); t2=$(printf '%s\n' "${two[@]}" | median)
+            MROWS+=("$(printf '| %s | %.1f | %.2f | 3 | %.1f | %.2f |' "$size" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" \
+                "$(awk -v k="$pic_kib" 'BEGIN { print k / 1024 }')" "$(awk -v r="$rss" -v p="$pic_kib" 'BEGIN { print r / p }')" \
+                "$(awk -v a="$t1" -v b="$t2" 'BEGIN { print 2 * a / b }')")")
+        fi
+        spread=""
+        for k in $keys; do
+            spread+="$k $(tr ' ' '\n' <<<"${wall[$k]}" | grep . | sort -g | sed -n '1p;$p' | tr '\n' ' ')| "
+        done
+        echo "  $ent: wall-clock min/max over $RUNS runs (s): $spread"
+        unset cpu wall hsize
     done
-    fps_of() { # $1 list of seconds: pictures per second of the median
-        awk -v n="$FRAMES" -v s="$(tr ' ' '\n' <<<"$1" | grep . | median)" 'BEGIN { printf "%.1f", n / s }'
-    }
-    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-    row() { # $1 name of the timing array, $2 H.264 GOP: one table row
-        local -n a=$1
-        local sc sd fc fs
-        sc=$(fps_of "${a[sC]}"); sd=$(fps_of "${a[sD]}")
-        fc=$(fps_of "${a[fC$2]}"); fs=$(fps_of "${a[fS$2]}")
-        printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$size" "$2" \
-            "$(bpp "$sbytes" "$pixels")" "$(bpp "${hsize[$2]}" "$pixels")" \
-            "$sc" "$fc" "$sd" "$fs" "$(ratio "$sc" "$fc")" "$(ratio "$sd" "$fs")"
-    }
-    for v in $VARIANTS; do
-        ROWS+=("$(row cpu "$v")")
-        WROWS+=("$(row wall "$v")")
-    done
-    # Memory: the decoder holds the references and the picture being decoded (2 references
-    # for svacenc's P pictures, plus the current one); 4:2:0 8-bit pictures of w x h.
-    if [[ -x /usr/bin/time ]]; then
-        rss=$(peak_rss "$svac")
-        pic_kib=$(( w * h * 3 / 2 / 1024 ))
-        one=() two=()
-        for ((r = 0; r < 3; r++)); do one+=("$(wall_of "$svac" 1)"); two+=("$(wall_of "$svac" 2)"); done
-        t1=$(printf '%s\n' "${one[@]}" | median); t2=$(printf '%s\n' "${two[@]}" | median)
-        MROWS+=("$(printf '| %s | %.1f | %.2f | 3 | %.1f | %.2f |' "$size" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" \
-            "$(awk -v k="$pic_kib" 'BEGIN { print k / 1024 }')" "$(awk -v r="$rss" -v p="$pic_kib" 'BEGIN { print r / p }')" \
-            "$(awk -v a="$t1" -v b="$t2" 'BEGIN { print 2 * a / b }')")")
-    fi
-    spread=""
-    for k in $keys; do
-        spread+="$k $(tr ' ' '\n' <<<"${wall[$k]}" | grep . | sort -g | sed -n '1p;$p' | tr '\n' ' ')| "
-    done
-    echo "  wall-clock min/max over $RUNS runs (s): $spread"
-    unset cpu wall hsize
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 header='| clip | H.264 GOP | bpp svac | bpp H.264 | svacdec C | ffmpeg C | svacdec default | ffmpeg SIMD | C/C | default/SIMD |
 |---|---|---|---|---|---|---|---|---|---|'
 echo
-echo "svacdec against FFmpeg's H.264 decoder (x264 CAVLC, 2 refs, 8x8 transform, no B pictures),"
+echo "svacdec against FFmpeg's H.264 decoder (x264 CAVLC, or CABAC in the CABAC rows, 2 refs,"
+echo "8x8 transform, no B pictures),"
 echo "$FRAMES pictures, svacenc qp $QP; $GOP_NOTE."
 echo "Medians of $RUNS interleaved runs, one thread each; $(nproc) cores, load $load_before -> $load_after."
 echo "fps = pictures / CPU seconds (user+sys; FFmpeg's decoding loop, svacdec's whole process):"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cabac_mb.h"
 #include "frame.h"
 #include "headers.h"
 #include "inter_mb.h"
@@ -17,6 +18,12 @@
 #include "security_writer.h"
 
 namespace svacenc {
+
+// A decoder reads a long Exp-Golomb code from one 32-bit window at its
+// first byte, so codes of 27 bits or more (values from 8191) that start late
+// in a byte lose their low bits. The generator never writes them: slices
+// start below this address and skip runs stop at it.
+inline constexpr int kLongCode = 8191;
 
 enum class EncMode { Random, Real };
 
@@ -37,6 +44,7 @@ struct EncoderOptions {
     int lf_alpha_offset = 0;
     int lf_beta_offset = 0;
     uint32_t cpu_flags = 0;    // kernels used for the reconstruction (0: portable)
+    bool cabac = false;        // arithmetic-coded slices
     bool encrypt = false;      // slices enciphered with `key`, announced by a security set
     CipherKey key;
 };
@@ -67,6 +75,9 @@ struct Encoder {
     std::vector<uint8_t> mc_scratch;
     Frame trial;             // real mode: a macroblock kept aside while another choice is tried
     PathStats stats;         // paths taken so far
+    CabacWriter cabac;       // the arithmetic coder of the current CABAC slice
+    std::vector<uint8_t> cabac_bits;
+    CabacNeighbourState cabac_nb;
 };
 
 // Prepares an encoder; validate_options must have accepted the options.

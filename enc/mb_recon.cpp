@@ -25,7 +25,7 @@ void predict_luma_8x8(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &
                       int mode, uint8_t *dst, int stride) {
     Pixel top[kNeighbourArraySize], left[kNeighbourArraySize];
     gather_luma_8x8<Pixel>(unf, mb_x, mb_y, nb, blk, top, left);
-    intra_pred_l[8 * depth_index<Pixel>() + mode](dst, reinterpret_cast<const uint8_t *>(top),
+    intra_pred_luma(depth_index<Pixel>(), mode)(dst, reinterpret_cast<const uint8_t *>(top),
                                                  reinterpret_cast<const uint8_t *>(left), stride);
 }
 
@@ -34,7 +34,7 @@ void predict_luma_4x4(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &
                       int mode, uint8_t *dst, int stride) {
     Pixel top[kNeighbourArraySize], left[kNeighbourArraySize];
     gather_luma_4x4<Pixel>(unf, mb_x, mb_y, nb, k, top, left);
-    intra_pred_l_4x4[8 * depth_index<Pixel>() + mode](
+    intra_pred_luma_4x4(depth_index<Pixel>(), mode)(
         dst, reinterpret_cast<const uint8_t *>(top), reinterpret_cast<const uint8_t *>(left),
         stride);
 }
@@ -44,7 +44,7 @@ void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNei
                     int row, int mode, uint8_t *dst, int stride) {
     Pixel top[kNeighbourArraySize], left[kNeighbourArraySize];
     gather_chroma<Pixel>(unf, plane, mb_x, mb_y, nb, row, top, left);
-    intra_pred_c[7 * depth_index<Pixel>() + mode](dst, reinterpret_cast<const uint8_t *>(top),
+    intra_pred_chroma(depth_index<Pixel>(), mode)(dst, reinterpret_cast<const uint8_t *>(top),
                                                  reinterpret_cast<const uint8_t *>(left), stride);
 }
 

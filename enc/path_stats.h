@@ -29,6 +29,13 @@ struct PathStats {
     int64_t skip_runs_at_slice_end = 0, skip_runs_to_picture_end = 0;
     int64_t longest_skip_run = 0;
     int64_t field_pictures = 0;
+    // CABAC slices
+    int64_t cabac_ctx_bins[332] = {};  // bins coded with each context
+    int64_t cabac_long_skip_flags = 0; // skip values above 1
+    int64_t cabac_mvd_classes[5] = {}; // |mvd| 0, 1..7, 8, 9..255, 256 and more
+    int64_t cabac_qp_delta_min = 0, cabac_qp_delta_max = 0;
+    int64_t cabac_full_blocks = 0;     // blocks of 65 (17) pairs: no end-of-block bin
+    int64_t cabac_longest_run = 0, cabac_largest_level = 0;
 };
 
 }  // namespace svacenc

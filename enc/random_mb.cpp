@@ -18,9 +18,9 @@ int pick_luma_mode(Rng &rng, int predicted, bool no_left, bool no_top) {
     }
 }
 
-int pick_chroma_mode(Rng &rng, bool no_left, bool no_top) {
+int pick_chroma_mode(Rng &rng, bool no_left, bool no_top, int max_mode) {
     for (;;) {
-        const int m = rng.range(0, 6);
+        const int m = rng.range(0, max_mode);
         if (chroma_mode_at_edge(m, no_left, no_top) >= 0) return m;
     }
 }
@@ -54,7 +54,7 @@ int max_random_level(bool is4x4, int qp) {
     return static_cast<int>(std::clamp<int64_t>(limit, 1, 3000));
 }
 
-void random_block_pairs(Rng &rng, bool is4x4, int qp, BlockPairs *b) {
+void random_block_pairs(Rng &rng, bool is4x4, int qp, BlockPairs *b, bool cabac) {
     const int max_pairs = is4x4 ? kMaxPairs4x4 : kMaxPairs8x8;
     const int max_run = is4x4 ? kMaxRun4x4 : kMaxRun8x8;
     const int max_level = max_random_level(is4x4, qp);
@@ -69,6 +69,7 @@ void random_block_pairs(Rng &rng, bool is4x4, int qp, BlockPairs *b) {
     else
         count = rng.range(1, max_pairs);
     // A full block now and then codes every scan position once.
+    if (cabac && count == 0) count = 1;
     const bool dense = count >= 16 && rng.percent(50);
     b->count = count;
     for (int i = 0; i < count; i++) {
@@ -93,8 +94,9 @@ void decide_random_mb(Rng &rng, const RandomMbContext &ctx, MbDecision *d) {
         d->luma.modes[pos] = pick_luma_mode(rng, predicted_mode(np.left, np.top),
                                             !nb.left && pos % w == 0, !nb.top && pos < w);
     }
-    if (ctx.chroma_format_idc > 0) d->chroma_modes[0] = pick_chroma_mode(rng, !nb.left, !nb.top);
-    if (ctx.chroma_format_idc == 2) d->chroma_modes[1] = pick_chroma_mode(rng, !nb.left, false);
+    const int max_chroma = ctx.cabac ? 3 : 6;
+    if (ctx.chroma_format_idc > 0) d->chroma_modes[0] = pick_chroma_mode(rng, !nb.left, !nb.top, max_chroma);
+    if (ctx.chroma_format_idc == 2) d->chroma_modes[1] = pick_chroma_mode(rng, !nb.left, false, max_chroma);
 
     const int bits = ctx.chroma_format_idc == 2 ? 8 : 6;
     const int all = (1 << bits) - 1;
@@ -107,9 +109,14 @@ void decide_random_mb(Rng &rng, const RandomMbContext &ctx, MbDecision *d) {
         d->cbp = rng.range(0, all);
     // 4:0:0 has no chroma blocks; its chroma bits are mostly left clear.
     if (ctx.chroma_format_idc == 0 && rng.percent(80)) d->cbp &= 15;
+    // Cr without Cb is a context of its own for the neighbours' chroma bins.
+    if (ctx.cabac && ctx.chroma_format_idc < 2 && rng.percent(25)) d->cbp = (d->cbp & 15) | 32;
     if (!d->luma.is8x8)
         for (int i = 0; i < 4; i++)
-            if ((d->cbp >> i) & 1) d->cbp4[i] = static_cast<uint8_t>(rng.percent(15) ? 15 : rng.range(0, 15));
+            if ((d->cbp >> i) & 1) {
+                d->cbp4[i] = static_cast<uint8_t>(rng.percent(15) ? 15 : rng.range(0, 15));
+                if (ctx.cabac && rng.percent(20)) d->cbp4_chroma[i] = static_cast<uint8_t>(rng.range(1, 3));
+            }
 
     int qp = ctx.qp;
     if (d->cbp != 0 && ctx.qp_changes) {
@@ -120,14 +127,17 @@ void decide_random_mb(Rng &rng, const RandomMbContext &ctx, MbDecision *d) {
             d->qp_delta = rng.range(-4, 4);
         else
             d->qp_delta = rng.range(-55, 55);
+        if (ctx.cabac && rng.percent(4)) d->qp_delta = rng.percent(50) ? -55 : 55;
         qp = qp_after_delta(qp, d->qp_delta);
     }
     const int blocks = d->luma.is8x8 ? 4 : 16;
     for (int b = 0; b < blocks; b++)
-        if (luma_block_coded(*d, b)) random_block_pairs(rng, !d->luma.is8x8, qp, &d->luma_blocks[b]);
+        if (luma_block_coded(*d, b))
+            random_block_pairs(rng, !d->luma.is8x8, qp, &d->luma_blocks[b], ctx.cabac);
     const int cqp = QP2_table[qp];
     for (int i = 0; i < 2 * ctx.chroma_format_idc; i++)
-        if ((d->cbp >> cbp_chroma_bit(i)) & 1) random_block_pairs(rng, false, cqp, &d->chroma_blocks[i]);
+        if ((d->cbp >> cbp_chroma_bit(i)) & 1)
+            random_block_pairs(rng, false, cqp, &d->chroma_blocks[i], ctx.cabac);
 }
 
 }  // namespace svacenc

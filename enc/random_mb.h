@@ -17,13 +17,15 @@ struct RandomMbContext {
     int chroma_format_idc = 1;
     bool qp_changes = true;
     int qp = 32;  // quantiser before the macroblock
+    bool cabac = false;  // chroma modes 0..3, coded blocks hold a pair, CABAC-only values
 };
 
 void decide_random_mb(Rng &rng, const RandomMbContext &ctx, MbDecision *d);
 
 // Random pairs of one block. Magnitudes stay below what the inverse
 // transform can take at quantiser qp without overflowing 32 bits.
-void random_block_pairs(Rng &rng, bool is4x4, int qp, BlockPairs *b);
+// `cabac`: a coded block holds at least one pair.
+void random_block_pairs(Rng &rng, bool is4x4, int qp, BlockPairs *b, bool cabac = false);
 
 // Largest level magnitude used at quantiser qp.
 int max_random_level(bool is4x4, int qp);

@@ -179,7 +179,7 @@ void decide_chroma(const Frame &src, Frame &unf, const RealMbContext &ctx, const
         int best_mode = 0;
         Pixel pred[2][64], best_pred[2][64];
         int32_t diff[64];
-        for (int m = 0; m < 7; m++) {
+        for (int m = 0; m < ctx.chroma_modes; m++) {
             const int eff = chroma_mode_at_edge(m, !nb.left, no_top);
             if (eff < 0) continue;
             double cost = lam.sad * (2 * (31 - __builtin_clz(unsigned(m) + 1)) + 1);

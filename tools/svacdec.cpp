@@ -372,7 +372,8 @@ void demux_program_stream(std::vector<uint8_t> &data, bool quiet) {
                  (unsigned long long)c.truncated);
     if (!times.empty())
         std::fprintf(stderr, "svacdec: %zu PES time stamps, first PTS %.3f s, last %.3f s\n",
-                     times.size(), static_cast<double>(times.front().pts) / 90000.0, static_cast<double>(times.back().pts) / 90000.0);
+                     times.size(), static_cast<double>(times.front().pts) / 90000,
+                     static_cast<double>(times.back().pts) / 90000);
 }
 
 // Writing pictures to standard output: the library prints its diagnostics on

@@ -34,7 +34,7 @@ constexpr const char *kUsage =
     "                       16; with a Y4M input, the file's size)\n"
     "  --chroma 400|420|422 chroma format (default 420, or the Y4M file's)\n"
     "  --bitdepth 8|10      sample bit depth (default 8, or the Y4M file's)\n"
-    "  --entropy vlc        entropy coder (only vlc for now)\n"
+    "  --entropy vlc|cabac  entropy coder (default vlc)\n"
     "  --gop LETTERS        picture types in display order, repeated (I and P)\n"
     "  --field              code every picture as a field (top and bottom alternate)\n"
     "  --slices N           slices per picture (random mode varies it when absent)\n"
@@ -141,8 +141,8 @@ int parse_args(int argc, char **argv, Options *o) {
             e.bit_depth = v == "8" ? 8 : 10;
             o->depth_set = true;
         } else if (a == "--entropy") {
-            if (v == "cabac") return bad("CABAC is not supported yet");
-            if (v != "vlc") return bad("vlc");
+            if (v != "vlc" && v != "cabac") return bad("vlc or cabac");
+            e.cabac = v == "cabac";
         } else if (a == "--gop") {
             e.gop = v;
         } else if (a == "--slices") {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "bitstream/bitreader.h"
+#include "cabac/engine.h"
 #include "decoder/param_sets.h"
 #include "decoder/secure_state.h"
 #include "mem/frame_pool.h"
@@ -40,6 +41,10 @@ struct SvacReconFns;
 
 struct SvacDecoder {
     SvacBitReader br;
+    SvacCabac cabac;
+    // End of the NAL payload being parsed (the arithmetic decoder may read
+    // up to it).
+    const uint8_t *payload_end;
 
     // What reconstruction reads beside the macroblock record, and the
     // sample-type steps, both bound for the slice.

@@ -1,5 +1,6 @@
 // Intra macroblocks: modes, chroma modes, cbp, quantiser and coefficients are
 // parsed into the record, then the macroblock is reconstructed from it.
+#include "cabac/elements.h"
 #include "decoder/decoder.h"
 #include "decoder/mb.h"
 #include "decoder/residual.h"
@@ -21,9 +22,13 @@ void decode_luma_modes(SvacDecoder *dec, SvacMacroblock *mb, bool eight) {
         int32_t pred = std::min(cache[p - 1], cache[p - w]);
         if (pred == -1) pred = 2;
         int32_t mode = pred;
-        if (!mb->svc_mode_flag && !svac_br_read1(&dec->br)) {
-            const int32_t rem = svac_br_read(&dec->br, 2);
-            mode = rem < pred ? rem : rem + 1;
+        if (!mb->svc_mode_flag) {
+            const bool cabac = dec->cur_pps->entropy_coding_flag;
+            if (!(cabac ? cabac_decode_pred_mode_flag(&dec->cabac) : svac_br_read1(&dec->br))) {
+                const int32_t rem = static_cast<int32_t>(
+                    cabac ? cabac_decode_intra_luma_pred_mode(&dec->cabac) : svac_br_read(&dec->br, 2));
+                mode = rem < pred ? rem : rem + 1;
+            }
         }
         cache[p] = mode;
     }
@@ -35,7 +40,10 @@ void svac_finish_mb(SvacDecoder *dec, uint32_t type) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     svac_finish_recon(dec->recon_ctx, dec->recon, mb, type);
     mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(mb->qp);
-    mb->prev_cbp = mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
+    // The column keeps 8 bits; the previous cbp keeps all (a 4:2:2 CABAC
+    // cbp is the sum of two elements and may exceed them).
+    mb->prev_cbp = mb->cbp;
+    mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
     mb->prev_type = static_cast<int32_t>(type);
     mb->top_type[mb->mb_x] = type;
     if (dec->layer == 1) mb->left_svc_mode = mb->top_svc_mode[mb->mb_x] = mb->svc_mode_flag;
@@ -61,7 +69,9 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     if (intra_type < 0) return SVAC_ERR_GOLOMB;
     VQ_SVACDEC_svac_init_mb(dec);
     const bool enhancement = dec->layer == 1;
-    if (sps->svc_flag && enhancement) mb->svc_mode_flag = svac_br_read1(&dec->br);
+    const bool cabac = dec->cur_pps->entropy_coding_flag;
+    if (sps->svc_flag && enhancement)
+        mb->svc_mode_flag = static_cast<int32_t>(cabac ? cabac_decode_svc_mode_flag(&dec->cabac) : svac_br_read1(&dec->br));
     // Inter-layer prediction is not decoded yet.
     if (mb->svc_mode_flag) return SVAC_ERR_INVALID;
 
@@ -69,15 +79,20 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     decode_luma_modes(dec, mb, eight);
 
     mb->chroma_pred_mode[0] = mb->chroma_pred_mode[1] = 0;
+    const bool is422 = sps->chroma_format_idc == 2;
+    auto chroma_mode = [&](int row) {
+        return cabac ? static_cast<int32_t>(cabac_decode_intra_chroma_pred_mode(&dec->cabac, mb, row, is422, enhancement))
+                     : svac_br_read_ue(&dec->br);
+    };
     if (!mb->svc_mode_flag && sps->chroma_format_idc > 0) {
-        const int32_t m0 = svac_br_read_ue(&dec->br);
+        const int32_t m0 = chroma_mode(0);
         if (m0 < 0 || m0 > 6) {
             std::printf("illegal intra_chroma_pred_mode(%d)\n", m0);
             return SVAC_ERR_INVALID;
         }
         mb->chroma_pred_mode[0] = m0;
-        if (sps->chroma_format_idc == 2) {
-            const int32_t m1 = svac_br_read_ue(&dec->br);
+        if (is422) {
+            const int32_t m1 = chroma_mode(1);
             if (m1 < 0 || m1 > 6) {
                 std::puts("illegal intra_chroma_pred_mode_422");
                 return SVAC_ERR_INVALID;
@@ -91,7 +106,9 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     }
     VQ_SVACDEC_svac_modify_mb_i(mb, mb->chroma_pred_mode, intra_type);
 
-    if (int r = VQ_SVACDEC_get_cbp_and_qp(dec, intra_type); r < 0) return r;
+    if (int r = cabac ? VQ_SVACDEC_get_cbp_and_qp_cabac(dec, intra_type) : VQ_SVACDEC_get_cbp_and_qp(dec, intra_type);
+        r < 0)
+        return r;
     mb->qp = dec->qp;
     if (int r = parse_residual_intra(dec, intra_type); r < 0) return r;
 

@@ -1,6 +1,7 @@
 // P macroblocks: reference indices, vector differences, cbp, quantiser and
 // coefficients are parsed into the record; the vectors are predicted, then
 // the macroblock is reconstructed from the record.
+#include "cabac/elements.h"
 #include "decoder/decoder.h"
 #include "decoder/mb.h"
 #include "decoder/residual.h"
@@ -35,8 +36,10 @@ constexpr PLayout kLayouts[5] = {
 
 // A two-bit index of a field P picture may carry 2 or 3, for which no
 // reference exists: refused at once, as motion compensation would.
-int32_t read_ref_idx(SvacDecoder *dec) {
+int32_t read_ref_idx(SvacDecoder *dec, int entry) {
     if (dec->single_ref_flag) return 0;
+    if (dec->cur_pps->entropy_coding_flag)
+        return static_cast<int32_t>(cabac_decode_mb_reference_index(&dec->cabac, &svac_cur_layer(dec).mb, entry));
     if (dec->field_parity >= 0 && dec->pic_type != PIC_B) return svac_br_read(&dec->br, 2);
     return svac_br_read1(&dec->br);
 }
@@ -49,14 +52,16 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
     const PLayout &layout = kLayouts[type - P_16X16];
     int32_t refs[4] = {0, 0, 0, 0};
     for (int i = 0; i < layout.refs; i++) {
-        refs[i] = read_ref_idx(dec);
+        refs[i] = read_ref_idx(dec, layout.ref_entry[i]);
         mb->mv_cache[0][layout.ref_entry[i]].ref_idx = static_cast<int16_t>(refs[i]);
         if (refs[i] > 1) return SVAC_ERR_INVALID;
     }
     if (type == P_SKIP) {
         mb->left_type_code = P_SKIP;
         mb->top_type_code[mb->mb_x] = P_SKIP;
+        dec->cabac.last_qp_delta = 0;
     }
+    const bool cabac = dec->cur_pps->entropy_coding_flag;
     SvacMvEntry *cache = &mb->mv_cache[0][0];
     for (int i = 0; i < layout.calls; i++) {
         const MvCall &c = layout.call[i];
@@ -64,7 +69,11 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
         cur.ref_idx = static_cast<int16_t>(refs[i]);
         cur.ref_dist = static_cast<int16_t>(dec->ref_dist_tab[refs[i]]);
         cur.mvd_x = cur.mvd_y = 0;
-        if (c.pref < PREF_NO_MVD) {
+        if (c.pref < PREF_NO_MVD && cabac) {
+            // The left neighbour's differences choose the contexts.
+            cur.mvd_x = static_cast<int16_t>(cabac_decode_mv_diff(&dec->cabac, 0, cache[c.block - 1].mvd_x));
+            cur.mvd_y = static_cast<int16_t>(cabac_decode_mv_diff(&dec->cabac, 1, cache[c.block - 1].mvd_y));
+        } else if (c.pref < PREF_NO_MVD) {
             cur.mvd_x = static_cast<int16_t>(svac_br_read_se(&dec->br));
             cur.mvd_y = static_cast<int16_t>(svac_br_read_se(&dec->br));
         }

@@ -84,6 +84,7 @@ int parse_chroma_blocks(SvacDecoder *dec, SvacMacroblock *mb) {
 }  // namespace
 
 int parse_residual_intra(SvacDecoder *dec, int32_t intra_type) {
+    if (dec->cur_pps->entropy_coding_flag) return parse_residual_cabac(dec, intra_type);
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     if (intra_type >= 1) {
         for (int k = 0; k < 4; k++)
@@ -99,6 +100,7 @@ int parse_residual_intra(SvacDecoder *dec, int32_t intra_type) {
 }
 
 int parse_residual_inter(SvacDecoder *dec) {
+    if (dec->cur_pps->entropy_coding_flag) return parse_residual_cabac(dec, -1);
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     for (int k = 0; k < 4; k++)
         if ((mb->cbp >> k) & 1)
@@ -138,6 +140,7 @@ int32_t VQ_SVACDEC_get_cbp_and_qp(SvacDecoder *dec, int32_t intra_type) {
 }
 
 int decode_cbp_qp_inter(SvacDecoder *dec) {
+    if (dec->cur_pps->entropy_coding_flag) return decode_cbp_qp_inter_cabac(dec);
     SvacBitReader *br = &dec->br;
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     const int32_t code = svac_br_read_ue(br);

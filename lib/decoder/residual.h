@@ -25,3 +25,10 @@ inline int32_t svac_wrap_qp(int32_t qp, int32_t delta) {
 
 // cbp and quantiser of a P or B macroblock: 0 or -8.
 int decode_cbp_qp_inter(SvacDecoder *dec);
+
+// The same in CABAC slices. intra_type: as for parse_residual_intra, or -1
+// for an inter macroblock. A slice broken by reading far past its data
+// gives -8 before anything is reconstructed.
+SVAC_EXTERN_C int32_t VQ_SVACDEC_get_cbp_and_qp_cabac(SvacDecoder *dec, int32_t intra_type);
+int decode_cbp_qp_inter_cabac(SvacDecoder *dec);
+int parse_residual_cabac(SvacDecoder *dec, int32_t intra_type);

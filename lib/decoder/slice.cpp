@@ -1,6 +1,9 @@
 // Slice header, picture start and the macroblock loop of one slice.
 #include "decoder/slice.h"
 
+#include <algorithm>
+
+#include "cabac/elements.h"
 #include "debug.h"
 #include "decoder/decoder.h"
 #include "decoder/mb.h"
@@ -32,14 +35,56 @@ void abandon_picture(SvacMacroblock &mb) {
     mb.mbs_remaining = 0;
 }
 
+bool cabac_slice(const SvacDecoder *dec) { return dec->cur_pps->entropy_coding_flag; }
+
+// The arithmetic-coded data starts at the next byte boundary and runs to
+// the end of the slice data; the rest of the payload may be read past it.
+void start_cabac(SvacDecoder *dec) {
+    SvacBitReader *br = &dec->br;
+    br->index = (br->index + 7) & ~7;
+    const int32_t length = std::max((br->size_in_bits - br->index + 7) / 8, 0);
+    const uint8_t *data = br->buffer + br->index / 8;
+    VQ_SVACDEC_cabac_init(&dec->cabac, std::min(data, dec->payload_end), length, dec->payload_end);
+}
+
+// After a macroblock of a CABAC slice: -8 once the slice has read far past
+// its data, 1 when the slice ends after this macroblock, else 0.
+int cabac_mb_end(SvacDecoder *dec) {
+    if (svac_cabac_broken(&dec->cabac)) return SVAC_ERR_BITSTREAM;
+    const int end = VQ_SVACDEC_cabac_decode_end_of_slice_flag(&dec->cabac);
+    return svac_cabac_broken(&dec->cabac) ? SVAC_ERR_BITSTREAM : end;
+}
+
+// Steps to the next macroblock: 1 when the slice goes on, 0 when it ends,
+// or a negative error.
+int next_mb(SvacDecoder *dec) {
+    if (cabac_slice(dec)) {
+        const int end = cabac_mb_end(dec);
+        if (end < 0) return end;
+        if (end) {
+            VQ_SVACDEC_svac_next_mb(dec);
+            return 0;
+        }
+    }
+    return VQ_SVACDEC_svac_next_mb(dec);
+}
+
 int decode_i_macroblocks(SvacDecoder *dec) {
     SvacBitReader *br = &dec->br;
+    SvacMacroblock &mb = svac_cur_layer(dec).mb;
     svac_set_dump_info(dump_i);
     for (;;) {
         if (svac_br_bits_left(br) < 1) return 0;
-        const int32_t mb_type = svac_br_read_ue(br);
+        int32_t mb_type;
+        if (cabac_slice(dec)) {
+            // A first bin of 1 is no type at all.
+            mb_type = cabac_decode_mb_type_i(&dec->cabac, &mb);
+            if (mb_type < 0) return SVAC_ERR_INVALID;
+        } else {
+            mb_type = svac_br_read_ue(br);
+        }
         if (int r = decode_mb_i(dec, mb_type); r < 0) return r;
-        if (!VQ_SVACDEC_svac_next_mb(dec)) return 0;
+        if (int r = next_mb(dec); r <= 0) return r;
     }
 }
 
@@ -60,7 +105,9 @@ int decode_p_macroblocks(SvacDecoder *dec) {
     for (;;) {
         const bool outside = outside_regions(dec);
         bool skipped = false;
-        if (run < 0 && !outside) {
+        if (cabac_slice(dec)) {
+            skipped = cabac_decode_mb_skip_flag(&dec->cabac) > 0;
+        } else if (run < 0 && !outside) {
             run = svac_br_read_ue(br);
             skipped = run >= 1;
         } else if (run >= 0) {
@@ -72,7 +119,8 @@ int decode_p_macroblocks(SvacDecoder *dec) {
             r = decode_mb_p(dec, P_SKIP);
         } else {
             if (svac_br_bits_left(br) < 1) return 0;
-            const int32_t mb_type = svac_br_read_ue(br);
+            const int32_t mb_type =
+                cabac_slice(dec) ? cabac_decode_mb_type_p(&dec->cabac, &mb) : svac_br_read_ue(br);
             if (mb_type < 0) {
                 abandon_picture(mb);
                 return 0;
@@ -80,7 +128,7 @@ int decode_p_macroblocks(SvacDecoder *dec) {
             r = mb_type < 4 ? decode_mb_p(dec, mb_type + P_16X16) : decode_mb_i(dec, mb_type - 4);
         }
         if (r < 0) return r;
-        if (!VQ_SVACDEC_svac_next_mb(dec)) return 0;
+        if (r = next_mb(dec); r <= 0) return r;
     }
 }
 
@@ -95,10 +143,11 @@ int decode_slice(SvacDecoder *dec) {
     set_picture_values(dec, l);
 
     int r;
-    if (dec->cur_pps->entropy_coding_flag || dec->pic_type == PIC_B) {
-        // Arithmetic-coded slices and B pictures are not decoded yet.
+    if (dec->pic_type == PIC_B) {
+        // B pictures are not decoded yet.
         r = SVAC_ERR_INVALID;
     } else {
+        if (cabac_slice(dec)) start_cabac(dec);
         r = dec->pic_type == PIC_I ? decode_i_macroblocks(dec) : decode_p_macroblocks(dec);
     }
     if (r < 0) {

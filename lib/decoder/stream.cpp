@@ -148,6 +148,7 @@ int dispatch_nal_unit(SvacDecoder *dec, const NalUnit &u, int32_t *got_picture) 
     // An empty payload carries no syntax: the unit is skipped.
     if (u.payload && u.len == 0) return 0;
     if (!svac_br_init(&dec->br, u.payload, u.bits)) return SVAC_ERR_INVALID;
+    dec->payload_end = u.payload + u.len;
 
     switch (type) {
     case NAL_SPS:

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "arch/cpu_flags.h"
 #include "common.h"
 
 extern "C" {
@@ -20,8 +21,6 @@ SVAC_EXPORT void VQ_SVACDEC_predict_init_x86(uint32_t cpu_flags);
 SVAC_EXPORT void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags);
 }
 
-// The feature bit that allows the SSE2/SSSE3 kernels.
-inline constexpr uint32_t SVAC_CPU_FLAG_SSSE3 = 0x80;
 
 // Fills every kernel table in the library's fixed order; the decoder's
 // initialisation and the stream generator both start with it.

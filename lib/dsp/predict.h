@@ -35,6 +35,11 @@ SVAC_EXTERN_C SvacIntraPredFn intra_pred_c[21];
 SVAC_EXTERN_C SvacIntraPredSvcFn intra_pred_svc_l[3];
 SVAC_EXTERN_C SvacIntraPredSvcFn intra_pred_svc_c[3];
 
+// The entries of the flat tables by bit-depth index and mode.
+inline SvacIntraPredFn intra_pred_luma_4x4(int depth_idx, int mode) { return intra_pred_l_4x4[8 * depth_idx + mode]; }
+inline SvacIntraPredFn intra_pred_luma(int depth_idx, int mode) { return intra_pred_l[8 * depth_idx + mode]; }
+inline SvacIntraPredFn intra_pred_chroma(int depth_idx, int mode) { return intra_pred_c[7 * depth_idx + mode]; }
+
 // Portable kernels.
 SvacIntraPredKernel intra_pred_vert_4x4, intra_pred_horiz_4x4, intra_pred_lp_4x4,
     intra_pred_down_left_4x4, intra_pred_down_right_4x4, intra_pred_lp_left_4x4,

@@ -198,7 +198,7 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
             load_luma_8x8<P>(mb, k, &t, &l);
             uint8_t *dst = mb->dst_y + mb->blk_offset_8x8[k];
             const int mode = mb->intra_mode_cache_8x8[scan3x3[k]];
-            intra_pred_l[d * 8 + mode](dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
+            intra_pred_luma(d, mode)(dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
             if ((mb->cbp >> k) & 1) svac_add_residual_8x8(ctx, res, k, mb->qp, dst, sy);
         }
     } else {
@@ -206,7 +206,7 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
             load_luma_4x4<P>(mb, k, &t, &l);
             uint8_t *dst = mb->dst_y + mb->blk_offset_4x4[k];
             const int mode = mb->intra_mode_cache_4x4[scan4x4[k]];
-            intra_pred_l_4x4[d * 8 + mode](dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
+            intra_pred_luma_4x4(d, mode)(dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
             if ((mb->cbp_4x4[k / 4] >> (k % 4)) & 1) svac_add_residual_4x4(ctx, res, k, mb->qp, dst, sy);
         }
     }
@@ -217,7 +217,7 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
         load_chroma_plane<P>(mb, k, mb->top_border_u, mb->left_border_u, mb->corner_u, mb->dst_u, work, &tu, &lu);
         load_chroma_plane<P>(mb, k, mb->top_border_v, mb->left_border_v, mb->corner_v, mb->dst_v, work + 13, &tv, &lv);
         uint8_t *const dsts[2] = {mb->dst_u + 8 * k * sc, mb->dst_v + 8 * k * sc};
-        const SvacIntraPredFn pred = intra_pred_c[d * 7 + mb->chroma_pred_mode[k]];
+        const SvacIntraPredFn pred = intra_pred_chroma(d, mb->chroma_pred_mode[k]);
         pred(dsts[0], reinterpret_cast<uint8_t *>(tu), reinterpret_cast<uint8_t *>(lu), sc);
         pred(dsts[1], reinterpret_cast<uint8_t *>(tv), reinterpret_cast<uint8_t *>(lv), sc);
         for (int p = 0; p < 2; p++)

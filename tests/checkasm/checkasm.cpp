@@ -28,7 +28,7 @@ int main(int argc, char **argv) {
     }
     const uint32_t flags = VQ_SVACDEC_get_cpu_flags_x86();
     std::printf("checkasm: seed %llu, cpu flags 0x%x\n", static_cast<unsigned long long>(ctx.seed), flags);
-    if (!(flags & SVAC_CPU_FLAG_SSSE3)) {
+    if (!(flags & SVAC_CPU_SSSE3)) {
         std::printf("checkasm: no SSSE3 on this processor, nothing to compare\n");
         return 0;
     }

@@ -2,6 +2,7 @@
 // padded canvases, failure reports and timing.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -123,28 +124,20 @@ inline std::string compare_canvas(const char *what, const Canvas &a, const Canva
     return {};
 }
 
-// Nanoseconds per call of `call`, best of a few batches.
+// Nanoseconds per call of `call`: the best of many short batches, so that
+// a batch interrupted by another process on a busy machine does not count.
 template <typename Call>
 double time_per_call(Call &&call) {
     using clock = std::chrono::steady_clock;
+    auto batch = [&](int n) {
+        const auto t0 = clock::now();
+        for (int i = 0; i < n; i++) call();
+        return std::chrono::duration<double, std::nano>(clock::now() - t0).count();
+    };
+    int n = 16;
+    while (n < (1 << 20) && batch(n) < 2e4) n *= 2;
     double best = 1e30;
-    int n = 64;
-    for (;;) {
-        const auto t0 = clock::now();
-        for (int i = 0; i < n; i++) call();
-        const double ns = std::chrono::duration<double, std::nano>(clock::now() - t0).count();
-        if (ns > 2e6 || n >= (1 << 22)) {
-            best = ns / n;
-            break;
-        }
-        n *= 4;
-    }
-    for (int rep = 0; rep < 4; rep++) {
-        const auto t0 = clock::now();
-        for (int i = 0; i < n; i++) call();
-        const double ns = std::chrono::duration<double, std::nano>(clock::now() - t0).count() / n;
-        if (ns < best) best = ns;
-    }
+    for (int rep = 0; rep < 64; rep++) best = std::min(best, batch(n) / n);
     return best;
 }
 

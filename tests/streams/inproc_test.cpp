@@ -82,6 +82,7 @@ std::string command_line(const svacenc::EncoderOptions &o, int frames) {
     s += " --size " + std::to_string(o.width) + "x" + std::to_string(o.height);
     s += std::string(" --chroma ") + (o.chroma_format_idc == 0 ? "400" : o.chroma_format_idc == 1 ? "420" : "422");
     s += " --bitdepth " + std::to_string(o.bit_depth);
+    if (o.cabac) s += " --entropy cabac";
     if (o.gop != "I") s += " --gop " + o.gop;
     if (o.field) s += " --field";
     if (o.slices) s += " --slices " + std::to_string(o.slices);
@@ -276,6 +277,49 @@ TEST_F(StreamsInProcess, RealPPictures) {
                 const std::string r = round_trip(o, 4);
                 if (!r.empty()) f.push_back(r);
             }
+    report(f, total);
+}
+
+// Arithmetic-coded slices: I and P pictures, frames and fields, every
+// format and depth, several slices, random and real decisions.
+TEST_F(StreamsInProcess, Cabac) {
+#ifndef SVAC_CABAC_DECODER
+    GTEST_SKIP() << "the decoder does not decode CABAC slices yet";
+#endif
+    std::vector<std::string> f;
+    int total = 0;
+    const char *const gops[] = {"I", "IPPP", "PPIP", "IPPPPPPP"};
+    const struct {
+        int w, h;
+    } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 64}};
+    uint64_t seed = 9000;
+    for (int chroma = 0; chroma < 3; chroma++)
+        for (int depth : {8, 10})
+            for (bool field : {false, true})
+                for (int cell = 0; cell < 9; cell++) {
+                    const auto &s = sizes[cell % 5];
+                    svacenc::EncoderOptions o;
+                    o.cabac = true;
+                    o.seed = ++seed;
+                    o.width = s.w;
+                    o.height = s.h;
+                    o.chroma_format_idc = chroma;
+                    o.bit_depth = depth;
+                    o.gop = gops[cell % 4];
+                    o.field = field;
+                    if (cell == 3) o.slices = std::min(3, (s.w / 16) * (s.h / 16));
+                    if (cell == 4) o.fixed_qp = true;
+                    if (cell == 8) {
+                        o.mode = svacenc::EncMode::Real;
+                        o.width = 64;
+                        o.height = 48;
+                        o.qp = field ? 20 : 34;
+                        o.slices = depth == 10 ? 2 : 0;
+                    }
+                    total++;
+                    const std::string r = round_trip(o, 5);
+                    if (!r.empty()) f.push_back(r);
+                }
     report(f, total);
 }
 

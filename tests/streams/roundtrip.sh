@@ -1,9 +1,12 @@
 #!/bin/bash
-# Usage: roundtrip.sh SVACENC SVACDEC WORKDIR GROUP
+# Usage: roundtrip.sh SVACENC SVACDEC WORKDIR GROUP [no-decoder]
 # GROUP is CHROMA_DEPTH (400_8, 420_10, ...) for random-mode streams of that
 # format, "real" for real-mode streams of every format, "inter" for P and
 # field pictures of every format, "kernels" for 8-bit streams decoded with
-# the portable and with the default kernels, or "secure" for
+# the portable and with the default kernels, "cabac" for arithmetic-coded I
+# and P pictures and fields of every format and depth (skipped with status
+# 77 when the fifth argument says the decoder has no CABAC slices yet), or
+# "secure" for
 # enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
@@ -97,6 +100,28 @@ if [ "$group" = kernels ]; then
     done
     kernels k_real_lf --mode real --frames 4 --size 112x48 --gop IPPP --qp 44 --lf-offsets 6,6
     kernels k_real_qp0 --mode real --frames 3 --size 64x32 --gop IPP --qp 0
+elif [ "$group" = cabac ]; then
+    if [ "${5:-}" = no-decoder ]; then
+        echo "SKIPPED: the decoder does not decode CABAC slices yet"
+        exit 77
+    fi
+    seed=0
+    for chroma in 400 420 422; do
+        for depth in 8 10; do
+            for variant in "--gop I" "--gop IPPP" "--gop IPPP --field" "--gop IPPPPPPP --slices 3" \
+                           "--gop IP --field --slices 2 --fixed-qp" "--gop IPP --qp 0 --slices 4" \
+                           "--gop PI --qp 55"; do
+                seed=$((seed + 1))
+                # shellcheck disable=SC2086
+                run "c_${seed}" --entropy cabac --mode random --seed $((seed * 977)) --frames 5 \
+                    --size 80x48 --chroma $chroma --bitdepth $depth $variant
+            done
+            run "c_real_${chroma}_${depth}" --entropy cabac --mode real --frames 4 --size 96x64 \
+                --gop IPPP --chroma $chroma --bitdepth $depth --qp 30 --slices 2
+            run "c_real_field_${chroma}_${depth}" --entropy cabac --mode real --frames 4 --size 48x32 \
+                --gop IPPP --chroma $chroma --bitdepth $depth --field
+        done
+    done
 elif [ "$group" = secure ]; then
     aes128=000102030405060708090a0b0c0d0e0f
     aes192=000102030405060708090a0b0c0d0e0f1011121314151617

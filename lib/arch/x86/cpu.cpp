@@ -2,6 +2,8 @@
 
 #include <cpuid.h>
 
+#include "arch/cpu_flags.h"
+
 namespace {
 
 struct Regs {
@@ -29,33 +31,33 @@ uint32_t VQ_SVACDEC_get_cpu_flags_x86(void) {
     const unsigned max_std = cpuid(0).a;
     if (max_std >= 1) {
         const Regs r = cpuid(1);
-        if (bit(r.d, 15)) f |= 0x10000;                  // CMOV
-        if (bit(r.d, 23)) f |= 0x1;                      // MMX
-        if (bit(r.d, 25)) f |= 0x2 | 0x4;                // SSE (and the MMX extensions it implies)
-        if (bit(r.d, 26)) f |= 0x8;                      // SSE2
-        if (bit(r.c, 0)) f |= 0x20000;                   // SSE3
-        if (bit(r.c, 9)) f |= 0x80;                      // SSSE3
-        if (bit(r.c, 19)) f |= 0x40000;                  // SSE4.1
-        if (bit(r.c, 20)) f |= 0x80000;                  // SSE4.2
-        if (bit(r.c, 27) && bit(r.c, 28) && (xgetbv0() & 6) == 6) f |= 0x100000;  // AVX usable
+        if (bit(r.d, 15)) f |= SVAC_CPU_CMOV;
+        if (bit(r.d, 23)) f |= SVAC_CPU_MMX;
+        if (bit(r.d, 25)) f |= SVAC_CPU_SSE | SVAC_CPU_MMXEXT;
+        if (bit(r.d, 26)) f |= SVAC_CPU_SSE2;
+        if (bit(r.c, 0)) f |= SVAC_CPU_SSE3;
+        if (bit(r.c, 9)) f |= SVAC_CPU_SSSE3;
+        if (bit(r.c, 19)) f |= SVAC_CPU_SSE41;
+        if (bit(r.c, 20)) f |= SVAC_CPU_SSE42;
+        if (bit(r.c, 27) && bit(r.c, 28) && (xgetbv0() & 6) == 6) f |= SVAC_CPU_AVX;
         if (max_std >= 7) {
             const Regs r7 = cpuid(7, 0);
-            if (bit(r7.b, 5)) f |= 0x200000;             // AVX2
+            if (bit(r7.b, 5)) f |= SVAC_CPU_AVX2;
             if (bit(r7.b, 3)) {
-                f |= 0x1000000;                          // BMI1
-                if (bit(r7.b, 8)) f |= 0x2000000;        // BMI2
+                f |= SVAC_CPU_BMI1;
+                if (bit(r7.b, 8)) f |= SVAC_CPU_BMI2;
             }
         }
     }
     if (cpuid(0x80000000).a >= 0x80000001) {
         const Regs e = cpuid(0x80000001);
-        if (bit(e.d, 31)) f |= 0x10;                     // 3DNow!
-        if (bit(e.d, 30)) f |= 0x20;                     // 3DNow! extensions
-        if (bit(e.d, 23)) f |= 0x1;                      // MMX
-        if (bit(e.d, 22)) f |= 0x4;                      // AMD MMX extensions
-        if (f & 0x100000) {
-            if (bit(e.c, 11)) f |= 0x4000000;            // XOP
-            if (bit(e.c, 16)) f |= 0x800000;             // FMA4
+        if (bit(e.d, 31)) f |= SVAC_CPU_3DNOW;
+        if (bit(e.d, 30)) f |= SVAC_CPU_3DNOWEXT;
+        if (bit(e.d, 23)) f |= SVAC_CPU_MMX;
+        if (bit(e.d, 22)) f |= SVAC_CPU_MMXEXT;
+        if (f & SVAC_CPU_AVX) {
+            if (bit(e.c, 11)) f |= SVAC_CPU_XOP;
+            if (bit(e.c, 16)) f |= SVAC_CPU_FMA4;
         }
     }
     return f;

@@ -4,6 +4,6 @@
 #include "dsp/dsp_init.h"
 
 void VQ_SVACDEC_dct_init_x86(uint32_t cpu_flags) {
-    if (!(cpu_flags & SVAC_CPU_FLAG_SSSE3)) return;
+    if (!(cpu_flags & SVAC_CPU_SSSE3)) return;
     svac_dct_init_sse2(&svac_idct4_add[0], &svac_idct8_add[0]);
 }

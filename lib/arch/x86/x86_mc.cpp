@@ -5,7 +5,7 @@
 #include "dsp/dsp_init.h"
 
 void VQ_SVACDEC_mc_init_x86(uint32_t cpu_flags) {
-    if (!(cpu_flags & SVAC_CPU_FLAG_SSSE3)) return;
+    if (!(cpu_flags & SVAC_CPU_SSSE3)) return;
     svac_qpel_init_ssse3(put_svac_qpel_pixels_tab[0], avg_svac_qpel_pixels_tab[0]);
     svac_chroma_init_ssse3(put_chroma_pixels_tab[0], avg_chroma_pixels_tab[0]);
 }

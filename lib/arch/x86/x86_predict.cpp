@@ -6,6 +6,6 @@
 #include "dsp/dsp_init.h"
 
 void VQ_SVACDEC_predict_init_x86(uint32_t cpu_flags) {
-    if (!(cpu_flags & SVAC_CPU_FLAG_SSSE3)) return;
+    if (!(cpu_flags & SVAC_CPU_SSSE3)) return;
     svac_predict_init_ssse3(intra_pred_l_4x4, intra_pred_l, intra_pred_c);
 }

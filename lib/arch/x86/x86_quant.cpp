@@ -4,6 +4,6 @@
 #include "dsp/dsp_init.h"
 
 void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags) {
-    if (!(cpu_flags & SVAC_CPU_FLAG_SSSE3)) return;
+    if (!(cpu_flags & SVAC_CPU_SSSE3)) return;
     svac_quant_init_sse2(&svac_dequant4, &svac_dequant8);
 }

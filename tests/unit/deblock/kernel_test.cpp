@@ -187,7 +187,7 @@ TEST(DeblockKernels, MatchReferenceOnRandomAndExtremeLines) {
 }
 
 TEST(DeblockKernels, InitFillsPortableEntries) {
-    VQ_SVACDEC_loopfilter_init(0xFFFFFFFFu & ~SVAC_CPU_FLAG_SSSE3);
+    VQ_SVACDEC_loopfilter_init(0xFFFFFFFFu & ~SVAC_CPU_SSSE3);
     EXPECT_EQ(svac_filter_lv[0], svac_filter_lv_c);
     EXPECT_EQ(svac_filter_lh[0], svac_filter_lh_c);
     EXPECT_EQ(svac_filter_cv[0], svac_filter_cv_c);

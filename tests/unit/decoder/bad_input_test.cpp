@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <random>
 #include <string>
 #include <vector>
@@ -282,7 +283,16 @@ std::vector<SvacDecOutput> decode_all(void *dec, const std::vector<uint8_t> &s) 
         SvacDecOutput out{};
         SvacDecExtInfo ext{};
         const int32_t r = VQ_SVAC_Dec_Decode(dec, &in, &out, &ext);
-        if (out.got_picture) pictures.push_back(out);
+        if (out.got_picture) {
+            // The planes stay valid only until the next call: keep copies.
+            static std::deque<std::vector<uint8_t>> kept;
+            for (int p = 0; p < 3 && out.plane[p]; p++) {
+                const int rows = p == 0 || out.chroma_format_idc == 2 ? out.height : out.height / 2;
+                kept.emplace_back(out.plane[p], out.plane[p] + static_cast<size_t>(rows) * out.stride[p]);
+                out.plane[p] = kept.back().data();
+            }
+            pictures.push_back(out);
+        }
         if (r > 0) {
             pos += static_cast<size_t>(r);
             continue;

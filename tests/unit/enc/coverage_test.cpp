@@ -112,6 +112,57 @@ TEST(RandomCoverage, EveryInterPathIsReached) {
     EXPECT_EQ(t.field_pictures, 3 * 8);
 }
 
+// CABAC slices: every context of I and P slices codes bins (the second
+// reference-index bin context only serves indices above 1, which two
+// references never need), and the value classes with long or rare codes
+// appear: skip values above 1, vector differences of every binarisation
+// class, quantiser deltas at both extremes, blocks without an end-of-block
+// bin, the longest run.
+TEST(RandomCoverage, EveryCabacContextAndValueClassIsReached) {
+    svacenc::PathStats t;
+    t.cabac_largest_level = 0;
+    for (int seed = 1; seed <= 9; seed++) {
+        svacenc::EncoderOptions o;
+        o.cabac = true;
+        o.seed = static_cast<uint64_t>(seed);
+        o.width = 64;
+        o.height = 48;
+        o.chroma_format_idc = seed % 3;
+        o.bit_depth = seed % 4 ? 8 : 10;
+        o.gop = seed < 4 ? "I" : "IPPP";
+        o.field = seed % 2 == 0;
+        svacenc::Encoder enc;
+        svacenc::encoder_init(enc, o);
+        std::vector<uint8_t> stream;
+        std::vector<svacenc::Frame> out;
+        for (int i = 0; i < 8; i++) svacenc::encode_picture(enc, nullptr, stream, out);
+        const svacenc::PathStats &s = enc.stats;
+        for (int c = 0; c < 332; c++) t.cabac_ctx_bins[c] += s.cabac_ctx_bins[c];
+        for (int k = 0; k < 5; k++) t.cabac_mvd_classes[k] += s.cabac_mvd_classes[k];
+        t.cabac_long_skip_flags += s.cabac_long_skip_flags;
+        t.cabac_qp_delta_min = std::min(t.cabac_qp_delta_min, s.cabac_qp_delta_min);
+        t.cabac_qp_delta_max = std::max(t.cabac_qp_delta_max, s.cabac_qp_delta_max);
+        t.cabac_full_blocks += s.cabac_full_blocks;
+        t.cabac_longest_run = std::max(t.cabac_longest_run, s.cabac_longest_run);
+        t.cabac_largest_level = std::max(t.cabac_largest_level, s.cabac_largest_level);
+    }
+    for (int c = 0; c < 64; c++) {
+        const bool unused = (c >= 7 && c <= 21) || c == 35;  // B, SVC and partition elements
+        if (!unused) {
+            EXPECT_GT(t.cabac_ctx_bins[c], 0) << "context " << c;
+        }
+    }
+    for (int g : {64, 131, 198, 265})
+        for (int i = 1; i < 67; i++) EXPECT_GT(t.cabac_ctx_bins[g + i], 0) << "group " << g << " context " << i;
+    for (int k = 0; k < 5; k++) EXPECT_GT(t.cabac_mvd_classes[k], 0) << "vector difference class " << k;
+    EXPECT_GT(t.cabac_long_skip_flags, 0);
+    EXPECT_EQ(t.cabac_qp_delta_min, -55);
+    EXPECT_EQ(t.cabac_qp_delta_max, 55);
+    EXPECT_GT(t.cabac_full_blocks, 0);
+    EXPECT_EQ(t.cabac_longest_run, 64);
+    EXPECT_GE(t.cabac_largest_level, 1000);
+}
+
 TEST(RandomCoverage, SameSeedSameStream) {
     svacenc::EncoderOptions o;
     o.seed = 99;

@@ -1,0 +1,65 @@
+#include "encoder.h"
+
+namespace svacenc {
+
+bool validate_options(const EncoderOptions &opt, std::string *error) {
+    if (opt.width < 1 || opt.height < 1 || opt.width > 8192 || opt.height > 8192) {
+        *error = "picture size must be between 1x1 and 8192x8192";
+        return false;
+    }
+    if (opt.chroma_format_idc < 0 || opt.chroma_format_idc > 2) {
+        *error = "chroma format must be 400, 420 or 422";
+        return false;
+    }
+    if (opt.bit_depth != 8 && opt.bit_depth != 10) {
+        *error = "bit depth must be 8 or 10";
+        return false;
+    }
+    if (opt.gop.empty()) {
+        *error = "the GOP pattern is empty";
+        return false;
+    }
+    for (char c : opt.gop) {
+        if (c == 'B') {
+            *error = "B pictures are not supported yet (use --gop with I and P)";
+            return false;
+        }
+        if (c != 'I' && c != 'P') {
+            *error = std::string("unknown picture type '") + c + "' in the GOP pattern";
+            return false;
+        }
+    }
+    const int mbs = ((opt.width + 15) / 16) * ((opt.height + 15) / 16);
+    if (opt.slices < 0 || opt.slices > mbs) {
+        *error = "slice count must be between 1 and the number of macroblocks";
+        return false;
+    }
+    if (opt.qp > 55 || opt.qp < -1) {
+        *error = "qp must be between 0 and 55";
+        return false;
+    }
+    const size_t key_len = opt.key.key.size();
+    if (opt.encrypt && opt.key.type == CIPHER_DES && key_len != 8) {
+        *error = "a DES key has 8 bytes (16 hex digits)";
+        return false;
+    }
+    if (opt.encrypt && opt.key.type == CIPHER_AES && key_len != 16 && key_len != 24 && key_len != 32) {
+        *error = "an AES key has 16, 24 or 32 bytes (32, 48 or 64 hex digits)";
+        return false;
+    }
+    if (opt.encrypt && opt.key.type != CIPHER_DES && opt.key.type != CIPHER_AES) {
+        *error = "unknown cipher";
+        return false;
+    }
+    return true;
+}
+
+int reported_height(int coded_width, int coded_height) {
+    if (coded_width == 1920 && coded_height == 1088) return 1080;
+    if (coded_width == 1280 && coded_height == 736) return 720;
+    if (coded_width == 640 && coded_height == 368) return 360;
+    if (coded_width == 960 && coded_height == 544) return 540;
+    return coded_height;
+}
+
+}  // namespace svacenc
