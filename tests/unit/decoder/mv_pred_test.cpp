@@ -14,64 +14,38 @@ SvacMvEntry mv(int x, int y, int ref) {
 
 const int32_t kInv[2] = {256, 128};  // distances 2 and 4
 
-TEST(MvPrediction, NoNeighbourWithAReferencePredictsZero) {
-    const SvacMv p = svac_predict_mv(kNone, kNone, kNone, 0, 2, PREF_NONE, kInv);
-    EXPECT_EQ(p.x, 0);
-    EXPECT_EQ(p.y, 0);
-}
-
-TEST(MvPrediction, SingleNeighbourWithAReferenceIsTakenUnscaled) {
-    // Left uses reference 1 (distance 4) but is the only one: no scaling.
-    const SvacMv p = svac_predict_mv(mv(7, -9, 1), kIntra, kIntra, 0, 2, PREF_NONE, kInv);
-    EXPECT_EQ(p.x, 7);
-    EXPECT_EQ(p.y, -9);
-    EXPECT_EQ(svac_predict_mv(kNone, mv(5, 1, 1), kIntra, 0, 2, PREF_NONE, kInv).x, 5);
-    EXPECT_EQ(svac_predict_mv(kIntra, kNone, mv(-3, 1, 1), 0, 2, PREF_NONE, kInv).x, -3);
-}
-
-TEST(MvPrediction, PreferenceNeedsAMatchingIndex) {
-    const SvacMvEntry a = mv(10, 2, 0), b = mv(-6, 4, 1), c = mv(40, 40, 0);
-    // Preferring A with the same index: A's vector.
-    SvacMv p = svac_predict_mv(a, b, c, 0, 2, PREF_A, kInv);
-    EXPECT_EQ(p.x, 10);
-    EXPECT_EQ(p.y, 2);
-    // Preferring B whose index differs: the scaled median. B scaled by
-    // 2 * 128 / 512 = 1/2: (-3, 2). Distances AB = 13 + 0 = 13,
-    // BC = 43 + 38 = 81, CA = 30 + 38 = 68; the median is CA, so B wins.
-    p = svac_predict_mv(a, b, c, 0, 2, PREF_B, kInv);
-    EXPECT_EQ(p.x, -3);
-    EXPECT_EQ(p.y, 2);
-    // Preferring B or C with the same index: that vector, unscaled.
-    p = svac_predict_mv(a, mv(-6, 4, 0), c, 0, 2, PREF_B, kInv);
-    EXPECT_EQ(p.x, -6);
-    p = svac_predict_mv(a, b, c, 0, 2, PREF_C, kInv);
-    EXPECT_EQ(p.x, 40);
-}
-
-TEST(MvPrediction, TheVectorOppositeTheMedianSideWins) {
-    // One reference distance, no scaling: A (0, 0), B (10, 0), C (30, 0).
-    // AB = 10, BC = 20, CA = 30: the median side is BC, so A wins; moving C
-    // to (12, 0) makes AB the median and C wins; at (7, 0) CA is, and B wins.
-    const SvacMvEntry a = mv(0, 0, 0), b = mv(10, 0, 0);
-    EXPECT_EQ(svac_predict_mv(a, b, mv(30, 0, 0), 0, 2, PREF_NONE, kInv).x, 0);
-    EXPECT_EQ(svac_predict_mv(a, b, mv(12, 0, 0), 0, 2, PREF_NONE, kInv).x, 12);
-    EXPECT_EQ(svac_predict_mv(a, b, mv(7, 0, 0), 0, 2, PREF_NONE, kInv).x, 10);
-}
-
-TEST(MvPrediction, ScalingRoundsHalvesAwayFromZero) {
-    // A neighbour of index 1 seen from index 0: x * 2 * 128 / 512 = x / 2.
-    // 5 -> 2.5 -> 3 and -5 -> -3; the others have no reference and count as
-    // zero vectors. AB = 3 + 3 = 6, BC = 0, CA = 6: median 6 = AB -> C (0, 0).
-    SvacMv p = svac_predict_mv(mv(5, -5, 1), mv(0, 0, 0), kNone, 0, 2, PREF_NONE, kInv);
-    EXPECT_EQ(p.x, 0);
-    EXPECT_EQ(p.y, 0);
-    // With B far away the median side is CA, so B is chosen; A alone would be
-    // (3, -3): check the scaled value through the two-sided choice.
-    p = svac_predict_mv(mv(5, -5, 1), mv(100, 100, 0), mv(3, -3, 0), 0, 2, PREF_NONE, kInv);
-    // a = (3, -3), b = (100, 100), c = (3, -3): AB = 200, BC = 200, CA = 0.
-    // Median 200 equals AB, so C is taken.
-    EXPECT_EQ(p.x, 3);
-    EXPECT_EQ(p.y, -3);
+TEST(MvPrediction, WorkedCases) {
+    const struct {
+        const char *why;
+        SvacMvEntry a, b, c;
+        int pref, x, y;
+    } cases[] = {
+        {"no neighbour with a reference: zero", kNone, kNone, kNone, PREF_NONE, 0, 0},
+        // A single neighbour with a reference is taken unscaled, whatever its index.
+        {"only A", mv(7, -9, 1), kIntra, kIntra, PREF_NONE, 7, -9},
+        {"only B", kNone, mv(5, 1, 1), kIntra, PREF_NONE, 5, 1},
+        {"only C", kIntra, kNone, mv(-3, 1, 1), PREF_NONE, -3, 1},
+        {"preferred A, same index", mv(10, 2, 0), mv(-6, 4, 1), mv(40, 40, 0), PREF_A, 10, 2},
+        // B's index differs: the scaled median. B scaled by 2 * 128 / 512 =
+        // 1/2: (-3, 2). AB = 13 + 0, BC = 43 + 38, CA = 30 + 38: the median
+        // is CA, so B wins.
+        {"preferred B, other index", mv(10, 2, 0), mv(-6, 4, 1), mv(40, 40, 0), PREF_B, -3, 2},
+        {"preferred B, same index", mv(10, 2, 0), mv(-6, 4, 0), mv(40, 40, 0), PREF_B, -6, 4},
+        {"preferred C, same index", mv(10, 2, 0), mv(-6, 4, 1), mv(40, 40, 0), PREF_C, 40, 40},
+        // One distance: AB = 10, BC = 20, CA = 30: the median side is BC, so
+        // A wins; C at 12 makes AB the median (C wins), at 7 CA (B wins).
+        {"median BC", mv(0, 0, 0), mv(10, 0, 0), mv(30, 0, 0), PREF_NONE, 0, 0},
+        {"median AB", mv(0, 0, 0), mv(10, 0, 0), mv(12, 0, 0), PREF_NONE, 12, 0},
+        {"median CA", mv(0, 0, 0), mv(10, 0, 0), mv(7, 0, 0), PREF_NONE, 10, 0},
+        // A of index 1 seen from index 0 is halved, halves away from zero:
+        // (5, -5) -> (3, -3); AB = 6, BC = CA = 10, so A wins as scaled.
+        {"rounding", mv(5, -5, 1), mv(0, 0, 0), mv(0, -10, 0), PREF_NONE, 3, -3},
+    };
+    for (const auto &c : cases) {
+        const SvacMv p = svac_predict_mv(c.a, c.b, c.c, 0, 2, c.pref, kInv);
+        EXPECT_EQ(p.x, c.x) << c.why;
+        EXPECT_EQ(p.y, c.y) << c.why;
+    }
 }
 
 TEST(MvPrediction, NeighbourCFallsBackToD) {

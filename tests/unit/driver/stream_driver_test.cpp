@@ -44,15 +44,6 @@ TEST(StreamDriver, ShortInputsHandleNothing) {
     }
 }
 
-TEST(StreamDriver, ZeroBytesBeforeAStartCodeEndThePayload) {
-    // 00 00 00 01: the extra zero belongs to neither unit.
-    const Bytes in = cat({time_unit(9), Bytes{0}, sps_unit({})});
-    HostDecoder d;
-    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
-    EXPECT_EQ(d.ext.hour, 9u);
-    EXPECT_EQ(d.state()->sps[0].valid, 1);
-}
-
 TEST(StreamDriver, HeaderExtensionByteIsSkipped) {
     svacenc::BitWriter bw;
     svactest::TimeExt t;
@@ -82,29 +73,6 @@ TEST(StreamDriver, UnusedNalTypesAreSkipped) {
         EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size())) << type;
         EXPECT_EQ(d.state()->sps[0].valid, 0) << type;
         EXPECT_EQ(d.ext.hour, 3u) << type;
-    }
-}
-
-TEST(StreamDriver, EmptyPayloadIsSkipped) {
-    HostDecoder d;
-    const Bytes in = cat({Bytes{0, 0, 1, svactest::nal_header(svacenc::NAL_SPS)}, time_unit(5)});
-    EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size()));
-    EXPECT_EQ(d.ext.hour, 5u);
-    EXPECT_EQ(d.state()->sps[0].valid, 0);
-}
-
-TEST(StreamDriver, UnitAtTheVeryEndOfTheInput) {
-    // Header byte last, with and without a (missing) header extension byte;
-    // the count never goes past the bytes given.
-    for (bool ext : {false, true}) {
-        for (int type : {7, 5, 2, 6}) {
-            const Bytes in = {0, 0, 1, svactest::nal_header(type, false, ext)};
-            HostDecoder d;
-            const int32_t r = d.decode(in);
-            EXPECT_GE(r, 0);
-            EXPECT_LE(r, 4) << "type " << type << " ext " << ext;
-            EXPECT_EQ(d.out.got_picture, 0);
-        }
     }
 }
 

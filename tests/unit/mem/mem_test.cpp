@@ -25,64 +25,38 @@ TEST(Mem, BlocksAreAlignedAndCarryTheirOffset) {
     for (void *p : blocks) VQ_SVACDEC_svac_free(p);
 }
 
-TEST(Mem, SizeLimit) {
+TEST(Mem, SizeLimits) {
     EXPECT_EQ(VQ_SVACDEC_svac_malloc(0x7FFFFFE0ull), nullptr);
-    EXPECT_EQ(VQ_SVACDEC_svac_mallocz(0x7FFFFFE0ull), nullptr);
     EXPECT_EQ(VQ_SVACDEC_svac_malloc(~0ull), nullptr);
+    EXPECT_EQ(VQ_SVACDEC_svac_calloc(10, 0), nullptr);
+    // count must stay below 0x7FFFFFFF / size, without wrapping around
+    EXPECT_EQ(VQ_SVACDEC_svac_calloc(0x7FFFFFFF / 8, 8), nullptr);
+    EXPECT_EQ(VQ_SVACDEC_svac_calloc(1ull << 40, 1ull << 40), nullptr);
     void *p = VQ_SVACDEC_svac_malloc(16);
     EXPECT_EQ(VQ_SVACDEC_svac_realloc(p, 0x7FFFFFE0ull), nullptr);
     VQ_SVACDEC_svac_free(p);  // still allocated after the refused resize
 }
 
-TEST(Mem, CallocLimits) {
-    EXPECT_EQ(VQ_SVACDEC_svac_calloc(10, 0), nullptr);
-    EXPECT_EQ(VQ_SVACDEC_svac_calloc(0, 0), nullptr);
-    // count must stay below 0x7FFFFFFF / size
-    EXPECT_EQ(VQ_SVACDEC_svac_calloc(0x7FFFFFFF / 8, 8), nullptr);
-    EXPECT_EQ(VQ_SVACDEC_svac_calloc(0x7FFFFFFF, 1), nullptr);
-    EXPECT_EQ(VQ_SVACDEC_svac_calloc(1ull << 40, 1ull << 40), nullptr);  // no wrap-around
-    void *p = VQ_SVACDEC_svac_calloc(0, 4);
-    EXPECT_NE(p, nullptr);
-    VQ_SVACDEC_svac_free(p);
-}
-
-TEST(Mem, ReallocKeepsContents) {
-    void *empty = VQ_SVACDEC_svac_realloc(nullptr, 0);  // same as malloc(0)
-    EXPECT_NE(empty, nullptr);
-    EXPECT_TRUE(aligned32(empty));
-    VQ_SVACDEC_svac_free(empty);
+TEST(Mem, ReallocAndFastReallocKeepContents) {
     auto *p = static_cast<uint8_t *>(VQ_SVACDEC_svac_realloc(nullptr, 10));
     ASSERT_NE(p, nullptr);
     for (int i = 0; i < 10; i++) p[i] = static_cast<uint8_t>(i * 7);
-    const int d = p[-1];
     p = static_cast<uint8_t *>(VQ_SVACDEC_svac_realloc(p, 100000));
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p[-1], d);  // the offset stays the same
     for (int i = 0; i < 10; i++) EXPECT_EQ(p[i], i * 7);
     p[99999] = 1;
     VQ_SVACDEC_svac_free(p);
-}
 
-TEST(Mem, FastReallocGrowth) {
     int32_t cap = 0;
-    void *p = VQ_SVACDEC_svac_fast_realloc(nullptr, &cap, 100);
-    ASSERT_NE(p, nullptr);
+    void *q = VQ_SVACDEC_svac_fast_realloc(nullptr, &cap, 100);
+    ASSERT_NE(q, nullptr);
     EXPECT_EQ(cap, 138);  // 17 x 100 / 16 + 32
-    std::memset(p, 0x3C, 100);
-    EXPECT_EQ(VQ_SVACDEC_svac_fast_realloc(p, &cap, 137), p);
-    EXPECT_EQ(cap, 138);
-    p = VQ_SVACDEC_svac_fast_realloc(p, &cap, 138);  // not below the capacity: grows
-    ASSERT_NE(p, nullptr);
+    std::memset(q, 0x3C, 100);
+    EXPECT_EQ(VQ_SVACDEC_svac_fast_realloc(q, &cap, 137), q);
+    q = VQ_SVACDEC_svac_fast_realloc(q, &cap, 138);  // not below the capacity: grows
+    ASSERT_NE(q, nullptr);
     EXPECT_EQ(cap, 17 * 138 / 16 + 32);
-    EXPECT_EQ(static_cast<uint8_t *>(p)[99], 0x3C);
-    p = VQ_SVACDEC_svac_fast_realloc(p, &cap, 0);
-    EXPECT_EQ(cap, 17 * 138 / 16 + 32);
-    VQ_SVACDEC_svac_free(p);
-
-    int32_t cap2 = 0;
-    void *q = VQ_SVACDEC_svac_fast_realloc(nullptr, &cap2, 0);  // 0 is not below 0
-    EXPECT_NE(q, nullptr);
-    EXPECT_EQ(cap2, 32);
+    EXPECT_EQ(static_cast<uint8_t *>(q)[99], 0x3C);
     VQ_SVACDEC_svac_free(q);
 }
 

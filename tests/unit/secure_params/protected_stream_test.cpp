@@ -164,32 +164,6 @@ TEST(Protected, MarkedUnitsWithoutACipherAreParsedAsTheyAre) {
     }
 }
 
-TEST(Protected, EncipheredParameterSetsAreStored) {
-    const CipherKey k{2, text("parameter sets!!")};
-    HostDecoder d;
-    VQ_SVAC_Set_Key(d.handle(), k.key.data(), 16);
-    svactest::SpsSyntax sps;
-    sps.sps_id = 3;
-    svactest::PpsSyntax pps;
-    pps.pps_id = 5;
-    pps.sps_id = 3;
-    pps.pic_qp = 37;
-    Bytes s;
-    add(s, 9, sec_payload(cipher_on(2)));
-    add_enc(s, 7, finish(svactest::write_sps(sps)), k);
-    add_enc(s, 8, finish(svactest::write_pps(pps)), k);
-    pps.pps_id = 6;  // a plain set among enciphered ones is read as it is
-    pps.pic_qp = 21;
-    add(s, 8, finish(svactest::write_pps(pps)));
-    close_stream(s);
-    std::string printed;
-    EXPECT_GE(d.decode(s, &printed), 0);
-    EXPECT_EQ(printed, "");
-    EXPECT_EQ(d.state()->sps[3].mb_width, 11);
-    EXPECT_EQ(d.state()->pps[5].pic_qp, 37);
-    EXPECT_EQ(d.state()->pps[6].pic_qp, 21);
-}
-
 // The driver's view of the last unit: its deciphered payload and bit count.
 void expect_payload(SvacDecoder *d, const Bytes &plain) {
     EXPECT_EQ(d->br.size_in_bits, 8 * static_cast<int>(plain.size()) - __builtin_ctz(plain.back()) - 1);
@@ -253,34 +227,6 @@ TEST(Protected, CiphertextEndingInZeroBytesOrNeedingEscapes) {
         d.decode(s);
         EXPECT_TRUE(shows_time(d.ext)) << plain.size();
         expect_payload(d.state(), plain);
-    }
-}
-
-// Cut after every bit, or at bytes without a stop bit: the set reads zeros
-// or the stop bit past its end, nothing breaks, and the stream goes on.
-// Random units are the fuzz targets' part.
-TEST(Protected, DamagedSecurityParameterSets) {
-    SecurityParams sp = cipher_on(2);
-    sp.authentication_flag = true;
-    sp.hash_type = 5;
-    sp.auth_flags[1] = true;
-    sp.sign_type = 2;
-    sp.sign_param[0] = 77;
-    sp.sign_param[1] = 256;
-    BitWriter full;
-    svacenc::write_security_params(full, sp);
-    const Bytes all = full.bytes();
-    for (size_t cut = 0; cut <= full.bit_count(); cut++) {
-        BitWriter bw;
-        for (size_t i = 0; i < cut; i++) bw.put1((all[i / 8] >> (7 - i % 8)) & 1);
-        Bytes s;
-        add(s, 9, finish(bw));
-        add(s, 9, Bytes(all.begin(), all.begin() + cut / 8));
-        add(s, 5, time_payload());
-        HostDecoder d;
-        std::string printed;
-        EXPECT_GE(d.decode(s, &printed), 0) << cut;
-        EXPECT_EQ(d.ext.flags, 2u) << cut;
     }
 }
 
