@@ -131,25 +131,6 @@ TEST(HandBuilt, SliceQuantiserInsideAndOutsideARegion) {
     EXPECT_TRUE(all_mid_grey(d.out));
 }
 
-// Picture distances: a P picture with frame_num 3 after a reference with
-// frame_num 1 is 4 picture numbers away; the empty second slot (number 0)
-// is 6 away.
-TEST(HandBuilt, PictureDistancesOfAPPicture) {
-    HostDecoder d;
-    const HandBuilt h(1, 1);
-    Bytes s = h.parameter_sets();
-    const Bytes k = flat_keyframe(h, 1, 1);
-    s.insert(s.end(), k.begin(), k.end());
-    d.decode(s);
-    d.decode(skipped_picture(h, 3, 1));
-    ASSERT_EQ(d.out.got_picture, 1);
-    EXPECT_EQ(d.state()->ref_dist_tab[0], 4);
-    EXPECT_EQ(d.state()->ref_inv_dist_tab[0], 128);
-    EXPECT_EQ(d.state()->col_inv_dist_tab[0], 4096);
-    EXPECT_EQ(d.state()->ref_dist_tab[1], 6);
-    EXPECT_EQ(d.state()->ref_inv_dist_tab[1], 85);
-}
-
 // Left-column 4x4 blocks that predict horizontally have no left samples at
 // the picture edge: each is reported and predicted vertically instead.
 TEST(HandBuilt, HorizontalModesAtTheLeftEdgeAreReported) {
