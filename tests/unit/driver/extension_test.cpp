@@ -54,32 +54,23 @@ TEST(Extension, TimeStampsAfterOtherRecords) {
 // more than the unit holds and a time record cut in the middle are not read
 // beyond the payload and give no time. The next call clears the flags.
 TEST(Extension, StopsAndCutRecordsGiveNoTime) {
-    std::vector<svacenc::BitWriter> cases;
-    for (uint32_t id : {0x80u, 0u, 5u, 0x7Fu, 0xFFu}) {
-        cases.emplace_back();
-        cases.back().put(id, 8);
-        svactest::put_time_ext(cases.back(), {});
-    }
-    const uint32_t cut[][6] = {
-        {1, 0, 15, 0, 0x12345678, 32},  // one region of fifteen
-        {2, 0, 3, 0, 200, 8},           // 200 bytes announced, none follow
-        {3, 0, 63, 0, 0, 0},
+    // Identifier, 32 skipped bits, then (value, width) pairs: the end marker
+    // and unknown identifiers before a time record; one region of fifteen;
+    // 200 opaque bytes announced, none following; 63 alerts, none following;
+    // a time record cut after its hour.
+    const std::vector<std::pair<uint32_t, int>> cases[] = {
+        {{0x80, 8}}, {{0, 8}}, {{5, 8}}, {{0x7F, 8}}, {{0xFF, 8}},
+        {{1, 8}, {0, 32}, {15, 4}, {0, 4}, {0x12345678, 32}},
+        {{2, 8}, {0, 32}, {3, 4}, {0, 4}, {200, 8}},
+        {{3, 8}, {0, 32}, {63, 6}, {0, 2}},
+        {{4, 8}, {0, 32}, {5, 5}},
     };
-    for (const auto &c : cut) {
-        cases.emplace_back();
-        cases.back().put(c[0], 8);
-        cases.back().put(c[1], 32);
-        cases.back().put(c[2], c[0] == 3 ? 6 : 4);
-        cases.back().put(c[3], c[0] == 3 ? 2 : 4);
-        if (c[5]) cases.back().put(c[4], static_cast<int>(c[5]));
-    }
-    cases.emplace_back();
-    cases.back().put(4, 8);
-    cases.back().put(0, 32);
-    cases.back().put(5, 5);  // the hour, then nothing
-    for (size_t i = 0; i < cases.size(); i++) {
+    for (size_t i = 0; i < std::size(cases); i++) {
+        svacenc::BitWriter bw;
+        for (auto [v, n] : cases[i]) bw.put(v, n);
+        if (i < 5) svactest::put_time_ext(bw, {});
         HostDecoder d;
-        const Bytes in = ext_unit(cases[i]);
+        const Bytes in = ext_unit(bw);
         EXPECT_EQ(d.decode(in), static_cast<int32_t>(in.size())) << i;
         EXPECT_EQ(d.ext.flags, 0u) << i;
     }
