@@ -28,29 +28,31 @@ int32_t send_pps(HostDecoder &d, const svactest::PpsSyntax &p, std::string *prin
 }
 
 TEST(ParameterSets, IdentifierLimits) {
+    const struct {
+        bool pps;
+        uint32_t id;
+        int32_t code;  // 0: accepted
+        std::string msg;
+    } cases[] = {
+        {false, 31, 0, ""},
+        {false, 32, -5, "svac decoder error: sps, sps_id(32)\n"},
+        {false, 65535, -5, std::string(kLongCode) + "svac decoder error: sps, sps_id(-3)\n"},  // too long to read
+        {true, 255, 0, ""},
+        {true, 256, -2, "svac decoder error: pps,pps_id(256)\n"},
+        {true, 70000, -2, std::string(kLongCode) + "svac decoder error: pps,pps_id(-3)\n"},
+    };
     HostDecoder d;
-    std::string printed;
-    svactest::SpsSyntax s;
-    s.sps_id = 31;
-    EXPECT_GT(send_sps(d, s, &printed), 0);
+    for (const auto &c : cases) {
+        svactest::SpsSyntax s;
+        svactest::PpsSyntax p;
+        s.sps_id = p.pps_id = c.id;
+        std::string printed;
+        const int32_t r = c.pps ? send_pps(d, p, &printed) : send_sps(d, s, &printed);
+        EXPECT_TRUE(c.code ? r == c.code : r > 0) << c.id << " gave " << r;
+        EXPECT_EQ(printed, c.msg);
+    }
     EXPECT_EQ(d.state()->sps[31].valid, 1);
-    s.sps_id = 32;
-    EXPECT_EQ(send_sps(d, s, &printed), -5);
-    EXPECT_EQ(printed, "svac decoder error: sps, sps_id(32)\n");
-    s.sps_id = 65535;  // a code too long to read
-    EXPECT_EQ(send_sps(d, s, &printed), -5);
-    EXPECT_EQ(printed, std::string(kLongCode) + "svac decoder error: sps, sps_id(-3)\n");
     EXPECT_EQ(d.state()->last_sps_id, 31);
-
-    svactest::PpsSyntax p;
-    p.pps_id = 255;
-    EXPECT_GT(send_pps(d, p, &printed), 0);
-    p.pps_id = 256;
-    EXPECT_EQ(send_pps(d, p, &printed), -2);
-    EXPECT_EQ(printed, "svac decoder error: pps,pps_id(256)\n");
-    p.pps_id = 70000;
-    EXPECT_EQ(send_pps(d, p, &printed), -2);
-    EXPECT_EQ(printed, std::string(kLongCode) + "svac decoder error: pps,pps_id(-3)\n");
 }
 
 TEST(ParameterSets, GeometryAndFlagsMayNotChange) {

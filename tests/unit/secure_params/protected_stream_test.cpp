@@ -238,18 +238,15 @@ TEST(Protected, DigestAndSignatureContexts) {
         return printed;
     };
     EXPECT_EQ(send(4, 1), "unimplemented sign type: 1\n");
-    EXPECT_EQ(VQ_SVACDEC_hash_digest_size(sec.hash1), 48);
     EXPECT_EQ(VQ_SVACDEC_hash_digest_size(sec.hash2), 48);
     SvacHashCtx *h1 = sec.hash1;
     EXPECT_EQ(send(4, 1), "");
     EXPECT_EQ(sec.hash1, h1);
     EXPECT_EQ(send(0, 9), "");
     EXPECT_EQ(VQ_SVACDEC_hash_digest_size(sec.hash1), 16);
-    EXPECT_EQ(sec.open_sign_type, 9);
     h1 = sec.hash1;
     EXPECT_EQ(send(6, 0), "unimplemented hash type: 6\n");
     EXPECT_EQ(sec.hash1, h1);
     EXPECT_EQ(sec.hash2, nullptr);
-    EXPECT_EQ(sec.open_hash_type, 0);
     EXPECT_EQ(sec.open_sign_type, 9);  // the signature step was not reached
 }
