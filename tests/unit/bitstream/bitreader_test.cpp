@@ -135,4 +135,13 @@ TEST(BitReader, ReadsNearTheEndGiveZerosAndStayInside) {
     }
 }
 
+// The slice loop ends on the bits left in the payload, not in its bytes.
+TEST(BitReader, BitsLeftCountsThePayload) {
+    const uint8_t buf[2] = {0xFF, 0xFF};
+    SvacBitReader br;
+    ASSERT_TRUE(svac_br_init(&br, buf, 13));
+    svac_br_skip(&br, 5);
+    EXPECT_EQ(svac_br_bits_left(&br), 8);
+}
+
 }  // namespace
