@@ -161,22 +161,15 @@ TEST_F(LumaMc, WorkedExamplesOnSteps) {
     // 0, 0, 0, 255, 255, 255 at S(-2..3) for the first output column.
     const auto step_h = [](int i, int) { return i >= 1 ? 255 : 0; };
     const auto step_v = [](int, int j) { return j >= 1 ? 255 : 0; };
-    for (int n : {8, 16}) {
-        const auto mc20 = run_on<uint8_t>(n, 2, 0, false, step_h);
-        const auto mc10 = run_on<uint8_t>(n, 1, 0, false, step_h);
-        const auto mc30 = run_on<uint8_t>(n, 3, 0, false, step_h);
-        const auto mc02 = run_on<uint8_t>(n, 0, 2, false, step_v);
-        const auto mc01 = run_on<uint8_t>(n, 0, 1, false, step_v);
-        const auto mc03 = run_on<uint8_t>(n, 0, 3, false, step_v);
-        for (int k = 0; k < n; k++) {
-            EXPECT_EQ(mc20[size_t(k * n)], 128);
-            EXPECT_EQ(mc10[size_t(k * n)], 70);
-            EXPECT_EQ(mc30[size_t(k * n)], 185);
-            EXPECT_EQ(mc02[size_t(k)], 128);
-            EXPECT_EQ(mc01[size_t(k)], 70);
-            EXPECT_EQ(mc03[size_t(k)], 185);
+    const int want[4] = {0, 70, 128, 185};  // by phase
+    for (int n : {8, 16})
+        for (int f = 1; f < 4; f++) {
+            const auto h = run_on<uint8_t>(n, f, 0, false, step_h), v = run_on<uint8_t>(n, 0, f, false, step_v);
+            for (int k = 0; k < n; k++) {
+                EXPECT_EQ(h[size_t(k * n)], want[f]) << n << " mc" << f << "0";
+                EXPECT_EQ(v[size_t(k)], want[f]) << n << " mc0" << f;
+            }
         }
-    }
 }
 
 TEST_F(LumaMc, DiagonalAveragesCentreWithNearestSample) {
