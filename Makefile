@@ -9,7 +9,7 @@ FUZZ_TIME ?= 300
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
-.PHONY: all build test demo sanitize clang tsan coverage clean bench fuzz fuzz-smoke install stats mutate
+.PHONY: all build test demo sanitize clang format format-check tsan coverage clean bench fuzz fuzz-smoke install stats mutate
 
 all: build
 
@@ -52,6 +52,17 @@ clang:
 	CC=clang CXX=clang++ cmake -S . -B $(CLANG_BUILD) -DCMAKE_BUILD_TYPE=Release -DSVAC_WERROR=ON
 	cmake --build $(CLANG_BUILD) -j$(JOBS)
 	ctest --test-dir $(CLANG_BUILD) --output-on-failure -j$(JOBS)
+	$(MAKE) format-check
+
+# The code follows .clang-format (tables opt out with clang-format off/on).
+FORMATTED = git ls-files 'lib/*.cpp' 'lib/*.h' 'enc/*.cpp' 'enc/*.h' 'tools/*.cpp' 'tools/*.h' \
+	'include/*.h' 'gst/*.cpp' 'gst/*.h' 'gst/*.c' 'examples/*.c'
+format:
+	./scripts/ensure_packages.sh clang-format:clang-format
+	$(FORMATTED) | xargs clang-format -i
+format-check:
+	./scripts/ensure_packages.sh clang-format:clang-format
+	$(FORMATTED) | xargs clang-format --dry-run --Werror
 
 # Line and branch coverage of lib/ by the test suite (gcovr); the report with
 # the uncovered lines is $(COV_BUILD)/coverage.txt.

@@ -9,7 +9,7 @@
 namespace svacenc {
 
 class BitWriter {
-public:
+  public:
     void put(uint32_t value, int bits);  // u(n), n from 0 to 32
     void put1(bool bit) { put(bit ? 1 : 0, 1); }
     void put_ue(uint32_t value);
@@ -23,7 +23,7 @@ public:
     const std::vector<uint8_t> &bytes() const { return bytes_; }
     std::vector<uint8_t> take() { return std::move(bytes_); }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     int used_ = 8;  // bits used in the last byte
 };

@@ -99,8 +99,8 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_
     return sh;
 }
 
-void count_macroblock(PathStats &st, const MbDecision &d, const MbNeighbours &nb, int chroma,
-                      int qp, bool qp_changes) {
+void count_macroblock(PathStats &st, const MbDecision &d, const MbNeighbours &nb, int chroma, int qp,
+                      bool qp_changes) {
     (d.luma.is8x8 ? st.mb_8x8 : st.mb_4x4)++;
     const int w = d.luma.is8x8 ? 2 : 4;
     for (int i = 0; i < w * w; i++)
@@ -170,8 +170,7 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
 }
 
 template <class Pixel>
-void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb,
-                  BitWriter &bw) {
+void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb, BitWriter &bw) {
     const PicParams &pps = enc.pps;
     write_slice_header(bw, sh, pps, enc.sps);
     if (!pps.lf_disable && sh.lf_override) {
@@ -222,8 +221,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
                 encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf);
                 done = true;
             } else {
-                done = encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, left, top, pic, qp, run,
-                                               bw, lf);
+                done = encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, left, top, pic, qp, run, bw, lf);
             }
         }
         if (!done) encode_intra_mb<Pixel>(enc, source, sh, addr, nb, qp_changes, qp, run, bw, lf);
@@ -245,7 +243,8 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         st.skip_runs_to_picture_end += run > 0 && last;
     }
     st.field_pictures += sh.field_pic && sh.first_mb == 0;
-    if (p_slice && !pps.cabac && (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
+    if (p_slice && !pps.cabac &&
+        (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
         bw.put_ue(static_cast<uint32_t>(run));
 }
 

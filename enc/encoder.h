@@ -30,22 +30,22 @@ enum class EncMode { Random, Real };
 struct EncoderOptions {
     EncMode mode = EncMode::Random;
     uint64_t seed = 1;
-    int width = 176;           // picture size as given; coded size rounds up to macroblocks
+    int width = 176;  // picture size as given; coded size rounds up to macroblocks
     int height = 144;
     int chroma_format_idc = 1;
     int bit_depth = 8;
-    std::string gop = "I";     // picture types in display order, repeated (I, P)
-    bool field = false;        // every picture is a field (top and bottom alternate)
-    int slices = 0;            // slices per picture; 0: random mode varies it, real mode uses 1
-    int qp = -1;               // picture quantiser; -1: random mode varies it, real mode uses 32
-    bool fixed_qp = false;     // picture parameter sets fix QP for every macroblock
+    std::string gop = "I";  // picture types in display order, repeated (I, P)
+    bool field = false;     // every picture is a field (top and bottom alternate)
+    int slices = 0;         // slices per picture; 0: random mode varies it, real mode uses 1
+    int qp = -1;            // picture quantiser; -1: random mode varies it, real mode uses 32
+    bool fixed_qp = false;  // picture parameter sets fix QP for every macroblock
     bool lf_disable = false;
     bool lf_offsets_set = false;
     int lf_alpha_offset = 0;
     int lf_beta_offset = 0;
-    uint32_t cpu_flags = 0;    // kernels used for the reconstruction (0: portable)
-    bool cabac = false;        // arithmetic-coded slices
-    bool encrypt = false;      // slices enciphered with `key`, announced by a security set
+    uint32_t cpu_flags = 0;  // kernels used for the reconstruction (0: portable)
+    bool cabac = false;      // arithmetic-coded slices
+    bool encrypt = false;    // slices enciphered with `key`, announced by a security set
     CipherKey key;
 };
 
@@ -61,21 +61,21 @@ struct Encoder {
     int mb_width = 0, mb_height = 0;
     SeqParams sps;
     PicParams pps;
-    int pictures = 0;        // pictures encoded so far (display index of the next)
-    int lf_alpha = 0;        // deblocking offsets as a decoder keeps them across slices
+    int pictures = 0;  // pictures encoded so far (display index of the next)
+    int lf_alpha = 0;  // deblocking offsets as a decoder keeps them across slices
     int lf_beta = 0;
-    Frame unfiltered;        // reconstruction before deblocking (intra prediction source)
-    Frame recon;             // deblocked reconstruction: the decoder's output
+    Frame unfiltered;  // reconstruction before deblocking (intra prediction source)
+    Frame recon;       // deblocked reconstruction: the decoder's output
     std::vector<MbFilterInfo> mb_info;
     std::vector<ModeEdge> mb_edges;
     std::vector<SvacMvEntry> mvs;  // four list-0 entries per macroblock of the current picture
-    Frame refs[2];           // [0] newest reference picture, [1] the one before
-    int ref_count = 0;       // references held (0..2)
+    Frame refs[2];                 // [0] newest reference picture, [1] the one before
+    int ref_count = 0;             // references held (0..2)
     int ref_pic_num[2] = {0, 0};
     std::vector<uint8_t> mc_scratch;
-    Frame trial;             // real mode: a macroblock kept aside while another choice is tried
-    PathStats stats;         // paths taken so far
-    CabacWriter cabac;       // the arithmetic coder of the current CABAC slice
+    Frame trial;        // real mode: a macroblock kept aside while another choice is tried
+    PathStats stats;    // paths taken so far
+    CabacWriter cabac;  // the arithmetic coder of the current CABAC slice
     std::vector<uint8_t> cabac_bits;
     CabacNeighbourState cabac_nb;
 };

@@ -13,12 +13,14 @@ namespace {
 // coefficient u in output sample x (the one-dimensional transforms of the
 // decoder written as matrices).
 constexpr int kB4[4][4] = {{4, 5, 4, 2}, {4, 2, -4, -5}, {4, -2, -4, 5}, {4, -5, 4, -2}};
+// clang-format off
 constexpr int kB8[8][8] = {
     {8, 12, 10, 10, 8, 6, 4, 3},     {8, 10, 4, -3, -8, -12, -10, -6},
     {8, 6, -4, -12, -8, 3, 10, 10},  {8, 3, -10, -6, 8, 10, -4, -12},
     {8, -3, -10, 6, 8, -10, -4, 12}, {8, -6, -4, 12, -8, -3, 10, -10},
     {8, -10, 4, 3, -8, 12, -10, 6},  {8, -12, 10, -10, 8, -6, 4, -3},
 };
+// clang-format on
 
 template <int N>
 void forward(const int (&B)[N][N], double scale, const int32_t *r, double *c) {

@@ -15,7 +15,7 @@ struct Plane {
 };
 
 struct Frame {
-    int width = 0;   // luma samples, a multiple of 16
+    int width = 0;  // luma samples, a multiple of 16
     int height = 0;
     int chroma_format_idc = 1;
     int bit_depth = 8;

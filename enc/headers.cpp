@@ -48,8 +48,7 @@ void write_pps(BitWriter &bw, const PicParams &pps, const SeqParams &sps) {
     bw.put1(pps.lf_disable);
 }
 
-void write_slice_header(BitWriter &bw, const SliceHeader &sh, const PicParams &pps,
-                        const SeqParams &sps) {
+void write_slice_header(BitWriter &bw, const SliceHeader &sh, const PicParams &pps, const SeqParams &sps) {
     bw.put_ue(static_cast<uint32_t>(sh.pps_id));
     bw.put(static_cast<uint32_t>(sh.frame_num) & 0xFF, 8);
     if (sh.keyframe) bw.put_ue(sh.keyframe_id);

@@ -51,25 +51,24 @@ enum SliceType : int { SLICE_P = 0, SLICE_B = 1, SLICE_I = 2 };
 
 struct SliceHeader {
     int pps_id = 0;
-    int frame_num = 0;        // 8 bits
-    bool keyframe = false;    // NAL type 2: a keyframe identifier follows frame_num
+    int frame_num = 0;      // 8 bits
+    bool keyframe = false;  // NAL type 2: a keyframe identifier follows frame_num
     uint32_t keyframe_id = 0;
-    bool field_pic = false;   // written only when the sequence is not frame-only
+    bool field_pic = false;  // written only when the sequence is not frame-only
     bool bottom_field = false;
     int first_mb = 0;
-    int slice_type = SLICE_I; // 0..2; 3..5 code the same types
+    int slice_type = SLICE_I;  // 0..2; 3..5 code the same types
     bool single_ref = false;
-    bool fixed_qp = false;    // written only when the picture set leaves QP free
+    bool fixed_qp = false;  // written only when the picture set leaves QP free
     int qp_delta = 0;
-    bool lf_override = false; // written only when the picture set enables the filter
+    bool lf_override = false;  // written only when the picture set enables the filter
     int lf_alpha_offset = 0;
     int lf_beta_offset = 0;
 };
 
 void write_sps(BitWriter &bw, const SeqParams &sps);
 void write_pps(BitWriter &bw, const PicParams &pps, const SeqParams &sps);
-void write_slice_header(BitWriter &bw, const SliceHeader &sh, const PicParams &pps,
-                        const SeqParams &sps);
+void write_slice_header(BitWriter &bw, const SliceHeader &sh, const PicParams &pps, const SeqParams &sps);
 
 // The quantiser a slice starts with.
 int slice_qp(const SliceHeader &sh, const PicParams &pps);

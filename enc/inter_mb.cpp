@@ -6,14 +6,15 @@
 #include "dsp/mc.h"
 #include "dsp/qp_tables.h"
 #include "mb_recon.h"
-#include "residual_writer.h"
 #include "recon/mv_pred.h"
+#include "residual_writer.h"
 
 namespace svacenc {
 
 namespace {
 
 // Per type - 2: (block, C index, preference, shape) of each partition.
+// clang-format off
 constexpr PartitionCall kCalls[5][4] = {
     {{5, 3, PREF_NONE, SHAPE_16X16}},
     {{5, 3, PREF_B, SHAPE_16X8}, {9, 4, PREF_A, SHAPE_16X8}},
@@ -24,6 +25,7 @@ constexpr PartitionCall kCalls[5][4] = {
      {10, 5, PREF_NONE, SHAPE_8X8}},
     {{5, 3, PREF_NO_MVD, SHAPE_16X16}},
 };
+// clang-format on
 
 // Cache index of the 8x8 block k (raster order inside the macroblock).
 constexpr int kBlockEntry[4] = {5, 6, 9, 10};
@@ -32,10 +34,13 @@ constexpr int kBlockEntry[4] = {5, 6, 9, 10};
 
 int partition_count(int type) {
     switch (type) {
-    case P16X8:
-    case P8X16: return 2;
-    case P8X8: return 4;
-    default: return 1;
+        case P16X8:
+        case P8X16:
+            return 2;
+        case P8X8:
+            return 4;
+        default:
+            return 1;
     }
 }
 
@@ -48,16 +53,16 @@ void store_partition(SvacMvEntry cache[12], int block, int shape, const SvacMvEn
     if (shape == SHAPE_8X16) cache[block + 4] = e;
 }
 
-SvacMvPredicted predict_one(const SvacMvEntry cache[12], int block, int c_index, int pref,
-                            int ref_idx, const InterPicture &pic) {
-    const SvacMv p = svac_predict_mv(cache[block - 1], cache[block - 4],
-                                     svac_mv_neighbour_c(cache, block, c_index), ref_idx,
-                                     pic.ref_dist[ref_idx], pref, pic.inv_dist);
+SvacMvPredicted predict_one(const SvacMvEntry cache[12], int block, int c_index, int pref, int ref_idx,
+                            const InterPicture &pic) {
+    const SvacMv p =
+        svac_predict_mv(cache[block - 1], cache[block - 4], svac_mv_neighbour_c(cache, block, c_index),
+                        ref_idx, pic.ref_dist[ref_idx], pref, pic.inv_dist);
     return {p.x, p.y};
 }
 
-void load_mv_cache(SvacMvEntry cache[12], const std::vector<SvacMvEntry> &mvs, int addr,
-                   int mb_width, const MbNeighbours &nb) {
+void load_mv_cache(SvacMvEntry cache[12], const std::vector<SvacMvEntry> &mvs, int addr, int mb_width,
+                   const MbNeighbours &nb) {
     for (int i = 0; i < 12; i++) cache[i] = svac_unavail_mv;
     for (int k : kBlockEntry) cache[k] = svac_dir_mv;
     auto at = [&](int a, int k) { return mvs[static_cast<size_t>(4 * a + k)]; };
@@ -140,8 +145,8 @@ void predict_block(const Frame &ref, Frame &cur, int bx, int by, int n, int mx, 
             std::memcpy(cur.at(p, x0, y0 + j), dst + j * kStride, static_cast<size_t>(w * bps));
     };
     copy_clamped<Pixel>(ref, 0, x - 2, y - 2, 21, 21, src, kStride);
-    put_svac_qpel_pixels_tab[d][n == 16 ? 0 : 1][(Y & 3) * 4 + (X & 3)](
-        dst, src + 2 * kStride + 2 * bps, kStride);
+    put_svac_qpel_pixels_tab[d][n == 16 ? 0 : 1][(Y & 3) * 4 + (X & 3)](dst, src + 2 * kStride + 2 * bps,
+                                                                        kStride);
     copy_out(0, bx, by, n, n);
     if (cur.chroma_format_idc == 0) return;
     const bool is422 = cur.chroma_format_idc == 2;
@@ -160,14 +165,13 @@ void predict_inter_mb(const Frame *const refs[2], Frame &cur, int mb_x, int mb_y
                       const SvacMvEntry cache[12], std::vector<uint8_t> &scratch) {
     if (type == P16X16 || type == PSKIP) {
         const SvacMvEntry &e = cache[5];
-        predict_block<Pixel>(*refs[e.ref_idx], cur, mb_x * 16, mb_y * 16, 16, e.mv_x, e.mv_y,
-                             scratch);
+        predict_block<Pixel>(*refs[e.ref_idx], cur, mb_x * 16, mb_y * 16, 16, e.mv_x, e.mv_y, scratch);
         return;
     }
     for (int k = 0; k < 4; k++) {
         const SvacMvEntry &e = cache[kBlockEntry[k]];
-        predict_block<Pixel>(*refs[e.ref_idx], cur, mb_x * 16 + (k % 2) * 8,
-                             mb_y * 16 + (k / 2) * 8, 8, e.mv_x, e.mv_y, scratch);
+        predict_block<Pixel>(*refs[e.ref_idx], cur, mb_x * 16 + (k % 2) * 8, mb_y * 16 + (k / 2) * 8, 8,
+                             e.mv_x, e.mv_y, scratch);
     }
 }
 
@@ -175,22 +179,21 @@ void add_inter_residual(Frame &cur, int mb_x, int mb_y, const InterDecision &d, 
     const int ys = cur.planes[0].stride;
     for (int k = 0; k < 4; k++)
         if ((d.cbp >> k) & 1)
-            add_residual(cur.at(0, mb_x * 16 + (k % 2) * 8, mb_y * 16 + (k / 2) * 8), ys,
-                         cur.bit_depth, d.luma_blocks[k], qp, false, scan);
+            add_residual(cur.at(0, mb_x * 16 + (k % 2) * 8, mb_y * 16 + (k / 2) * 8), ys, cur.bit_depth,
+                         d.luma_blocks[k], qp, false, scan);
     if (cur.chroma_format_idc == 0) return;
     const int cs = cur.planes[1].stride;
     const int cqp = QP2_table[qp];
     for (int i = 0; i < 2 * cur.chroma_format_idc; i++)
         if ((d.cbp >> cbp_chroma_bit(i)) & 1)
-            add_residual(cur.at(1 + i % 2, mb_x * 8, mb_y * cur.chroma_mb_height() + (i / 2) * 8),
-                         cs, cur.bit_depth, d.chroma_blocks[i], cqp, false, scan);
+            add_residual(cur.at(1 + i % 2, mb_x * 8, mb_y * cur.chroma_mb_height() + (i / 2) * 8), cs,
+                         cur.bit_depth, d.chroma_blocks[i], cqp, false, scan);
 }
 
-#define SVACENC_INSTANTIATE(P)                                                                  \
-    template void predict_block<P>(const Frame &, Frame &, int, int, int, int, int,            \
-                                   std::vector<uint8_t> &);                                    \
-    template void predict_inter_mb<P>(const Frame *const[2], Frame &, int, int, int,           \
-                                      const SvacMvEntry[12], std::vector<uint8_t> &);
+#define SVACENC_INSTANTIATE(P)                                                                               \
+    template void predict_block<P>(const Frame &, Frame &, int, int, int, int, int, std::vector<uint8_t> &); \
+    template void predict_inter_mb<P>(const Frame *const[2], Frame &, int, int, int, const SvacMvEntry[12],  \
+                                      std::vector<uint8_t> &);
 SVACENC_INSTANTIATE(uint8_t)
 SVACENC_INSTANTIATE(uint16_t)
 #undef SVACENC_INSTANTIATE

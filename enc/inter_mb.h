@@ -19,9 +19,9 @@ enum PType : int { P16X16 = 2, P16X8 = 3, P8X16 = 4, P8X8 = 5, PSKIP = 6 };
 
 struct InterDecision {
     int type = P16X16;
-    int ref[4] = {0, 0, 0, 0};      // per partition
-    int mv[4][2] = {};              // per partition, target vector in quarter samples
-    int cbp = 0;                    // bits 0..3 luma 8x8, 4.. chroma
+    int ref[4] = {0, 0, 0, 0};  // per partition
+    int mv[4][2] = {};          // per partition, target vector in quarter samples
+    int cbp = 0;                // bits 0..3 luma 8x8, 4.. chroma
     int qp_delta = 0;
     BlockPairs luma_blocks[4];
     BlockPairs chroma_blocks[4];
@@ -35,21 +35,21 @@ struct InterPicture {
     int ref_dist[2] = {2, 4};
     int32_t inv_dist[2] = {256, 128};
     bool single_ref = false;
-    bool field = false;             // two-bit reference indices
+    bool field = false;  // two-bit reference indices
 };
 
 // The 12 list-0 motion cache entries of a macroblock built from the
 // stored entries of its neighbours (four per macroblock, raster 8x8 order).
-void load_mv_cache(SvacMvEntry cache[12], const std::vector<SvacMvEntry> &mvs, int addr,
-                   int mb_width, const MbNeighbours &nb);
+void load_mv_cache(SvacMvEntry cache[12], const std::vector<SvacMvEntry> &mvs, int addr, int mb_width,
+                   const MbNeighbours &nb);
 
 // Runs the vector prediction of every partition in order, stores the
 // final entries in `cache` and returns the differences to write (per
 // partition). `choose` maps (partition, predicted x, predicted y) to the
 // vector the partition takes; it is called once per partition.
 template <class Choose>
-void predict_partitions(SvacMvEntry cache[12], const InterPicture &pic, InterDecision &d,
-                        int mvd[4][2], Choose choose);
+void predict_partitions(SvacMvEntry cache[12], const InterPicture &pic, InterDecision &d, int mvd[4][2],
+                        Choose choose);
 
 // Writes mb_type (P slice numbering), reference indices, vector
 // differences, cbp, QP delta and residual of a coded inter macroblock.
@@ -77,8 +77,8 @@ struct SvacMvPredicted {
     int x, y;
 };
 
-SvacMvPredicted predict_one(const SvacMvEntry cache[12], int block, int c_index, int pref,
-                            int ref_idx, const InterPicture &pic);
+SvacMvPredicted predict_one(const SvacMvEntry cache[12], int block, int c_index, int pref, int ref_idx,
+                            const InterPicture &pic);
 
 struct PartitionCall {
     int block, c_index, pref, shape;
@@ -87,8 +87,8 @@ const PartitionCall *partition_calls(int type);
 void store_partition(SvacMvEntry cache[12], int block, int shape, const SvacMvEntry &e);
 
 template <class Choose>
-void predict_partitions(SvacMvEntry cache[12], const InterPicture &pic, InterDecision &d,
-                        int mvd[4][2], Choose choose) {
+void predict_partitions(SvacMvEntry cache[12], const InterPicture &pic, InterDecision &d, int mvd[4][2],
+                        Choose choose) {
     const PartitionCall *calls = partition_calls(d.type);
     const int n = partition_count(d.type);
     for (int i = 0; i < n; i++) {

@@ -42,8 +42,7 @@ ModeEdge mode_edge_of(const MbIntraModes &m) {
     return e;
 }
 
-ModePair neighbour_modes_8x8(int blk, const int cur[4], const ModeEdge *left_mb,
-                             const ModeEdge *top_mb) {
+ModePair neighbour_modes_8x8(int blk, const int cur[4], const ModeEdge *left_mb, const ModeEdge *top_mb) {
     const int bx = blk % 2, by = blk / 2;
     ModePair p;
     p.left = bx > 0 ? cur[blk - 1] : (left_mb ? left_mb->as_left8[by] : -1);
@@ -51,8 +50,7 @@ ModePair neighbour_modes_8x8(int blk, const int cur[4], const ModeEdge *left_mb,
     return p;
 }
 
-ModePair neighbour_modes_4x4(int raster, const int cur[16], const ModeEdge *left_mb,
-                             const ModeEdge *top_mb) {
+ModePair neighbour_modes_4x4(int raster, const int cur[16], const ModeEdge *left_mb, const ModeEdge *top_mb) {
     const int bx = raster % 4, by = raster / 4;
     ModePair p;
     p.left = bx > 0 ? cur[raster - 1] : (left_mb ? left_mb->as_left4[by] : -1);

@@ -38,10 +38,10 @@ inline int blk4_raster(int k) { return blk4_y(k) * 4 + blk4_x(k); }
 // What a macroblock shows its right and lower neighbours for mode
 // prediction: per 4x4 row/column, and per 8x8 row/column.
 struct ModeEdge {
-    int as_left4[4];   // seen by a 4x4 right neighbour, rows 0..3
-    int as_left8[2];   // seen by an 8x8 right neighbour, rows 0..1
-    int as_top4[4];    // seen by a 4x4 lower neighbour, columns 0..3
-    int as_top8[2];    // seen by an 8x8 lower neighbour, columns 0..1
+    int as_left4[4];  // seen by a 4x4 right neighbour, rows 0..3
+    int as_left8[2];  // seen by an 8x8 right neighbour, rows 0..1
+    int as_top4[4];   // seen by a 4x4 lower neighbour, columns 0..3
+    int as_top8[2];   // seen by an 8x8 lower neighbour, columns 0..1
 };
 ModeEdge mode_edge_of(const MbIntraModes &m);
 
@@ -57,10 +57,8 @@ inline int predicted_mode(int left, int top) {
 struct ModePair {
     int left, top;
 };
-ModePair neighbour_modes_8x8(int blk, const int cur[4], const ModeEdge *left_mb,
-                             const ModeEdge *top_mb);
-ModePair neighbour_modes_4x4(int raster, const int cur[16], const ModeEdge *left_mb,
-                             const ModeEdge *top_mb);
+ModePair neighbour_modes_8x8(int blk, const int cur[4], const ModeEdge *left_mb, const ModeEdge *top_mb);
+ModePair neighbour_modes_4x4(int raster, const int cur[16], const ModeEdge *left_mb, const ModeEdge *top_mb);
 
 // Syntax of one luma mode: flag 1 means the predicted mode, otherwise the
 // 2-bit remainder.

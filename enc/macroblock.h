@@ -16,14 +16,14 @@ struct BlockPairs {
 };
 
 struct MbDecision {
-    MbIntraModes luma;          // decoded modes, before any edge replacement
+    MbIntraModes luma;  // decoded modes, before any edge replacement
     int chroma_modes[2] = {0, 0};
-    int cbp = 0;                // bits 0..3 luma 8x8, 4.. chroma (see cbp_chroma_bit)
-    uint8_t cbp4[4] = {};       // 4x4 transform: coded 4x4 blocks of each coded 8x8 block
-    uint8_t cbp4_chroma[4] = {};// CABAC: chroma part of each 4x4 pattern element (ignored)
-    int qp_delta = 0;           // written when cbp != 0 and macroblocks may change QP
-    BlockPairs luma_blocks[16]; // 8x8: blocks 0..3 in raster order; 4x4: decoding order
-    BlockPairs chroma_blocks[4];// Cb upper, Cr upper, Cb lower, Cr lower
+    int cbp = 0;                  // bits 0..3 luma 8x8, 4.. chroma (see cbp_chroma_bit)
+    uint8_t cbp4[4] = {};         // 4x4 transform: coded 4x4 blocks of each coded 8x8 block
+    uint8_t cbp4_chroma[4] = {};  // CABAC: chroma part of each 4x4 pattern element (ignored)
+    int qp_delta = 0;             // written when cbp != 0 and macroblocks may change QP
+    BlockPairs luma_blocks[16];   // 8x8: blocks 0..3 in raster order; 4x4: decoding order
+    BlockPairs chroma_blocks[4];  // Cb upper, Cr upper, Cb lower, Cr lower
 };
 
 // cbp bit of chroma block i (Cb upper, Cr upper, Cb lower, Cr lower).

@@ -21,35 +21,34 @@ constexpr int depth_index() {
 }  // namespace
 
 template <class Pixel>
-void predict_luma_8x8(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int blk,
-                      int mode, uint8_t *dst, int stride) {
+void predict_luma_8x8(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int blk, int mode,
+                      uint8_t *dst, int stride) {
     Pixel top[kNeighbourArraySize], left[kNeighbourArraySize];
     gather_luma_8x8<Pixel>(unf, mb_x, mb_y, nb, blk, top, left);
     intra_pred_luma(depth_index<Pixel>(), mode)(dst, reinterpret_cast<const uint8_t *>(top),
-                                                 reinterpret_cast<const uint8_t *>(left), stride);
+                                                reinterpret_cast<const uint8_t *>(left), stride);
 }
 
 template <class Pixel>
-void predict_luma_4x4(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int k,
-                      int mode, uint8_t *dst, int stride) {
+void predict_luma_4x4(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int k, int mode,
+                      uint8_t *dst, int stride) {
     Pixel top[kNeighbourArraySize], left[kNeighbourArraySize];
     gather_luma_4x4<Pixel>(unf, mb_x, mb_y, nb, k, top, left);
-    intra_pred_luma_4x4(depth_index<Pixel>(), mode)(
-        dst, reinterpret_cast<const uint8_t *>(top), reinterpret_cast<const uint8_t *>(left),
-        stride);
+    intra_pred_luma_4x4(depth_index<Pixel>(), mode)(dst, reinterpret_cast<const uint8_t *>(top),
+                                                    reinterpret_cast<const uint8_t *>(left), stride);
 }
 
 template <class Pixel>
-void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNeighbours &nb,
-                    int row, int mode, uint8_t *dst, int stride) {
+void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNeighbours &nb, int row,
+                    int mode, uint8_t *dst, int stride) {
     Pixel top[kNeighbourArraySize], left[kNeighbourArraySize];
     gather_chroma<Pixel>(unf, plane, mb_x, mb_y, nb, row, top, left);
     intra_pred_chroma(depth_index<Pixel>(), mode)(dst, reinterpret_cast<const uint8_t *>(top),
-                                                 reinterpret_cast<const uint8_t *>(left), stride);
+                                                  reinterpret_cast<const uint8_t *>(left), stride);
 }
 
-void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, int qp,
-                  bool is4x4, int scan) {
+void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, int qp, bool is4x4,
+                  int scan) {
     alignas(16) int32_t coeffs[64];
     const int d = bit_depth - 8;
     if (is4x4) {
@@ -62,13 +61,12 @@ void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, 
 }
 
 template <class Pixel>
-void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb,
-                          const MbDecision &d, int qp, int scan) {
+void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, const MbDecision &d, int qp,
+                          int scan) {
     const int ys = unf.planes[0].stride;
     if (d.luma.is8x8) {
         for (int b = 0; b < 4; b++) {
-            const int mode =
-                luma_mode_at_edge(d.luma.modes[b], !nb.left && b % 2 == 0, !nb.top && b < 2);
+            const int mode = luma_mode_at_edge(d.luma.modes[b], !nb.left && b % 2 == 0, !nb.top && b < 2);
             uint8_t *dst = unf.at(0, mb_x * 16 + (b % 2) * 8, mb_y * 16 + (b / 2) * 8);
             predict_luma_8x8<Pixel>(unf, mb_x, mb_y, nb, b, mode, dst, ys);
             if (luma_block_coded(d, b))
@@ -77,8 +75,7 @@ void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb
     } else {
         for (int k = 0; k < 16; k++) {
             const int r = blk4_raster(k);
-            const int mode = luma_mode_at_edge(d.luma.modes[r], !nb.left && r % 4 == 0,
-                                               !nb.top && r < 4);
+            const int mode = luma_mode_at_edge(d.luma.modes[r], !nb.left && r % 4 == 0, !nb.top && r < 4);
             uint8_t *dst = unf.at(0, mb_x * 16 + blk4_x(k) * 4, mb_y * 16 + blk4_y(k) * 4);
             predict_luma_4x4<Pixel>(unf, mb_x, mb_y, nb, k, mode, dst, ys);
             if (luma_block_coded(d, k))
@@ -137,15 +134,15 @@ void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const Mb
     VQ_SVACDEC_svac_filter(&p);
 }
 
-#define SVACENC_INSTANTIATE(P)                                                                  \
-    template void reconstruct_intra_mb<P>(Frame &, int, int, const MbNeighbours &,             \
-                                          const MbDecision &, int, int);                           \
-    template void predict_luma_8x8<P>(const Frame &, int, int, const MbNeighbours &, int, int, \
-                                      uint8_t *, int);                                         \
-    template void predict_luma_4x4<P>(const Frame &, int, int, const MbNeighbours &, int, int, \
-                                      uint8_t *, int);                                         \
-    template void predict_chroma<P>(const Frame &, int, int, int, const MbNeighbours &, int,   \
-                                    int, uint8_t *, int);
+#define SVACENC_INSTANTIATE(P)                                                                               \
+    template void reconstruct_intra_mb<P>(Frame &, int, int, const MbNeighbours &, const MbDecision &, int,  \
+                                          int);                                                              \
+    template void predict_luma_8x8<P>(const Frame &, int, int, const MbNeighbours &, int, int, uint8_t *,    \
+                                      int);                                                                  \
+    template void predict_luma_4x4<P>(const Frame &, int, int, const MbNeighbours &, int, int, uint8_t *,    \
+                                      int);                                                                  \
+    template void predict_chroma<P>(const Frame &, int, int, int, const MbNeighbours &, int, int, uint8_t *, \
+                                    int);
 SVACENC_INSTANTIATE(uint8_t)
 SVACENC_INSTANTIATE(uint16_t)
 #undef SVACENC_INSTANTIATE

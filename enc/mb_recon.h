@@ -16,25 +16,25 @@ void init_kernels(uint32_t cpu_flags);
 // Predicts and reconstructs the macroblock in `unf` (unfiltered picture)
 // at quantiser `qp` (after the macroblock's delta).
 template <class Pixel>
-void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb,
-                          const MbDecision &d, int qp, int scan = 0);
+void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, const MbDecision &d, int qp,
+                          int scan = 0);
 
 // Prediction of one block into `dst` (picture memory or a scratch block with
 // the given stride in bytes). mode is the mode after edge replacement.
 template <class Pixel>
-void predict_luma_8x8(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int blk,
-                      int mode, uint8_t *dst, int stride);
+void predict_luma_8x8(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int blk, int mode,
+                      uint8_t *dst, int stride);
 template <class Pixel>
-void predict_luma_4x4(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int k,
-                      int mode, uint8_t *dst, int stride);
+void predict_luma_4x4(const Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb, int k, int mode,
+                      uint8_t *dst, int stride);
 template <class Pixel>
-void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNeighbours &nb,
-                    int row, int mode, uint8_t *dst, int stride);
+void predict_chroma(const Frame &unf, int plane, int mb_x, int mb_y, const MbNeighbours &nb, int row,
+                    int mode, uint8_t *dst, int stride);
 
 // Adds the residual of one block's pairs at dst (dequantiser and inverse
 // transform of the shared kernels). scan: 0 frame pictures, 1 field pictures.
-void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, int qp,
-                  bool is4x4, int scan = 0);
+void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, int qp, bool is4x4,
+                  int scan = 0);
 
 // What the deblocking filter needs to know of a macroblock.
 struct MbFilterInfo {

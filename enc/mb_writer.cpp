@@ -38,8 +38,7 @@ int intra_mb_type(const MbDecision &d, int chroma_format_idc) {
     return d.luma.is8x8 ? 1 + luma_cbp_code(d.cbp, chroma_format_idc) : 0;
 }
 
-void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d,
-                    PathStats *stats) {
+void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d, PathStats *stats) {
     const int cf = ctx.chroma_format_idc;
     bw.put_ue(static_cast<uint32_t>(ctx.mb_type_offset + intra_mb_type(d, cf)));
     write_luma_modes(bw, ctx, d.luma);
@@ -57,8 +56,8 @@ void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision 
         if (!luma_block_coded(d, b)) continue;
         const BlockPairs &p = d.luma_blocks[b];
         const std::span<const SvacRunLevel> pairs(p.pairs, static_cast<size_t>(p.count));
-        const int escapes = d.luma.is8x8 ? write_block_8x8(bw, VlcFamily::Intra, 1, pairs)
-                                         : write_block_4x4(bw, pairs);
+        const int escapes =
+            d.luma.is8x8 ? write_block_8x8(bw, VlcFamily::Intra, 1, pairs) : write_block_4x4(bw, pairs);
         count_block(stats, p, !d.luma.is8x8, escapes);
     }
     const int chroma_blocks = cf == 0 ? 0 : 2 * cf;

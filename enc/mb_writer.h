@@ -10,10 +10,10 @@ namespace svacenc {
 
 struct MbSyntaxContext {
     int chroma_format_idc = 1;
-    bool qp_changes = true;             // false when the slice or picture fixes QP
-    const ModeEdge *left = nullptr;     // neighbour macroblocks for mode prediction
-    const ModeEdge *top = nullptr;      // (nullptr when not available)
-    int mb_type_offset = 0;             // intra types follow the inter types in P and B slices
+    bool qp_changes = true;          // false when the slice or picture fixes QP
+    const ModeEdge *left = nullptr;  // neighbour macroblocks for mode prediction
+    const ModeEdge *top = nullptr;   // (nullptr when not available)
+    int mb_type_offset = 0;          // intra types follow the inter types in P and B slices
 };
 
 // The macroblock type that introduces the macroblock: 0 for the 4x4

@@ -22,7 +22,7 @@ struct NalHeader {
     int type = 0;
     bool ref = true;
     bool encrypted = false;
-    bool ext = false;           // a header extension byte follows
+    bool ext = false;  // a header extension byte follows
     uint8_t ext_byte = 0;
 };
 

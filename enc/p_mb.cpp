@@ -30,16 +30,19 @@ int64_t cabac_trial_bits(const Encoder &enc, Write write) {
 int random_vector(Rng &rng, int pred, int origin, int size) {
     const int pick = rng.range(0, 99);
     int v;
-    if (pick < 40) v = pred + rng.range(-12, 12);
-    else if (pick < 50) v = 0;
-    else if (pick < 80) v = rng.range(-96, 96);
-    else v = 4 * (rng.range(-origin - 48, size - origin + 32)) + rng.range(0, 3);
+    if (pick < 40)
+        v = pred + rng.range(-12, 12);
+    else if (pick < 50)
+        v = 0;
+    else if (pick < 80)
+        v = rng.range(-96, 96);
+    else
+        v = 4 * (rng.range(-origin - 48, size - origin + 32)) + rng.range(0, 3);
     return std::clamp(v, -8000, 8000);
 }
 
 // Paths an inter macroblock takes (for the coverage counts).
-void count_inter(PathStats &st, const InterDecision &d, int mb_x, int mb_y, int width,
-                 int height) {
+void count_inter(PathStats &st, const InterDecision &d, int mb_x, int mb_y, int width, int height) {
     st.p_types[d.type - P16X16]++;
     const int n = partition_count(d.type);
     for (int i = 0; i < n; i++) {
@@ -105,8 +108,8 @@ void residual_pairs(const Frame &src, const Frame &pred, int p, int x0, int y0, 
 
 template <class Pixel>
 void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
-                 const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run,
-                 BitWriter &bw, const LoopFilterSettings &lf) {
+                 const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run, BitWriter &bw,
+                 const LoopFilterSettings &lf) {
     Rng &rng = enc.rng;
     const int w = enc.mb_width, x = addr % w, y = addr / w;
     const int cf = enc.sps.chroma_format_idc;
@@ -240,8 +243,8 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
                         if (!dx && !dy) continue;
                         const int mx = ox + dx, my = oy + dy;
                         predict_block<Pixel>(*refs[r], unf, x0, y0, 16, mx, my, enc.mc_scratch);
-                        const int c2 = luma_sad(source, unf, x0, y0) +
-                                       lambda * (se_bits(mx - px) + se_bits(my - py));
+                        const int c2 =
+                            luma_sad(source, unf, x0, y0) + lambda * (se_bits(mx - px) + se_bits(my - py));
                         if (c2 < bc) bc = c2, bx = mx, by = my;
                     }
             }
@@ -265,8 +268,7 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     predict_inter_mb<Pixel>(refs, unf, x, y, d.type, cache, enc.mc_scratch);
     if (!skip) {
         for (int k = 0; k < 4; k++) {
-            residual_pairs(source, unf, 0, x0 + (k % 2) * 8, y0 + (k / 2) * 8, qp, scan,
-                           &d.luma_blocks[k]);
+            residual_pairs(source, unf, 0, x0 + (k % 2) * 8, y0 + (k / 2) * 8, qp, scan, &d.luma_blocks[k]);
             if (d.luma_blocks[k].count) d.cbp |= 1 << k;
         }
         for (int i = 0; i < 2 * cf; i++) {
@@ -349,8 +351,8 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     return true;
 }
 
-CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr,
-                                const MbNeighbours &nb, bool qp_changes) {
+CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
+                                bool qp_changes) {
     CabacMbContext c;
     c.nb = nb;
     c.mb_x = addr % enc.mb_width;

@@ -9,15 +9,15 @@ namespace svacenc {
 
 // What the CABAC macroblock writers need to know of the macroblock at addr
 // (mode prediction neighbours left unset).
-CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr,
-                                const MbNeighbours &nb, bool qp_changes);
+CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
+                                bool qp_changes);
 
 // Random mode: a skipped or inter macroblock (skip_pct: share of skips).
 // `qp` is the running quantiser, `run` the pending skip run.
 template <class Pixel>
 void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
-                 const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run,
-                 BitWriter &bw, const LoopFilterSettings &lf);
+                 const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run, BitWriter &bw,
+                 const LoopFilterSettings &lf);
 
 // Real mode: skip or P_16X16 weighed against the intra choice; false means
 // intra wins and the caller codes the macroblock as intra.

@@ -8,33 +8,33 @@ namespace svacenc {
 
 struct PathStats {
     int64_t mb_4x4 = 0, mb_8x8 = 0;
-    int64_t luma_modes[8] = {};    // modes used for prediction, after edge replacement
+    int64_t luma_modes[8] = {};  // modes used for prediction, after edge replacement
     int64_t chroma_modes[7] = {};
     int64_t cbp_zero = 0, cbp_full = 0;
-    int64_t empty_blocks = 0;      // coded blocks whose first code ends them
-    int64_t full_blocks = 0;       // blocks with the most pairs (no end-of-block code)
-    int64_t wrapped_blocks = 0;    // runs summing past the end of the scan
+    int64_t empty_blocks = 0;    // coded blocks whose first code ends them
+    int64_t full_blocks = 0;     // blocks with the most pairs (no end-of-block code)
+    int64_t wrapped_blocks = 0;  // runs summing past the end of the scan
     int64_t escapes = 0;
-    int64_t qp_wraps = 0;          // macroblock QP deltas that wrap around 0..55
+    int64_t qp_wraps = 0;  // macroblock QP deltas that wrap around 0..55
     int64_t slices = 0, slices_mid_row = 0;
     int64_t slices_fixed_qp = 0, slices_lf_disabled = 0, slices_lf_override = 0;
     // P pictures
-    int64_t p_types[5] = {};       // P_16X16, P_16X8, P_8X16, P_8X8, P_SKIP
+    int64_t p_types[5] = {};  // P_16X16, P_16X8, P_8X16, P_8X8, P_SKIP
     int64_t intra_in_p = 0;
-    int64_t ref1_partitions = 0;   // partitions predicted from the older reference
+    int64_t ref1_partitions = 0;  // partitions predicted from the older reference
     int64_t single_ref_slices = 0, two_bit_ref_slices = 0;
-    int64_t phases[16] = {};       // quarter phases (4 y + x) of coded vectors
-    int64_t outside_partly = 0;    // reference areas crossing the picture edge
-    int64_t outside_fully = 0;     // reference areas entirely outside the picture
+    int64_t phases[16] = {};     // quarter phases (4 y + x) of coded vectors
+    int64_t outside_partly = 0;  // reference areas crossing the picture edge
+    int64_t outside_fully = 0;   // reference areas entirely outside the picture
     int64_t skip_runs_at_slice_end = 0, skip_runs_to_picture_end = 0;
     int64_t longest_skip_run = 0;
     int64_t field_pictures = 0;
     // CABAC slices
-    int64_t cabac_ctx_bins[332] = {};  // bins coded with each context
-    int64_t cabac_long_skip_flags = 0; // skip values above 1
-    int64_t cabac_mvd_classes[5] = {}; // |mvd| 0, 1..7, 8, 9..255, 256 and more
+    int64_t cabac_ctx_bins[332] = {};   // bins coded with each context
+    int64_t cabac_long_skip_flags = 0;  // skip values above 1
+    int64_t cabac_mvd_classes[5] = {};  // |mvd| 0, 1..7, 8, 9..255, 256 and more
     int64_t cabac_qp_delta_min = 0, cabac_qp_delta_max = 0;
-    int64_t cabac_full_blocks = 0;     // blocks of 65 (17) pairs: no end-of-block bin
+    int64_t cabac_full_blocks = 0;  // blocks of 65 (17) pairs: no end-of-block bin
     int64_t cabac_longest_run = 0, cabac_largest_level = 0;
 };
 

@@ -88,11 +88,10 @@ void decide_random_mb(Rng &rng, const RandomMbContext &ctx, MbDecision *d) {
     for (int i = 0; i < n; i++) {
         const int pos = d->luma.is8x8 ? i : blk4_raster(i);
         const int w = d->luma.is8x8 ? 2 : 4;
-        const ModePair np = d->luma.is8x8
-                                ? neighbour_modes_8x8(pos, d->luma.modes, ctx.left, ctx.top)
-                                : neighbour_modes_4x4(pos, d->luma.modes, ctx.left, ctx.top);
-        d->luma.modes[pos] = pick_luma_mode(rng, predicted_mode(np.left, np.top),
-                                            !nb.left && pos % w == 0, !nb.top && pos < w);
+        const ModePair np = d->luma.is8x8 ? neighbour_modes_8x8(pos, d->luma.modes, ctx.left, ctx.top)
+                                          : neighbour_modes_4x4(pos, d->luma.modes, ctx.left, ctx.top);
+        d->luma.modes[pos] = pick_luma_mode(rng, predicted_mode(np.left, np.top), !nb.left && pos % w == 0,
+                                            !nb.top && pos < w);
     }
     const int max_chroma = ctx.cabac ? 3 : 6;
     if (ctx.chroma_format_idc > 0) d->chroma_modes[0] = pick_chroma_mode(rng, !nb.left, !nb.top, max_chroma);

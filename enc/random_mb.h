@@ -16,7 +16,7 @@ struct RandomMbContext {
     const ModeEdge *top = nullptr;
     int chroma_format_idc = 1;
     bool qp_changes = true;
-    int qp = 32;  // quantiser before the macroblock
+    int qp = 32;         // quantiser before the macroblock
     bool cabac = false;  // chroma modes 0..3, coded blocks hold a pair, CABAC-only values
 };
 

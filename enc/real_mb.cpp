@@ -75,8 +75,8 @@ struct Lambdas {
 // The quantiser step doubles every 7 QP; the lambdas follow the usual
 // squared-step rule, scaled to the sample bit depth.
 Lambdas lambdas(int qp, int bit_depth) {
-    const double step = 16.0 * std::ldexp(1.0, qp / 7) * (1.0 + (qp % 7) / 8.0) / 16.0 *
-                        std::ldexp(1.0, bit_depth - 8);
+    const double step =
+        16.0 * std::ldexp(1.0, qp / 7) * (1.0 + (qp % 7) / 8.0) / 16.0 * std::ldexp(1.0, bit_depth - 8);
     const double l = 0.134 * step * step;
     return {l, std::sqrt(l)};
 }
@@ -94,8 +94,8 @@ int block_bits(const BlockPairs &b, bool is4x4, bool chroma) {
 // Luma of the macroblock with one transform size: modes, levels and the
 // cost (squared error plus lambda times bits). Reconstructs into unf.
 template <class Pixel>
-double try_luma(const Frame &src, Frame &unf, const RealMbContext &ctx, bool is8x8,
-                const Lambdas &lam, MbDecision *d) {
+double try_luma(const Frame &src, Frame &unf, const RealMbContext &ctx, bool is8x8, const Lambdas &lam,
+                MbDecision *d) {
     const MbNeighbours &nb = ctx.nb;
     const int n = is8x8 ? 8 : 4;
     const int blocks = is8x8 ? 4 : 16;
@@ -134,16 +134,15 @@ double try_luma(const Frame &src, Frame &unf, const RealMbContext &ctx, bool is8
         bits += best_mode == predicted ? 1 : 3;
         difference<Pixel>(src, 0, px, py, best_pred, n, diff);
         int32_t levels[64];
-        const int nz = is8x8 ? forward_quant_8x8(diff, ctx.qp, 80, levels)
-                             : forward_quant_4x4(diff, ctx.qp, 80, levels);
+        const int nz =
+            is8x8 ? forward_quant_8x8(diff, ctx.qp, 80, levels) : forward_quant_4x4(diff, ctx.qp, 80, levels);
         const int blk = is8x8 ? pos : i;
         BlockPairs &bp = d->luma_blocks[blk];
         bp.count = 0;
         if (nz) levels_to_pairs(levels, !is8x8, &bp, ctx.scan);
         uint8_t *dst = unf.at(0, px, py);
         const int stride = unf.planes[0].stride;
-        for (int j = 0; j < n; j++)
-            std::memcpy(dst + j * stride, best_pred + j * n, sizeof(Pixel) * n);
+        for (int j = 0; j < n; j++) std::memcpy(dst + j * stride, best_pred + j * n, sizeof(Pixel) * n);
         if (bp.count) {
             add_residual(dst, stride, unf.bit_depth, bp, ctx.qp, !is8x8, ctx.scan);
             bits += block_bits(bp, !is8x8, false);
@@ -161,8 +160,7 @@ double try_luma(const Frame &src, Frame &unf, const RealMbContext &ctx, bool is8
             bits += 3;  // sub-pattern code, roughly
         }
     }
-    const double dist =
-        double(ssd<Pixel>(src, unf, 0, ctx.mb_x * 16, ctx.mb_y * 16, 16, 16));
+    const double dist = double(ssd<Pixel>(src, unf, 0, ctx.mb_x * 16, ctx.mb_y * 16, 16, 16));
     return dist + lam.ssd * bits;
 }
 
@@ -229,7 +227,6 @@ void decide_real_mb(const Frame &src, Frame &unf, const RealMbContext &ctx, MbDe
 }
 
 template void decide_real_mb<uint8_t>(const Frame &, Frame &, const RealMbContext &, MbDecision *);
-template void decide_real_mb<uint16_t>(const Frame &, Frame &, const RealMbContext &,
-                                       MbDecision *);
+template void decide_real_mb<uint16_t>(const Frame &, Frame &, const RealMbContext &, MbDecision *);
 
 }  // namespace svacenc

@@ -16,7 +16,7 @@ struct RealMbContext {
     const ModeEdge *top = nullptr;
     int mb_x = 0, mb_y = 0;
     int qp = 32;
-    int scan = 0;  // 1 in field pictures
+    int scan = 0;          // 1 in field pictures
     int chroma_modes = 7;  // modes tried (CABAC codes 0..3 only)
 };
 

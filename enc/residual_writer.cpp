@@ -27,8 +27,7 @@ int code_of(const uint8_t (&table)[N], int pattern) {
 }
 
 template <bool k4x4>
-int write_block(BitWriter &bw, VlcFamily family, int escape_order,
-                 std::span<const SvacRunLevel> pairs) {
+int write_block(BitWriter &bw, VlcFamily family, int escape_order, std::span<const SvacRunLevel> pairs) {
     const VlcFamilyTables fam = vlc_family(family);
     int t = 0;
     int escapes = 0;
@@ -65,8 +64,7 @@ void put_golomb(BitWriter &bw, uint32_t value, int k) {
     if (k > 0) bw.put(value & ((1u << k) - 1), k);
 }
 
-int write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order,
-                    std::span<const SvacRunLevel> pairs) {
+int write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order, std::span<const SvacRunLevel> pairs) {
     return write_block<false>(bw, family, escape_order, pairs);
 }
 

@@ -27,17 +27,16 @@ inline constexpr int kMaxRun4x4 = 16;
 // dequantiser consumes them from the end). Runs are 1..64 (1..16 for 4x4),
 // levels non-zero. 4x4 blocks always use the intra family and escape order 1.
 // Both return the number of escape codes written.
-int write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order,
-                    std::span<const SvacRunLevel> pairs);
+int write_block_8x8(BitWriter &bw, VlcFamily family, int escape_order, std::span<const SvacRunLevel> pairs);
 int write_block_4x4(BitWriter &bw, std::span<const SvacRunLevel> pairs);
 
 // True when every pair can be written (run range, non-zero level, count).
 bool block_pairs_valid(std::span<const SvacRunLevel> pairs, bool is4x4);
 
 // Code numbers of coded block patterns.
-int intra_cbp_code(int cbp);        // 6-bit pattern (4:2:0 and 4:0:0), 0..63
+int intra_cbp_code(int cbp);  // 6-bit pattern (4:2:0 and 4:0:0), 0..63
 int inter_cbp_code(int cbp);
-int intra_cbp4_code(int pattern);   // 4-bit pattern, 0..15
+int intra_cbp4_code(int pattern);  // 4-bit pattern, 0..15
 int inter_cbp4_code(int pattern);
 // The patterns behind the codes (for tests and decisions).
 int intra_cbp_of_code(int code);

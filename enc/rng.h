@@ -19,9 +19,7 @@ struct Rng {
         return z ^ (z >> 31);
     }
     // Uniform in lo..hi inclusive.
-    int range(int lo, int hi) {
-        return lo + static_cast<int>(next() % static_cast<uint64_t>(hi - lo + 1));
-    }
+    int range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<uint64_t>(hi - lo + 1)); }
     // True with the given chance in percent.
     bool percent(int p) { return range(0, 99) < p; }
 };

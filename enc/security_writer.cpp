@@ -53,8 +53,7 @@ std::vector<uint8_t> encipher_payload(const std::vector<uint8_t> &payload, const
     // does; the bound only keeps a broken cipher from spinning.
     for (int tries = 0; tries < 8; tries++) {
         out.resize(plain.size());
-        VQ_SVACDEC_crypto_encrypt(ctx, out.data(), plain.data(),
-                                  static_cast<int32_t>(plain.size()));
+        VQ_SVACDEC_crypto_encrypt(ctx, out.data(), plain.data(), static_cast<int32_t>(plain.size()));
         if (trailing_zeros(out) <= pad) break;
         plain.resize(plain.size() + block, 0);
         pad += block;
@@ -63,8 +62,8 @@ std::vector<uint8_t> encipher_payload(const std::vector<uint8_t> &payload, const
     return out;
 }
 
-void append_encrypted_nal(std::vector<uint8_t> &out, NalHeader h,
-                          const std::vector<uint8_t> &payload, const CipherKey &key) {
+void append_encrypted_nal(std::vector<uint8_t> &out, NalHeader h, const std::vector<uint8_t> &payload,
+                          const CipherKey &key) {
     h.encrypted = true;
     append_nal(out, h, encipher_payload(payload, key));
 }

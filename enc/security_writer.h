@@ -43,7 +43,7 @@ struct CipherKey {
 std::vector<uint8_t> encipher_payload(const std::vector<uint8_t> &payload, const CipherKey &key);
 
 // append_nal with the payload enciphered and the header's encrypted bit set.
-void append_encrypted_nal(std::vector<uint8_t> &out, NalHeader h,
-                          const std::vector<uint8_t> &payload, const CipherKey &key);
+void append_encrypted_nal(std::vector<uint8_t> &out, NalHeader h, const std::vector<uint8_t> &payload,
+                          const CipherKey &key);
 
 }  // namespace svacenc

@@ -90,7 +90,9 @@ bool parse_y4m_header(InputFile *in, std::string *error) {
             }
             // High bit depths are tagged "p10", "p12", ... ("mono10" for grey).
             const size_t hi = cs.rfind("p1");
-            const std::string depth = cs == "mono10" ? "10" : hi != std::string::npos ? cs.substr(hi + 1) : "";
+            const std::string depth = cs == "mono10"            ? "10"
+                                      : hi != std::string::npos ? cs.substr(hi + 1)
+                                                                : "";
             if (depth == "10") {
                 in->bit_depth = 10;
             } else if (!depth.empty()) {
@@ -108,8 +110,8 @@ bool parse_y4m_header(InputFile *in, std::string *error) {
 
 }  // namespace
 
-bool open_input(const std::string &path, int width, int height, int chroma_format_idc,
-                int bit_depth, InputFile *in, std::string *error) {
+bool open_input(const std::string &path, int width, int height, int chroma_format_idc, int bit_depth,
+                InputFile *in, std::string *error) {
     *in = InputFile{};
     if (path == "-") {
         in->file = stdin;
@@ -161,8 +163,7 @@ bool read_input(InputFile &in, SourcePicture *pic) {
         if (std::fread(raw.data(), 1, raw.size(), in.file) != raw.size()) return false;
         pic->planes[p].resize(static_cast<size_t>(w) * h);
         for (size_t i = 0; i < pic->planes[p].size(); i++)
-            pic->planes[p][i] = bps == 2 ? static_cast<uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8))
-                                         : raw[i];
+            pic->planes[p][i] = bps == 2 ? static_cast<uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8)) : raw[i];
     }
     return true;
 }

@@ -34,8 +34,8 @@ struct InputFile {
 
 // Opens a Y4M file (geometry from its header) or a raw file (geometry from
 // the arguments). "-" reads standard input. False with `error` set.
-bool open_input(const std::string &path, int width, int height, int chroma_format_idc,
-                int bit_depth, InputFile *in, std::string *error);
+bool open_input(const std::string &path, int width, int height, int chroma_format_idc, int bit_depth,
+                InputFile *in, std::string *error);
 // Reads the next picture; false at the end of the file or on a short read.
 bool read_input(InputFile &in, SourcePicture *pic);
 void close_input(InputFile &in);

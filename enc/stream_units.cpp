@@ -31,8 +31,7 @@ void randomise_sps_extras(Rng &rng, SeqParams &s) {
 
 }  // namespace
 
-void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng,
-             const CipherKey *key) {
+void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng, const CipherKey *key) {
     bw.put_trailing_bits();
     NalHeader h;
     h.type = type;

@@ -13,8 +13,7 @@ namespace svacenc {
 // Ends the payload in `bw` and appends it as one NAL unit. `rng`: random
 // header extras; `key`: the payload is enciphered (header bits are drawn the
 // same way, so a seed gives the same pictures with or without encryption).
-void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng,
-             const CipherKey *key = nullptr);
+void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng, const CipherKey *key = nullptr);
 
 // Parameter sets sent before a picture: always before the first one; in
 // random mode now and then a new picture set (and rarely a new sequence set

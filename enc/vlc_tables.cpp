@@ -20,6 +20,7 @@ struct VlcRow {
     const char *pairs;
 };
 
+// clang-format off
 constexpr VlcRow kIntraRows[] = {
     {2, 0, 23, 58, "1/1 1/2 1/3 1/4 1/5 1/6 1/7 1/8 1/9 1/10 1/11 2/1 1/12 1/13 1/14 1/15 2/2 1/16 1/17 3/1 1/18 1/19 2/3 1/20 1/21 2/4 1/22 2/5 1/23"},
     {2, 1, 15, 8, "1/1 1/2 2/1 1/3 1/4 1/5 1/6 3/1 2/2 1/7 1/8 1/9 2/3 4/1 1/10 1/11 2/4 3/2 1/12 2/5 5/1 1/13 2/6 1/14 2/7 2/8 3/3 6/1 1/15"},
@@ -29,7 +30,9 @@ constexpr VlcRow kIntraRows[] = {
     {2, 10, 3, 0, "1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1 9/1 10/1 1/2 11/1 12/1 13/1 2/2 14/1 15/1 3/2 16/1 1/3 17/1 4/2 18/1 5/2 19/1 20/1 6/2 21/1 2/3"},
     {2, kNoLimit, 2, 0, "1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1 9/1 10/1 11/1 12/1 13/1 14/1 15/1 16/1 1/2 17/1 18/1 19/1 20/1 21/1 2/2 22/1 23/1 24/1 25/1 3/2 26/1"},
 };
+// clang-format on
 
+// clang-format off
 constexpr VlcRow kInterRows[] = {
     {3, 0, 26, 58, "1/1 1/2 1/3 1/4 1/5 1/6 1/7 1/8 1/9 1/10 1/11 1/12 1/13 2/1 1/14 1/15 1/16 1/17 1/18 1/19 3/1 1/20 1/21 2/2 1/22 1/23 1/24 1/25 1/26"},
     {2, 1, 19, 2, "1/1 1/2 1/3 1/4 1/5 1/6 2/1 1/7 1/8 1/9 1/10 2/2 1/11 1/12 3/1 1/13 1/14 2/3 1/15 2/4 1/16 2/5 1/17 4/1 2/6 1/18 1/19 2/7 3/2"},
@@ -39,7 +42,9 @@ constexpr VlcRow kInterRows[] = {
     {2, 9, 5, 0, "1/1 2/1 3/1 4/1 5/1 1/2 6/1 7/1 8/1 2/2 9/1 1/3 10/1 3/2 11/1 4/2 12/1 1/4 2/3 13/1 5/2 14/1 6/2 1/5 15/1 3/3 16/1 2/4 7/2"},
     {2, kNoLimit, 4, 0, "1/1 2/1 3/1 4/1 5/1 6/1 7/1 1/2 8/1 9/1 10/1 11/1 12/1 2/2 13/1 1/3 14/1 15/1 3/2 16/1 17/1 18/1 4/2 19/1 20/1 2/3 1/4 5/2 21/1"},
 };
+// clang-format on
 
+// clang-format off
 constexpr VlcRow kChromaRows[] = {
     {2, 0, 25, 58, "1/1 1/2 1/3 1/4 1/5 1/6 1/7 2/1 1/8 1/9 1/10 1/11 1/12 1/13 1/14 1/15 3/1 1/16 1/17 1/18 1/19 1/20 1/21 1/22 2/2 1/23 1/24 1/25 4/1"},
     {0, 1, 20, 0, "1/1 1/2 2/1 1/3 1/4 1/5 1/6 3/1 1/7 1/8 2/2 1/9 1/10 1/11 4/1 1/12 1/13 1/14 2/3 1/15 2/4 5/1 3/2 1/16 1/17 1/18 2/5 1/19 1/20"},
@@ -47,6 +52,7 @@ constexpr VlcRow kChromaRows[] = {
     {1, 4, 8, 0, "1/1 2/1 3/1 4/1 1/2 5/1 2/2 6/1 1/3 7/1 3/2 8/1 1/4 2/3 9/1 4/2 1/5 10/1 3/3 5/2 2/4 11/1 1/6 12/1 1/7 6/2 13/1 2/5 1/8"},
     {0, kNoLimit, 5, 0, "1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1 1/2 9/1 10/1 11/1 2/2 12/1 13/1 3/2 14/1 1/3 15/1 4/2 16/1 17/1 5/2 1/4 2/3 18/1 6/2 19/1 1/5"},
 };
+// clang-format on
 
 // Reads the next "L/R" pair of a row; false at the end of the text.
 bool next_pair(const char *&p, int &mag, int &run) {
@@ -112,9 +118,12 @@ VlcFamilyTables vlc_family(VlcFamily family) {
     static const auto inter = build_family(kInterRows);
     static const auto chroma = build_family(kChromaRows);
     switch (family) {
-    case VlcFamily::Intra: return {intra.data(), static_cast<int>(intra.size())};
-    case VlcFamily::Inter: return {inter.data(), static_cast<int>(inter.size())};
-    case VlcFamily::Chroma: break;
+        case VlcFamily::Intra:
+            return {intra.data(), static_cast<int>(intra.size())};
+        case VlcFamily::Inter:
+            return {inter.data(), static_cast<int>(inter.size())};
+        case VlcFamily::Chroma:
+            break;
     }
     return {chroma.data(), static_cast<int>(chroma.size())};
 }

@@ -24,7 +24,7 @@ struct VlcSubTable {
     int eob_code;
     int8_t level[kVlcTableCodes];  // signed value of each code; 0 for the end-of-block code
     int8_t run[kVlcTableCodes];
-    int8_t step[kVlcTableCodes];   // sub-tables to advance after the code
+    int8_t step[kVlcTableCodes];  // sub-tables to advance after the code
     // For run r <= max_run: one more than the largest magnitude with a
     // regular code of run r, i.e. the smallest magnitude an escape codes.
     int8_t level_base[kVlcRegularRunMax + 1];

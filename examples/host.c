@@ -9,7 +9,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
 #include <svacdec.h>
 
 /* Offset of the next 00 00 01 at or after `from`, or `size`. */
@@ -80,8 +79,8 @@ int main(int argc, char **argv) {
         const uint8_t *seen[2] = {last_out[layer], NULL};
         for (int k = 0; k < 2 && !status; k++) {
             SvacDecOutput pic;
-            if (VQ_SVAC_Get_LastFrame(dec, layer, &pic) != 0 || !pic.got_picture ||
-                pic.plane[0] == seen[0] || pic.plane[0] == seen[1])
+            if (VQ_SVAC_Get_LastFrame(dec, layer, &pic) != 0 || !pic.got_picture || pic.plane[0] == seen[0] ||
+                pic.plane[0] == seen[1])
                 break;
             seen[1] = pic.plane[0];
             status = write_picture(out, &pic);

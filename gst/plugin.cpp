@@ -9,5 +9,5 @@ static gboolean plugin_init(GstPlugin *plugin) {
            gst_element_register(plugin, "svacdec", GST_RANK_PRIMARY, GST_TYPE_SVAC_DEC);
 }
 
-GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, svac, "SVAC video parser and decoder",
-                  plugin_init, VERSION, "unknown", PACKAGE, "https://example.invalid/svacdec")
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, svac, "SVAC video parser and decoder", plugin_init,
+                  VERSION, "unknown", PACKAGE, "https://example.invalid/svacdec")

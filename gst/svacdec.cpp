@@ -7,7 +7,7 @@
 // of the layer are released; a frame whose decoding failed is dropped with a
 // warning on the bus, and decoding goes on. At the end of the stream the
 // pictures the decoder still holds are drained; a flush starts afresh.
-#include "gstsvac.h"
+#include "svacdec.h"
 
 #include <gst/video/video.h>
 
@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "gstsvac.h"
 #include "hex.h"
 #include "nal_split.h"
-#include "svacdec.h"
 
 GST_DEBUG_CATEGORY_STATIC(svacdec_debug);
 #define GST_CAT_DEFAULT svacdec_debug
@@ -42,9 +42,8 @@ G_DEFINE_TYPE(GstSvacDec, gst_svac_dec, GST_TYPE_VIDEO_DECODER)
 
 static GType layer_type() {
     static GType type = 0;
-    static const GEnumValue values[] = {{0, "Base layer", "base"},
-                                        {1, "Enhancement layer", "enhancement"},
-                                        {0, nullptr, nullptr}};
+    static const GEnumValue values[] = {
+        {0, "Base layer", "base"}, {1, "Enhancement layer", "enhancement"}, {0, nullptr, nullptr}};
     if (g_once_init_enter(&type)) g_once_init_leave(&type, g_enum_register_static("GstSvacLayer", values));
     return type;
 }
@@ -309,8 +308,8 @@ static void gst_svac_dec_class_init(GstSvacDecClass *klass) {
     object->finalize = finalize;
     g_object_class_install_property(
         object, PROP_KEY,
-        g_param_spec_string("key", "Key", "Cipher key of protected streams, in hex (up to 64 bytes)",
-                            nullptr, GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+        g_param_spec_string("key", "Key", "Cipher key of protected streams, in hex (up to 64 bytes)", nullptr,
+                            GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
     g_object_class_install_property(
         object, PROP_LAYER,
         g_param_spec_enum("layer", "Layer", "Layer of a scalable stream to output", layer_type(), 0,

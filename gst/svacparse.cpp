@@ -10,12 +10,11 @@
 // spread over several units. Time stamps come from the PES headers of a
 // program stream, or from the input buffers of a byte stream; a unit takes
 // the last stamp at or before its first byte.
-#include "gstsvac.h"
-
 #include <deque>
 #include <utility>
 #include <vector>
 
+#include "gstsvac.h"
 #include "nal_split.h"
 #include "ps_demux.h"
 
@@ -93,7 +92,7 @@ struct ParseState {
     std::vector<uint8_t> head;  // input kept until the mode is known
     std::vector<uint8_t> es;    // elementary stream from es_base on
     uint64_t es_base = 0;
-    size_t next_nal = 0;         // es offset of the next NAL unit to look at
+    size_t next_nal = 0;  // es offset of the next NAL unit to look at
     std::deque<Stamp> stamps;
     // The access unit being gathered: es[0, next_nal).
     bool au_slice = false;
@@ -183,8 +182,7 @@ static GstFlowReturn gather(GstSvacParse *self, bool at_end) {
     return GST_FLOW_OK;
 }
 
-static void add_bytes(GstSvacParse *self, const uint8_t *data, size_t size, GstClockTime time,
-                      bool at_end) {
+static void add_bytes(GstSvacParse *self, const uint8_t *data, size_t size, GstClockTime time, bool at_end) {
     ParseState &st = *self->st;
     if (st.mode < 0) {
         st.head.insert(st.head.end(), data, data + size);
@@ -207,7 +205,8 @@ static void add_bytes(GstSvacParse *self, const uint8_t *data, size_t size, GstC
     st.ps.feed(data, size, &st.es, &times);
     if (at_end) st.ps.finish(&st.es, &times);
     for (const auto &t : times)
-        st.stamps.push_back({t.offset, gst_util_uint64_scale(static_cast<uint64_t>(t.pts), GST_SECOND, 90000)});
+        st.stamps.push_back(
+            {t.offset, gst_util_uint64_scale(static_cast<uint64_t>(t.pts), GST_SECOND, 90000)});
     const svactool::PsCounts &c = st.ps.counts();
     if (c.damaged + c.truncated > before.damaged + before.truncated)
         GST_ELEMENT_WARNING(self, STREAM, DEMUX, ("damaged program stream pack skipped"),
@@ -236,20 +235,20 @@ static void reset(GstSvacParse *self) {
 static gboolean sink_event(GstPad *pad, GstObject *parent, GstEvent *event) {
     GstSvacParse *self = GST_SVAC_PARSE(parent);
     switch (GST_EVENT_TYPE(event)) {
-    case GST_EVENT_CAPS:
-    case GST_EVENT_SEGMENT:
-        // Our own caps and a time segment go out with the first unit.
-        gst_event_unref(event);
-        return TRUE;
-    case GST_EVENT_EOS:
-        add_bytes(self, nullptr, 0, GST_CLOCK_TIME_NONE, true);
-        gather(self, true);
-        break;
-    case GST_EVENT_FLUSH_STOP:
-        reset(self);
-        break;
-    default:
-        break;
+        case GST_EVENT_CAPS:
+        case GST_EVENT_SEGMENT:
+            // Our own caps and a time segment go out with the first unit.
+            gst_event_unref(event);
+            return TRUE;
+        case GST_EVENT_EOS:
+            add_bytes(self, nullptr, 0, GST_CLOCK_TIME_NONE, true);
+            gather(self, true);
+            break;
+        case GST_EVENT_FLUSH_STOP:
+            reset(self);
+            break;
+        default:
+            break;
     }
     return gst_pad_event_default(pad, parent, event);
 }

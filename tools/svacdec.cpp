@@ -6,6 +6,8 @@
 // reported, not fatal); 1 --verify found a mismatch or a count difference;
 // 2 bad arguments; 3 unreadable input or unwritable output; 4 the decoder
 // could not be opened.
+#include "svacdec.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +29,6 @@
 #include "picture_md5.h"
 #include "png_writer.h"
 #include "ps_demux.h"
-#include "svacdec.h"
 
 namespace {
 
@@ -110,8 +111,8 @@ int parse_args(int argc, char **argv, Options *o) {
         if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
             value = a.substr(eq + 1);
             a = a.substr(0, eq);
-        } else if (a == "-o" || a == "--muxer" || a == "--png" || a == "--verify" ||
-                   a == "--demux" || a == "--layer-mask" || a == "--key" || a == "--cpu-flags" || a == "--limit") {
+        } else if (a == "-o" || a == "--muxer" || a == "--png" || a == "--verify" || a == "--demux" ||
+                   a == "--layer-mask" || a == "--key" || a == "--cpu-flags" || a == "--limit") {
             if (i + 1 >= argc) {
                 error("option " + a + " needs a value");
                 return -1;
@@ -180,17 +181,17 @@ int parse_args(int argc, char **argv, Options *o) {
 std::string format_time(const SvacDecExtInfo &t) {
     char b[96];
     if (t.year)
-        std::snprintf(b, sizeof b, "%04u-%02u-%02u %02u:%02u:%02u fraction %u extra %u", t.year,
-                      t.month, t.day, t.hour, t.minute, t.second, t.time_fraction, t.time_extra);
+        std::snprintf(b, sizeof b, "%04u-%02u-%02u %02u:%02u:%02u fraction %u extra %u", t.year, t.month,
+                      t.day, t.hour, t.minute, t.second, t.time_fraction, t.time_extra);
     else
-        std::snprintf(b, sizeof b, "%02u:%02u:%02u fraction %u extra %u", t.hour, t.minute,
-                      t.second, t.time_fraction, t.time_extra);
+        std::snprintf(b, sizeof b, "%02u:%02u:%02u fraction %u extra %u", t.hour, t.minute, t.second,
+                      t.time_fraction, t.time_extra);
     return b;
 }
 
 // Everything that happens to a picture once the decoder hands it out.
 class Session {
-public:
+  public:
     Session(const Options &o) : opt_(o), start_(std::chrono::steady_clock::now()) {
         progress_ = !o.quiet && isatty(STDERR_FILENO);
     }
@@ -246,8 +247,8 @@ public:
                                        ? opt_.limit
                                        : static_cast<long long>(expected.size());
             if (!mismatch_ && total_ != want) {
-                error("verify: " + std::to_string(total_) + " pictures decoded, " + opt_.verify +
-                      " lists " + std::to_string(want));
+                error("verify: " + std::to_string(total_) + " pictures decoded, " + opt_.verify + " lists " +
+                      std::to_string(want));
                 mismatch_ = true;
             }
             if (mismatch_) exit_code = exit_code ? exit_code : EXIT_VERIFY;
@@ -277,7 +278,7 @@ public:
                          opt_.verify.c_str());
     }
 
-private:
+  private:
     void check(const svactool::PictureView &pic) {
         if (mismatch_) return;
         const std::string got = svactool::picture_md5_hex(pic);
@@ -302,8 +303,8 @@ private:
         const double t = seconds();
         if (!last && t - shown_at_ < 0.25) return;
         shown_at_ = t;
-        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_, t > 0 ? static_cast<double>(total_) / t : 0.0,
-                     last ? "\n" : "");
+        std::fprintf(stderr, "\rDecoded %lld pictures - %.1f fps%s", total_,
+                     t > 0 ? static_cast<double>(total_) / t : 0.0, last ? "\n" : "");
         std::fflush(stderr);
     }
 
@@ -371,8 +372,8 @@ void demux_program_stream(std::vector<uint8_t> &data, bool quiet) {
                  ps.stream_id() < 0 ? 0 : ps.stream_id(), type, (unsigned long long)c.damaged,
                  (unsigned long long)c.truncated);
     if (!times.empty())
-        std::fprintf(stderr, "svacdec: %zu PES time stamps, first PTS %.3f s, last %.3f s\n",
-                     times.size(), static_cast<double>(times.front().pts) / 90000,
+        std::fprintf(stderr, "svacdec: %zu PES time stamps, first PTS %.3f s, last %.3f s\n", times.size(),
+                     static_cast<double>(times.front().pts) / 90000,
                      static_cast<double>(times.back().pts) / 90000);
 }
 
@@ -408,8 +409,7 @@ int main(int argc, char **argv) {
         return EXIT_IO;
     }
 
-    if (svactool::is_program_stream(data.data(), data.size()))
-        demux_program_stream(data, opt.quiet);
+    if (svactool::is_program_stream(data.data(), data.size())) demux_program_stream(data, opt.quiet);
     if (!opt.demux.empty()) {
         if (!svactool::write_all(opt.demux, data, &err)) {
             error(err);
@@ -458,8 +458,7 @@ int main(int argc, char **argv) {
         error("cannot open a decoder");
         return EXIT_DECODER;
     }
-    if (opt.has_key)
-        VQ_SVAC_Set_Key(dec, opt.key.data(), static_cast<uint32_t>(opt.key.size()));
+    if (opt.has_key) VQ_SVAC_Set_Key(dec, opt.key.data(), static_cast<uint32_t>(opt.key.size()));
 
     const bool ok = decode_stream(dec, data, opt.layer_mask, session);
     VQ_SVAC_Dec_Close(dec);

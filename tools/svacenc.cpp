@@ -90,11 +90,10 @@ int parse_args(int argc, char **argv, Options *o) {
             (a == "--fixed-qp" ? e.fixed_qp : e.lf_disable) = true;
             continue;
         }
-        static const char *const kValued[] = {"--mode",   "--seed",    "--frames", "--size",
-                                              "--chroma", "--bitdepth", "--entropy", "--gop",
-                                              "--slices", "--qp",      "--lf-offsets",
-                                              "--input",  "-o",        "--recon",  "--md5",
-                                              "--encrypt", "--key"};
+        static const char *const kValued[] = {"--mode",       "--seed",    "--frames", "--size",   "--chroma",
+                                              "--bitdepth",   "--entropy", "--gop",    "--slices", "--qp",
+                                              "--lf-offsets", "--input",   "-o",       "--recon",  "--md5",
+                                              "--encrypt",    "--key"};
         bool known = false;
         for (const char *k : kValued) known = known || a == k;
         if (!known) {
@@ -112,9 +111,12 @@ int parse_args(int argc, char **argv, Options *o) {
             return EXIT_USAGE;
         };
         if (a == "--mode") {
-            if (v == "random") e.mode = svacenc::EncMode::Random;
-            else if (v == "real") e.mode = svacenc::EncMode::Real;
-            else return bad("random or real");
+            if (v == "random")
+                e.mode = svacenc::EncMode::Random;
+            else if (v == "real")
+                e.mode = svacenc::EncMode::Real;
+            else
+                return bad("random or real");
         } else if (a == "--seed") {
             if (!parse_int(v, 0, 0x7FFFFFFFFFFFFFFFll, &n)) return bad("a non-negative integer");
             e.seed = static_cast<uint64_t>(n);
@@ -131,10 +133,14 @@ int parse_args(int argc, char **argv, Options *o) {
             e.height = static_cast<int>(h);
             o->size_set = true;
         } else if (a == "--chroma") {
-            if (v == "400") e.chroma_format_idc = 0;
-            else if (v == "420") e.chroma_format_idc = 1;
-            else if (v == "422") e.chroma_format_idc = 2;
-            else return bad("400, 420 or 422");
+            if (v == "400")
+                e.chroma_format_idc = 0;
+            else if (v == "420")
+                e.chroma_format_idc = 1;
+            else if (v == "422")
+                e.chroma_format_idc = 2;
+            else
+                return bad("400, 420 or 422");
             o->chroma_set = true;
         } else if (a == "--bitdepth") {
             if (v != "8" && v != "10") return bad("8 or 10");
@@ -161,9 +167,12 @@ int parse_args(int argc, char **argv, Options *o) {
             e.lf_alpha_offset = static_cast<int>(al);
             e.lf_beta_offset = static_cast<int>(be);
         } else if (a == "--encrypt") {
-            if (v == "aes") e.key.type = svacenc::CIPHER_AES;
-            else if (v == "des") e.key.type = svacenc::CIPHER_DES;
-            else return bad("aes or des");
+            if (v == "aes")
+                e.key.type = svacenc::CIPHER_AES;
+            else if (v == "des")
+                e.key.type = svacenc::CIPHER_DES;
+            else
+                return bad("aes or des");
             e.encrypt = true;
         } else if (a == "--key") {
             if (!svactool::parse_hex(v, &e.key.key)) return bad("an even number of hex digits");
@@ -245,8 +254,7 @@ int main(int argc, char **argv) {
             error("a raw YUV input needs --size");
             return EXIT_USAGE;
         }
-        if (!svacenc::open_input(opt.input, e.width, e.height, e.chroma_format_idc, e.bit_depth,
-                                 &in, &err)) {
+        if (!svacenc::open_input(opt.input, e.width, e.height, e.chroma_format_idc, e.bit_depth, &in, &err)) {
             error(err);
             return EXIT_IO;
         }
@@ -364,7 +372,8 @@ int main(int argc, char **argv) {
     }
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
-                     written, bytes, 8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
+                     written, bytes,
+                     8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
                      psnr_sum / written);
     else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);

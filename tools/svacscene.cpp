@@ -24,7 +24,7 @@ uint32_t hash(uint32_t x, uint32_t y, uint32_t t) {
 }
 
 class Canvas {
-public:
+  public:
     Canvas(int w, int h) : w_(w), h_(h), px_(size_t(w) * h) {}
     int w() const { return w_; }
     int h() const { return h_; }
@@ -43,7 +43,7 @@ public:
                 if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) rect(x, y, x + 1, y + 1, c, grain);
     }
 
-private:
+  private:
     int w_, h_;
     std::vector<Rgb> px_;
 };
@@ -97,8 +97,9 @@ void background(Canvas &cv) {
     }
     cv.rect(0, h * 42 / 100, w, h * 50 / 100, {175, 170, 160}, 8);  // far sidewalk
     cv.rect(0, h * 50 / 100, w, h * 86 / 100, {95, 95, 98}, 10);    // road
-    cv.rect(0, h * 86 / 100, w, h, {165, 160, 150}, 8);              // near sidewalk
-    for (int x = 0; x < w; x += w / 8) cv.rect(x, h * 675 / 1000, x + w / 16, h * 685 / 1000, {225, 225, 215});
+    cv.rect(0, h * 86 / 100, w, h, {165, 160, 150}, 8);             // near sidewalk
+    for (int x = 0; x < w; x += w / 8)
+        cv.rect(x, h * 675 / 1000, x + w / 16, h * 685 / 1000, {225, 225, 215});
     for (int t = 0; t < 5; t++) {  // trees along the far sidewalk
         const int cx = w / 10 + t * w / 5;
         cv.rect(cx - w / 200, h * 36 / 100, cx + w / 200, h * 47 / 100, {80, 60, 40});
@@ -199,8 +200,10 @@ int main(int argc, char **argv) {
     std::fprintf(f, "YUV4MPEG2 W%d H%d F25:1 Ip A1:1 C420jpeg\n", w, h);
     Canvas still(w, h);
     background(still);
-    const Car cars[] = {{540, 9, 100, {180, 30, 30}}, {560, -6, 700, {220, 220, 225}},
-                        {700, 12, 600, {30, 60, 150}}, {720, -8, 250, {40, 40, 40}}};
+    const Car cars[] = {{540, 9, 100, {180, 30, 30}},
+                        {560, -6, 700, {220, 220, 225}},
+                        {700, 12, 600, {30, 60, 150}},
+                        {720, -8, 250, {40, 40, 40}}};
     for (int t = 0; t < frames; t++) {
         Canvas cv = still;
         for (const Car &c : cars) car(cv, c, t);

@@ -42,8 +42,7 @@ inline uint32_t svac_br_peek32(const SvacBitReader *br) {
         w = __builtin_bswap32(w);
     } else {
         w = 0;
-        for (uint32_t i = 0; i < 4; i++)
-            w = (w << 8) | (byte + i < avail ? br->buffer[byte + i] : 0u);
+        for (uint32_t i = 0; i < 4; i++) w = (w << 8) | (byte + i < avail ? br->buffer[byte + i] : 0u);
     }
     return w << (br->index & 7);
 }

@@ -45,10 +45,9 @@ inline constexpr auto kUe = make_table<uint8_t, 512>([](unsigned i) { return i <
 inline constexpr auto kSe =
     make_table<int8_t, 512>([](unsigned i) { return i < 16 ? 0 : ue_to_se(prefix_ue(i)); });
 inline constexpr auto kLog2 = make_table<uint8_t, 256>([](unsigned v) { return v ? floor_log2(v) : 0; });
-inline constexpr auto kUeLen =
-    make_table<uint8_t, 256>([](unsigned v) { return 2 * floor_log2(v + 1) + 1; });
+inline constexpr auto kUeLen = make_table<uint8_t, 256>([](unsigned v) { return 2 * floor_log2(v + 1) + 1; });
 
-static_assert(kLen[256] == 1 && kUe[256] == 0);         // "1"
+static_assert(kLen[256] == 1 && kUe[256] == 0);  // "1"
 static_assert(kLen[0b010000000] == 3 && kUe[0b010000000] == 1);
 static_assert(kUe[0b000011111] == 30 && kLen[0b000011111] == 9);
 static_assert(kSe[0b011000000] == -1 && kSe[0b001000000] == 2 && kSe[0b001010000] == -2);

@@ -19,15 +19,13 @@ int decode_block(SvacCabac *c, int group, SvacRunLevel *pairs) {
     for (;;) {
         SvacCabacCtx *row = g + 7 * s;
         uint32_t mag = 1;
-        if (!svac_cabac_bin(e, row[1]))
-            do {
+        if (!svac_cabac_bin(e, row[1])) do {
                 broken |= ++mag > kMaxUnary;
             } while (!broken && !svac_cabac_bin(e, row[2]));
         const uint32_t negative = svac_cabac_fixed(e, 255);
         SvacCabacCtx *run_ctx = row + (mag == 1 ? 3 : 5);
         uint32_t z = 0;
-        if (!svac_cabac_bin(e, run_ctx[0]))
-            do {
+        if (!svac_cabac_bin(e, run_ctx[0])) do {
                 broken |= ++z > kMaxUnary;
             } while (!broken && !svac_cabac_bin(e, run_ctx[1]));
         // Levels keep their low 16 bits, as VLC escapes do.

@@ -102,8 +102,8 @@ uint32_t cabac_decode_intra_luma_pred_mode(SvacCabac *c) {
     return 0;
 }
 
-uint32_t cabac_decode_intra_chroma_pred_mode(SvacCabac *c, const SvacMacroblock *mb, int row,
-                                             bool is422, bool enhancement) {
+uint32_t cabac_decode_intra_chroma_pred_mode(SvacCabac *c, const SvacMacroblock *mb, int row, bool is422,
+                                             bool enhancement) {
     const uint32_t nb = mb->neighbour_flags;
     const int x = mb->mb_x;
     int a = (nb & NB_LEFT) && mb->left_chroma_pred_mode[row] != 0;
@@ -155,7 +155,8 @@ int32_t cabac_decode_mv_diff(SvacCabac *c, int component, int32_t left_mvd) {
             mag += 1 << j++;
         }
         int32_t suffix = 0;
-        for (int i = 0; i < j; i++) suffix = (suffix << 1) | static_cast<int32_t>(cabac_decode_equiprobable(c));
+        for (int i = 0; i < j; i++)
+            suffix = (suffix << 1) | static_cast<int32_t>(cabac_decode_equiprobable(c));
         mag += suffix;
     }
     return cabac_decode_equiprobable(c) ? -mag : mag;

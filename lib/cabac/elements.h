@@ -26,8 +26,8 @@ uint32_t cabac_decode_pred_mode_flag(SvacCabac *c);
 // rem_mode 0..3 of a luma block.
 uint32_t cabac_decode_intra_luma_pred_mode(SvacCabac *c);
 // Chroma mode 0..3 of chroma block row `row` (1: the lower block of 4:2:2).
-uint32_t cabac_decode_intra_chroma_pred_mode(SvacCabac *c, const SvacMacroblock *mb, int row,
-                                             bool is422, bool enhancement);
+uint32_t cabac_decode_intra_chroma_pred_mode(SvacCabac *c, const SvacMacroblock *mb, int row, bool is422,
+                                             bool enhancement);
 
 // Reference index of the partition whose first 8x8 block is at motion-cache
 // position `pos` of list 0.

@@ -127,8 +127,8 @@ SVAC_EXPORT void VQ_SVACDEC_svac_dec_close(void *decoder);
 SVAC_EXPORT int32_t VQ_SVACDEC_svac_dec_init(uint32_t cpu_flags);
 SVAC_EXPORT int32_t VQ_SVACDEC_svac_dec_deinit(void);
 SVAC_EXPORT const char *VQ_SVACDEC_svac_dec_version(void);
-SVAC_EXPORT int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_picture,
-                                               const uint8_t *data, int32_t length);
+SVAC_EXPORT int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_picture, const uint8_t *data,
+                                               int32_t length);
 SVAC_EXPORT void VQ_SVACDEC_svac_end(SvacDecoder *dec);
 }
 

@@ -74,11 +74,21 @@ void svac_decode_extension(SvacDecoder *dec) {
     while (fits(br, 8)) {
         bool ok;
         switch (svac_br_read(br, 8)) {
-        case EXT_TIME: ok = time_extension(dec); break;
-        case EXT_ROI: ok = roi_extension(br); break;
-        case EXT_OPAQUE: ok = opaque_extension(br); break;
-        case EXT_ALERT: ok = alert_extension(br); break;
-        default: ok = false; break;  // 0x80 ends the unit; unknown ids abandon it
+            case EXT_TIME:
+                ok = time_extension(dec);
+                break;
+            case EXT_ROI:
+                ok = roi_extension(br);
+                break;
+            case EXT_OPAQUE:
+                ok = opaque_extension(br);
+                break;
+            case EXT_ALERT:
+                ok = alert_extension(br);
+                break;
+            default:
+                ok = false;
+                break;  // 0x80 ends the unit; unknown ids abandon it
         }
         if (!ok) return;
     }

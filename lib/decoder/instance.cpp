@@ -2,11 +2,11 @@
 #include <cstring>
 
 #include "decoder/decoder.h"
+#include "decoder/lines.h"
 #include "decoder/secure_params.h"
 #include "dsp/dsp_init.h"
 #include "mem/mem.h"
 #include "security/crypto.h"
-#include "decoder/lines.h"
 
 namespace {
 
@@ -27,8 +27,7 @@ int32_t VQ_SVACDEC_svac_dec_init(uint32_t cpu_flags) {
 int32_t VQ_SVACDEC_svac_dec_deinit(void) { return 0; }
 
 const char *VQ_SVACDEC_svac_dec_version(void) {
-    std::snprintf(g_version, sizeof(g_version), "%d.%d.%s (%s %s)", 0, 1, "33860M", __DATE__,
-                  __TIME__);
+    std::snprintf(g_version, sizeof(g_version), "%d.%d.%s (%s %s)", 0, 1, "33860M", __DATE__, __TIME__);
     return g_version;
 }
 

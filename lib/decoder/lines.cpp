@@ -66,11 +66,10 @@ bool VQ_SVACDEC_svac_init_top_lines(SvacDecoder *dec) {
     if (svc_layer && !dec->svc_scratch) dec->svc_scratch = svac_alloc_zeroed<int32_t>(w);
 
     const bool ok = mb->top_qp && mb->top_cbp && mb->top_type && mb->top_mv[0] && mb->top_mv[1] &&
-                    mb->top_intra_modes && mb->top_border_y && mb->top_border_u &&
-                    mb->top_border_v && mb->slice_num_top && mb->slice_num_left &&
-                    mb->top_chroma_pred_mode[0] && mb->top_chroma_pred_mode[1] &&
-                    mb->top_type_code && mb->top_svc_mode && mb->col_extra && mb->mv_map &&
-                    mb->mb_type_map && dec->scratch && (!svc_layer || dec->svc_scratch);
+                    mb->top_intra_modes && mb->top_border_y && mb->top_border_u && mb->top_border_v &&
+                    mb->slice_num_top && mb->slice_num_left && mb->top_chroma_pred_mode[0] &&
+                    mb->top_chroma_pred_mode[1] && mb->top_type_code && mb->top_svc_mode && mb->col_extra &&
+                    mb->mv_map && mb->mb_type_map && dec->scratch && (!svc_layer || dec->svc_scratch);
     if (!ok) {
         svac_free_lines(mb);
         return false;

@@ -71,7 +71,8 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     const bool enhancement = dec->layer == 1;
     const bool cabac = dec->cur_pps->entropy_coding_flag;
     if (sps->svc_flag && enhancement)
-        mb->svc_mode_flag = static_cast<int32_t>(cabac ? cabac_decode_svc_mode_flag(&dec->cabac) : svac_br_read1(&dec->br));
+        mb->svc_mode_flag =
+            static_cast<int32_t>(cabac ? cabac_decode_svc_mode_flag(&dec->cabac) : svac_br_read1(&dec->br));
     // Inter-layer prediction is not decoded yet.
     if (mb->svc_mode_flag) return SVAC_ERR_INVALID;
 
@@ -81,7 +82,8 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     mb->chroma_pred_mode[0] = mb->chroma_pred_mode[1] = 0;
     const bool is422 = sps->chroma_format_idc == 2;
     auto chroma_mode = [&](int row) {
-        return cabac ? static_cast<int32_t>(cabac_decode_intra_chroma_pred_mode(&dec->cabac, mb, row, is422, enhancement))
+        return cabac ? static_cast<int32_t>(
+                           cabac_decode_intra_chroma_pred_mode(&dec->cabac, mb, row, is422, enhancement))
                      : svac_br_read_ue(&dec->br);
     };
     if (!mb->svc_mode_flag && sps->chroma_format_idc > 0) {
@@ -106,7 +108,8 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     }
     VQ_SVACDEC_svac_modify_mb_i(mb, mb->chroma_pred_mode, intra_type);
 
-    if (int r = cabac ? VQ_SVACDEC_get_cbp_and_qp_cabac(dec, intra_type) : VQ_SVACDEC_get_cbp_and_qp(dec, intra_type);
+    if (int r = cabac ? VQ_SVACDEC_get_cbp_and_qp_cabac(dec, intra_type)
+                      : VQ_SVACDEC_get_cbp_and_qp(dec, intra_type);
         r < 0)
         return r;
     mb->qp = dec->qp;

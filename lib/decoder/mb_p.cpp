@@ -17,13 +17,14 @@ struct MvCall {
 };
 
 struct PLayout {
-    int8_t refs;       // reference indices read, at entries 5, 9 (16x8), 5, 6 (8x16) ...
+    int8_t refs;  // reference indices read, at entries 5, 9 (16x8), 5, 6 (8x16) ...
     int8_t ref_entry[4];
     int8_t calls;
     MvCall call[4];
 };
 
 // Indexed by internal type - 2.
+// clang-format off
 constexpr PLayout kLayouts[5] = {
     {1, {5}, 1, {{5, 3, PREF_NONE, SHAPE_16X16}}},
     {2, {5, 9}, 2, {{5, 3, PREF_B, SHAPE_16X8}, {9, 4, PREF_A, SHAPE_16X8}}},
@@ -33,13 +34,15 @@ constexpr PLayout kLayouts[5] = {
       {10, 5, PREF_NONE, SHAPE_8X8}}},
     {0, {}, 1, {{5, 3, PREF_NO_MVD, SHAPE_16X16}}},
 };
+// clang-format on
 
 // A two-bit index of a field P picture may carry 2 or 3, for which no
 // reference exists: refused at once, as motion compensation would.
 int32_t read_ref_idx(SvacDecoder *dec, int entry) {
     if (dec->single_ref_flag) return 0;
     if (dec->cur_pps->entropy_coding_flag)
-        return static_cast<int32_t>(cabac_decode_mb_reference_index(&dec->cabac, &svac_cur_layer(dec).mb, entry));
+        return static_cast<int32_t>(
+            cabac_decode_mb_reference_index(&dec->cabac, &svac_cur_layer(dec).mb, entry));
     if (dec->field_parity >= 0 && dec->pic_type != PIC_B) return svac_br_read(&dec->br, 2);
     return svac_br_read1(&dec->br);
 }

@@ -74,16 +74,14 @@ int decode_seq_parameter_set(SvacDecoder *dec) {
         const SvacSeqParams &o = dec->sps[dec->last_sps_id];
         if (o.roi_flag != s.roi_flag || o.svc_flag != s.svc_flag || o.mb_width != s.mb_width ||
             o.mb_height != s.mb_height) {
-            std::printf("SVAC parameters change, must reinit. (%d %d %d %d) -> (%d %d %d %d)\n",
-                        o.roi_flag, o.svc_flag, o.mb_width, o.mb_height, s.roi_flag, s.svc_flag,
-                        s.mb_width, s.mb_height);
+            std::printf("SVAC parameters change, must reinit. (%d %d %d %d) -> (%d %d %d %d)\n", o.roi_flag,
+                        o.svc_flag, o.mb_width, o.mb_height, s.roi_flag, s.svc_flag, s.mb_width, s.mb_height);
             return SVAC_ERR_SPS;
         }
     }
     dec->last_sps_id = sps_id;
     dec->sps[sps_id] = s;
-    if (static_cast<uint32_t>(s.mb_width) >= 0x7FFFFFFu ||
-        static_cast<uint32_t>(s.mb_height) >= 0x7FFFFFFu ||
+    if (static_cast<uint32_t>(s.mb_width) >= 0x7FFFFFFu || static_cast<uint32_t>(s.mb_height) >= 0x7FFFFFFu ||
         s.bit_depth_chroma_minus8 != s.bit_depth_luma_minus8)
         return SVAC_ERR_SPS;
     return 0;
@@ -103,8 +101,7 @@ int decode_picture_parameter_set(SvacDecoder *dec) {
     // were empty (8-bit, no regions, no scalability) and stored; the slice
     // header refuses it with its message when a slice selects it.
     static const SvacSeqParams kEmpty{};
-    const SvacSeqParams &sps =
-        (p->sps_id >= 0 && p->sps_id < SVAC_MAX_SPS) ? dec->sps[p->sps_id] : kEmpty;
+    const SvacSeqParams &sps = (p->sps_id >= 0 && p->sps_id < SVAC_MAX_SPS) ? dec->sps[p->sps_id] : kEmpty;
     const int qp_bits = sps.bit_depth_luma_minus8 ? 7 : 6;
 
     p->entropy_coding_flag = svac_br_read1(br);
@@ -124,11 +121,11 @@ int decode_picture_parameter_set(SvacDecoder *dec) {
                 p->num_roi = 0;
                 return SVAC_ERR_INVALID;
             }
-            const bool ok = ensure_region_array(&p->roi_first_mb, p->num_roi, p->roi_capacity) &&
-                            ensure_region_array(&p->roi_last_mb, p->num_roi, p->roi_capacity) &&
-                            (!sps.svc_flag ||
-                             (ensure_region_array(&p->roi_first_mb_el, p->num_roi, p->roi_capacity) &&
-                              ensure_region_array(&p->roi_last_mb_el, p->num_roi, p->roi_capacity)));
+            const bool ok =
+                ensure_region_array(&p->roi_first_mb, p->num_roi, p->roi_capacity) &&
+                ensure_region_array(&p->roi_last_mb, p->num_roi, p->roi_capacity) &&
+                (!sps.svc_flag || (ensure_region_array(&p->roi_first_mb_el, p->num_roi, p->roi_capacity) &&
+                                   ensure_region_array(&p->roi_last_mb_el, p->num_roi, p->roi_capacity)));
             if (!ok) {
                 p->num_roi = 0;
                 return SVAC_ERR_NOMEM;

@@ -25,8 +25,9 @@ void read_qp(SvacDecoder *dec, SvacMacroblock *mb) {
 
 void read_block(SvacDecoder *dec, SvacMbResidual &res, int block, bool luma, bool four) {
     const int group = svac_cabac_coef_group(dec->field_pic_flag, luma);
-    res.count[block] = static_cast<int16_t>(four ? cabac_decode_trans_coefficient_4x4(&dec->cabac, group, res.pairs[block])
-                                                 : cabac_decode_trans_coefficient(&dec->cabac, group, res.pairs[block]));
+    res.count[block] =
+        static_cast<int16_t>(four ? cabac_decode_trans_coefficient_4x4(&dec->cabac, group, res.pairs[block])
+                                  : cabac_decode_trans_coefficient(&dec->cabac, group, res.pairs[block]));
 }
 
 }  // namespace
@@ -38,7 +39,8 @@ int32_t VQ_SVACDEC_get_cbp_and_qp_cabac(SvacDecoder *dec, int32_t intra_type) {
     if (intra_type == 0)
         for (int i = 0; i < 4; i++)
             if ((mb->cbp >> i) & 1)
-                mb->cbp_4x4[i] = static_cast<uint8_t>(cabac_decode_cbp(&dec->cabac, mb, dec->cur_sps->chroma_format_idc == 2) & 15);
+                mb->cbp_4x4[i] = static_cast<uint8_t>(
+                    cabac_decode_cbp(&dec->cabac, mb, dec->cur_sps->chroma_format_idc == 2) & 15);
     read_qp(dec, mb);
     return 0;
 }
@@ -61,7 +63,8 @@ int parse_residual_cabac(SvacDecoder *dec, int32_t intra_type) {
     }
     for (int k = 0; k < dec->cur_sps->chroma_format_idc; k++)
         for (int p = 0; p < 2; p++)
-            if ((mb->cbp >> (4 + 2 * k + p)) & 1) read_block(dec, mb->residual, kResidualChroma + 2 * k + p, false, false);
+            if ((mb->cbp >> (4 + 2 * k + p)) & 1)
+                read_block(dec, mb->residual, kResidualChroma + 2 * k + p, false, false);
     // Coefficients read far past the slice data are never reconstructed.
     return svac_cabac_broken(&dec->cabac) ? SVAC_ERR_BITSTREAM : 0;
 }

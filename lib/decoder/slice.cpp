@@ -13,9 +13,12 @@
 namespace {
 
 void set_picture_values(SvacDecoder *dec, SvacLayerState &l) {
-    if (dec->slice_type == SLICE_I) dec->pic_type = PIC_I;
-    else if (dec->slice_type == SLICE_P) dec->pic_type = PIC_P;
-    else if (dec->slice_type == SLICE_B) dec->pic_type = PIC_B;
+    if (dec->slice_type == SLICE_I)
+        dec->pic_type = PIC_I;
+    else if (dec->slice_type == SLICE_P)
+        dec->pic_type = PIC_P;
+    else if (dec->slice_type == SLICE_B)
+        dec->pic_type = PIC_B;
     l.cur_pic_num = 2 * dec->frame_num;
     const bool b = dec->pic_type == PIC_B;
     dec->ref_dist_tab[0] = (b ? l.ref_pic_num[0] - l.cur_pic_num : l.cur_pic_num - l.ref_pic_num[0]) & 0x1FF;

@@ -102,8 +102,7 @@ int take_picture_values(SvacDecoder *dec, const SvacSliceHeader &h) {
     VQ_SVACDEC_init_svc_roi(dec);
     // A sequence set with an unusable geometry was stored but refused; its
     // slices are refused here before anything is sized from it.
-    if (dec->mb_width < 1 || dec->mb_height < 1 || dec->width > kMaxDimension ||
-        dec->height > kMaxDimension)
+    if (dec->mb_width < 1 || dec->mb_height < 1 || dec->width > kMaxDimension || dec->height > kMaxDimension)
         return SVAC_ERR_NOMEM;
     dec->mb_count = dec->mb_width * dec->mb_height;
     return 0;
@@ -116,8 +115,7 @@ int take_slice_values(SvacDecoder *dec, const SvacSliceHeader &h) {
     SvacLayerState &l = svac_cur_layer(dec);
     dec->first_mb = h.first_mb;
     if (dec->first_mb < 0) return SVAC_ERR_INVALID;
-    if (!sps->roi_flag && l.mb.mbs_remaining == dec->mb_count && dec->first_mb != 0)
-        return SVAC_ERR_INVALID;
+    if (!sps->roi_flag && l.mb.mbs_remaining == dec->mb_count && dec->first_mb != 0) return SVAC_ERR_INVALID;
     // Nothing bounds first_mb otherwise: an address outside the picture is
     // refused like an invalid value.
     if (dec->first_mb >= dec->mb_count) return SVAC_ERR_INVALID;
@@ -126,8 +124,8 @@ int take_slice_values(SvacDecoder *dec, const SvacSliceHeader &h) {
     if (h.qp_read) {
         dec->fixed_qp_flag = h.fixed_qp_flag;
         dec->qp_delta = h.qp_delta;
-        const bool in_region = sps->roi_flag && pps->num_roi >= 1 &&
-                               VQ_SVACDEC_get_roi_idx_of_mb(dec, dec->first_mb) >= 0;
+        const bool in_region =
+            sps->roi_flag && pps->num_roi >= 1 && VQ_SVACDEC_get_roi_idx_of_mb(dec, dec->first_mb) >= 0;
         dec->qp = (in_region ? pps->roi_qp : pps->pic_qp) + dec->qp_delta;
     } else {
         dec->fixed_qp_flag = 1;
@@ -161,8 +159,8 @@ int start_picture(SvacDecoder *dec, SvacLayerState &l) {
     }
     if (sps->bit_depth_luma_minus8 != sps->bit_depth_chroma_minus8 ||
         (sps->bit_depth_luma_minus8 != 0 && sps->bit_depth_luma_minus8 != 2)) {
-        std::printf("unsupport bit depth format, luma %d, chroma %d\n",
-                    sps->bit_depth_luma_minus8 + 8, sps->bit_depth_chroma_minus8 + 8);
+        std::printf("unsupport bit depth format, luma %d, chroma %d\n", sps->bit_depth_luma_minus8 + 8,
+                    sps->bit_depth_chroma_minus8 + 8);
         return SVAC_ERR_INVALID;
     }
     l.cur_frame = VQ_SVACDEC_frame_get(&l.pool, dec->width, dec->height, frame_format(sps));

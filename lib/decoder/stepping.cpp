@@ -60,9 +60,7 @@ void VQ_SVACDEC_get_mb_pos(int32_t addr, int32_t mb_width, int32_t, int32_t *x, 
     *y = addr / mb_width;
 }
 
-int32_t VQ_SVACDEC_get_mb_idx(int32_t mb_width, int32_t, int32_t x, int32_t y) {
-    return y * mb_width + x;
-}
+int32_t VQ_SVACDEC_get_mb_idx(int32_t mb_width, int32_t, int32_t x, int32_t y) { return y * mb_width + x; }
 
 int32_t VQ_SVACDEC_get_roi_idx_of_mb(SvacDecoder *dec, int32_t addr) {
     const SvacPicParams *pps = dec->cur_pps;
@@ -82,7 +80,7 @@ void VQ_SVACDEC_check_availability_of_neighbors(SvacDecoder *dec) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     const int32_t x = mb->mb_x, y = mb->mb_y, w = dec->mb_width;
     const int32_t addr = mb->mb_addr;
-    const bool has[4] = {x > 0, y > 0, y > 0 && x < w - 1, x > 0 && y > 0};
+    const bool has[4] = {x > 0, y > 0, y > 0 && x<w - 1, x> 0 && y > 0};
     const int32_t nb_addr[4] = {addr - 1, addr - w, addr - w + 1, addr - w - 1};
     uint32_t flags = 0;
     if (!dec->cur_sps->roi_flag) {
@@ -116,9 +114,9 @@ int32_t VQ_SVACDEC_svac_init_pic(SvacDecoder *dec) {
     const int32_t s = high_depth(dec) ? 8 : 4;
     const int32_t L = 4 * static_cast<int32_t>(mb->stride_y);
     const int32_t o8[4] = {0, 2 * s, 2 * L, 2 * s + 2 * L};
-    const int32_t o4[16] = {0,     s,         L,         s + L,         2 * s,     3 * s,
-                            2 * s + L, 3 * s + L, 2 * L, s + 2 * L, 3 * L,     s + 3 * L,
-                            2 * s + 2 * L, 3 * s + 2 * L, 2 * s + 3 * L, 3 * s + 3 * L};
+    const int32_t o4[16] = {
+        0,     s,         L,     s + L,     2 * s,         3 * s,         2 * s + L,     3 * s + L,
+        2 * L, s + 2 * L, 3 * L, s + 3 * L, 2 * s + 2 * L, 3 * s + 2 * L, 2 * s + 3 * L, 3 * s + 3 * L};
     for (int i = 0; i < 4; i++) mb->blk_offset_8x8[i] = o8[i];
     for (int i = 0; i < 16; i++) mb->blk_offset_4x4[i] = o4[i];
     mb->neighbour_flags = 0;
@@ -201,8 +199,7 @@ int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec) {
     const SvacPicParams *pps = dec->cur_pps;
     if (!dec->cur_sps->roi_flag || g < 0) return 0;
     mb->roi_remaining--;
-    if (!((dec->pic_type == PIC_P || dec->pic_type == PIC_B) && mb->roi_remaining == 0 &&
-          pps->roi_skip_flag))
+    if (!((dec->pic_type == PIC_P || dec->pic_type == PIC_B) && mb->roi_remaining == 0 && pps->roi_skip_flag))
         return 0;
     int32_t outside = dec->mb_count;
     for (int32_t a = 0; a < dec->mb_count; a++)

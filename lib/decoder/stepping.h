@@ -9,10 +9,9 @@
 struct SvacDecoder;
 
 extern "C" {
-SVAC_EXPORT void VQ_SVACDEC_get_mb_pos(int32_t addr, int32_t mb_width, int32_t field_parity,
-                                       int32_t *x, int32_t *y);
-SVAC_EXPORT int32_t VQ_SVACDEC_get_mb_idx(int32_t mb_width, int32_t field_parity, int32_t x,
-                                          int32_t y);
+SVAC_EXPORT void VQ_SVACDEC_get_mb_pos(int32_t addr, int32_t mb_width, int32_t field_parity, int32_t *x,
+                                       int32_t *y);
+SVAC_EXPORT int32_t VQ_SVACDEC_get_mb_idx(int32_t mb_width, int32_t field_parity, int32_t x, int32_t y);
 SVAC_EXPORT int32_t VQ_SVACDEC_get_roi_idx_of_mb(SvacDecoder *dec, int32_t addr);
 SVAC_EXPORT int32_t VQ_SVACDEC_svac_init_pic(SvacDecoder *dec);
 SVAC_EXPORT void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec);

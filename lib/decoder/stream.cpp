@@ -122,8 +122,8 @@ int32_t read_nal_unit(SvacDecoder *dec, const uint8_t *data, int32_t length, int
             u->payload = dec->nal_buffer;
         }
     } else {
-        dec->nal_buffer = static_cast<uint8_t *>(
-            VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, n));
+        dec->nal_buffer =
+            static_cast<uint8_t *>(VQ_SVACDEC_svac_fast_realloc(dec->nal_buffer, &dec->nal_buffer_size, n));
         u->payload = dec->nal_buffer;
         int32_t read = n;
         u->len = 0;
@@ -143,7 +143,8 @@ int32_t read_nal_unit(SvacDecoder *dec, const uint8_t *data, int32_t length, int
 int dispatch_nal_unit(SvacDecoder *dec, const NalUnit &u, int32_t *got_picture) {
     const int32_t type = dec->nal_unit_type;
     if (type >= NAL_SLICE_BASE && type <= NAL_SLICE_ENH_KEY) dec->layer = type >= NAL_SLICE_ENH ? 1 : 0;
-    const bool parsed = (type >= NAL_SLICE_BASE && type <= NAL_EXTENSION) || (type >= NAL_SPS && type <= NAL_SECURITY);
+    const bool parsed =
+        (type >= NAL_SLICE_BASE && type <= NAL_EXTENSION) || (type >= NAL_SPS && type <= NAL_SECURITY);
     if (!parsed) return 0;
     // An empty payload carries no syntax: the unit is skipped.
     if (u.payload && u.len == 0) return 0;
@@ -151,18 +152,18 @@ int dispatch_nal_unit(SvacDecoder *dec, const NalUnit &u, int32_t *got_picture) 
     dec->payload_end = u.payload + u.len;
 
     switch (type) {
-    case NAL_SPS:
-        return decode_seq_parameter_set(dec);
-    case NAL_PPS:
-        return decode_picture_parameter_set(dec);
-    case NAL_SECURITY:
-        VQ_SVACDEC_decode_secure_parameter_set(dec);
-        return 0;
-    case NAL_EXTENSION:
-        svac_decode_extension(dec);
-        return 0;
-    default:
-        break;
+        case NAL_SPS:
+            return decode_seq_parameter_set(dec);
+        case NAL_PPS:
+            return decode_picture_parameter_set(dec);
+        case NAL_SECURITY:
+            VQ_SVACDEC_decode_secure_parameter_set(dec);
+            return 0;
+        case NAL_EXTENSION:
+            svac_decode_extension(dec);
+            return 0;
+        default:
+            break;
     }
 
     SvacLayerState &l = svac_cur_layer(dec);

@@ -9,7 +9,6 @@ struct SvacDecoder;
 
 extern "C" {
 SVAC_EXPORT void VQ_SVACDEC_init_svc_roi(SvacDecoder *dec);
-SVAC_EXPORT void VQ_SVACDEC_roi_bound_in_el(SvacDecoder *dec, int32_t region_first,
-                                            int32_t region_last, int32_t *first_el,
-                                            int32_t *last_el);
+SVAC_EXPORT void VQ_SVACDEC_roi_bound_in_el(SvacDecoder *dec, int32_t region_first, int32_t region_last,
+                                            int32_t *first_el, int32_t *last_el);
 }

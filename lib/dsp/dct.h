@@ -19,8 +19,6 @@ SVAC_EXTERN_C SvacIdctAddFn svac_idct8_add[3];
 
 // Portable kernels.
 SVAC_EXTERN_C void VQ_SVACDEC_svac_inverse_transform_4x4(uint8_t *dst, int32_t *block, int stride);
-SVAC_EXTERN_C void VQ_SVACDEC_svac_inverse_transform_4x4_10b(uint8_t *dst, int32_t *block,
-                                                             int stride);
+SVAC_EXTERN_C void VQ_SVACDEC_svac_inverse_transform_4x4_10b(uint8_t *dst, int32_t *block, int stride);
 SVAC_EXTERN_C void VQ_SVACDEC_svac_inverse_transform_8x8(uint8_t *dst, int32_t *block, int stride);
-SVAC_EXTERN_C void VQ_SVACDEC_svac_inverse_transform_8x8_10b(uint8_t *dst, int32_t *block,
-                                                             int stride);
+SVAC_EXTERN_C void VQ_SVACDEC_svac_inverse_transform_8x8_10b(uint8_t *dst, int32_t *block, int stride);

@@ -21,7 +21,6 @@ SVAC_EXPORT void VQ_SVACDEC_predict_init_x86(uint32_t cpu_flags);
 SVAC_EXPORT void VQ_SVACDEC_quant_init_x86(uint32_t cpu_flags);
 }
 
-
 // Fills every kernel table in the library's fixed order; the decoder's
 // initialisation and the stream generator both start with it.
 void svac_kernels_init(uint32_t cpu_flags);

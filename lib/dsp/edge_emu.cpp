@@ -51,7 +51,7 @@ void emulated_edge_mc_tpl(uint8_t *buf, const uint8_t *src, ptrdiff_t buf_stride
     }
 }
 
-template void emulated_edge_mc_tpl<uint8_t>(uint8_t *, const uint8_t *, ptrdiff_t, ptrdiff_t, int, int, int, int,
-                                            int, int);
-template void emulated_edge_mc_tpl<uint16_t>(uint8_t *, const uint8_t *, ptrdiff_t, ptrdiff_t, int, int, int, int,
-                                             int, int);
+template void emulated_edge_mc_tpl<uint8_t>(uint8_t *, const uint8_t *, ptrdiff_t, ptrdiff_t, int, int, int,
+                                            int, int, int);
+template void emulated_edge_mc_tpl<uint16_t>(uint8_t *, const uint8_t *, ptrdiff_t, ptrdiff_t, int, int, int,
+                                             int, int, int);

@@ -16,7 +16,6 @@ namespace {
 
 inline int clip3(int lo, int hi, int x) { return x < lo ? lo : (x > hi ? hi : x); }
 
-
 // Each line helper gets q0 of its line and the step from one sample to the
 // next across the edge. Every new value is computed from the samples as they
 // were before the line was touched.
@@ -68,12 +67,10 @@ inline void chroma_strong_line(Pixel *q, ptrdiff_t x, int alpha, int beta) {
     const int q0 = q[0], q1 = q[x], q2 = q[2 * x];
     if (!line_passes(p1, p0, q0, q1, alpha, beta)) return;
     const bool small = std::abs(p0 - q0) < (alpha >> 2) + 2;
-    q[-x] = static_cast<Pixel>(std::abs(p2 - p0) < beta && small
-                                   ? (3 * p0 + 2 * q0 + p1 + q1 + p2 + 4) >> 3
-                                   : (2 * p1 + p0 + q1 + 2) >> 2);
-    q[0] = static_cast<Pixel>(std::abs(q2 - q0) < beta && small
-                                  ? (3 * q0 + 2 * p0 + p1 + q1 + q2 + 4) >> 3
-                                  : (2 * q1 + q0 + p1 + 2) >> 2);
+    q[-x] = static_cast<Pixel>(std::abs(p2 - p0) < beta && small ? (3 * p0 + 2 * q0 + p1 + q1 + p2 + 4) >> 3
+                                                                 : (2 * p1 + p0 + q1 + 2) >> 2);
+    q[0] = static_cast<Pixel>(std::abs(q2 - q0) < beta && small ? (3 * q0 + 2 * p0 + p1 + q1 + q2 + 4) >> 3
+                                                                : (2 * q1 + q0 + p1 + 2) >> 2);
 }
 
 template <typename Pixel>
@@ -122,10 +119,10 @@ void filter_edge(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uin
 
 }  // namespace
 
-#define SVAC_LF_KERNEL(name, Pixel, vertical, luma)                                          \
-    void name(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],   \
-              const uint8_t bs[2]) {                                                         \
-        filter_edge<Pixel, vertical, luma>(edge, stride, alpha, beta, tc0, bs);              \
+#define SVAC_LF_KERNEL(name, Pixel, vertical, luma)                                       \
+    void name(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2], \
+              const uint8_t bs[2]) {                                                      \
+        filter_edge<Pixel, vertical, luma>(edge, stride, alpha, beta, tc0, bs);           \
     }
 
 SVAC_LF_KERNEL(svac_filter_lv_c, uint8_t, true, true)

@@ -50,14 +50,15 @@ void emulated_edge_mc_tpl(uint8_t *buf, const uint8_t *src, ptrdiff_t buf_stride
 
 // The kernels by name: put_svac_qpel8_mc21_c is the 8x8 put kernel with
 // x = 2, y = 1, put_svac_qpel8_mc21_c_10b its 16-bit twin.
-#define SVAC_QPEL_NAME(op, n, x, y)                                                                  \
+#define SVAC_QPEL_NAME(op, n, x, y)                                                                   \
     inline constexpr SvacQpelFn op##_svac_qpel##n##_mc##x##y##_c = &op##_svac_qpel<uint8_t, n, x, y>; \
     inline constexpr SvacQpelFn op##_svac_qpel##n##_mc##x##y##_c_10b = &op##_svac_qpel<uint16_t, n, x, y>;
 #define SVAC_QPEL_NAME_ROW(op, n, y) \
-    SVAC_QPEL_NAME(op, n, 0, y) SVAC_QPEL_NAME(op, n, 1, y) SVAC_QPEL_NAME(op, n, 2, y) SVAC_QPEL_NAME(op, n, 3, y)
-#define SVAC_QPEL_NAME_ALL(op, n)                                                    \
-    SVAC_QPEL_NAME_ROW(op, n, 0) SVAC_QPEL_NAME_ROW(op, n, 1) SVAC_QPEL_NAME_ROW(op, n, 2) \
-    SVAC_QPEL_NAME_ROW(op, n, 3)
+    SVAC_QPEL_NAME(op, n, 0, y)      \
+    SVAC_QPEL_NAME(op, n, 1, y) SVAC_QPEL_NAME(op, n, 2, y) SVAC_QPEL_NAME(op, n, 3, y)
+#define SVAC_QPEL_NAME_ALL(op, n) \
+    SVAC_QPEL_NAME_ROW(op, n, 0)  \
+    SVAC_QPEL_NAME_ROW(op, n, 1) SVAC_QPEL_NAME_ROW(op, n, 2) SVAC_QPEL_NAME_ROW(op, n, 3)
 SVAC_QPEL_NAME_ALL(put, 8)
 SVAC_QPEL_NAME_ALL(put, 16)
 SVAC_QPEL_NAME_ALL(avg, 8)
@@ -66,8 +67,8 @@ SVAC_QPEL_NAME_ALL(avg, 16)
 #undef SVAC_QPEL_NAME_ROW
 #undef SVAC_QPEL_NAME
 
-#define SVAC_CHROMA_NAME(op, w)                                                                  \
-    inline constexpr SvacChromaMcFn op##_chroma_mc##w##_8_c = &op##_chroma_mc<uint8_t, w>;       \
+#define SVAC_CHROMA_NAME(op, w)                                                            \
+    inline constexpr SvacChromaMcFn op##_chroma_mc##w##_8_c = &op##_chroma_mc<uint8_t, w>; \
     inline constexpr SvacChromaMcFn op##_chroma_mc##w##_8_c_10b = &op##_chroma_mc<uint16_t, w>;
 SVAC_CHROMA_NAME(put, 8)
 SVAC_CHROMA_NAME(put, 4)

@@ -39,7 +39,8 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x,
     if (d) {
         for_each_sample<Pixel, W, Avg>(dst, src, stride, h, [=](const uint8_t *s) {
             return (a * load<Pixel>(s) + b * load<Pixel>(s + next) + c * load<Pixel>(s + stride) +
-                    d * load<Pixel>(s + stride + next) + 32) >> 6;
+                    d * load<Pixel>(s + stride + next) + 32) >>
+                   6;
         });
     } else if (b) {
         for_each_sample<Pixel, W, Avg>(dst, src, stride, h, [=](const uint8_t *s) {
@@ -68,7 +69,7 @@ void avg_chroma_mc(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, in
     chroma_mc<Pixel, W, true>(dst, src, stride, h, x, y);
 }
 
-#define SVAC_CHROMA_INST(P, w)                                                                \
+#define SVAC_CHROMA_INST(P, w)                                                               \
     template void put_chroma_mc<P, w>(uint8_t *, const uint8_t *, ptrdiff_t, int, int, int); \
     template void avg_chroma_mc<P, w>(uint8_t *, const uint8_t *, ptrdiff_t, int, int, int);
 SVAC_CHROMA_INST(uint8_t, 8)

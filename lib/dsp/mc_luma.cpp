@@ -131,7 +131,8 @@ void filt8_hv(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t 
     const HorizontalRows<Pixel, FH, FV> rows(src, src_stride);
     for (int j = 0; j < 8; j++, dst += dst_stride) {
         int q[8];
-        for (int i = 0; i < 8; i++) q[i] = clip_pixel<Pixel>((rows.vertical(i, j) + (1 << (shift - 1))) >> shift);
+        for (int i = 0; i < 8; i++)
+            q[i] = clip_pixel<Pixel>((rows.vertical(i, j) + (1 << (shift - 1))) >> shift);
         store_row<Pixel, Avg>(dst, q);
     }
 }
@@ -145,7 +146,8 @@ void filt8_hv_egpr(uint8_t *dst, const uint8_t *src, const uint8_t *int_src, ptr
     for (int j = 0; j < 8; j++, dst += dst_stride, int_src += src_stride) {
         int q[8];
         for (int i = 0; i < 8; i++)
-            q[i] = clip_pixel<Pixel>((rows.vertical(i, j) + 64 * load<Pixel>(int_src + i * ptrdiff_t(sizeof(Pixel))) + 64) >> 7);
+            q[i] = clip_pixel<Pixel>(
+                (rows.vertical(i, j) + 64 * load<Pixel>(int_src + i * ptrdiff_t(sizeof(Pixel))) + 64) >> 7);
         store_row<Pixel, Avg>(dst, q);
     }
 }
@@ -219,14 +221,15 @@ void avg_svac_qpel(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
     qpel_block<Pixel, N, X, Y, true>(dst, src, stride);
 }
 
-#define SVAC_QPEL_INST(P, n, x, y)                                                \
+#define SVAC_QPEL_INST(P, n, x, y)                                                  \
     template void put_svac_qpel<P, n, x, y>(uint8_t *, const uint8_t *, ptrdiff_t); \
     template void avg_svac_qpel<P, n, x, y>(uint8_t *, const uint8_t *, ptrdiff_t);
 #define SVAC_QPEL_INST_ROW(P, n, y) \
-    SVAC_QPEL_INST(P, n, 0, y) SVAC_QPEL_INST(P, n, 1, y) SVAC_QPEL_INST(P, n, 2, y) SVAC_QPEL_INST(P, n, 3, y)
-#define SVAC_QPEL_INST_ALL(P, n)                                                     \
-    SVAC_QPEL_INST_ROW(P, n, 0) SVAC_QPEL_INST_ROW(P, n, 1) SVAC_QPEL_INST_ROW(P, n, 2) \
-    SVAC_QPEL_INST_ROW(P, n, 3)
+    SVAC_QPEL_INST(P, n, 0, y)      \
+    SVAC_QPEL_INST(P, n, 1, y) SVAC_QPEL_INST(P, n, 2, y) SVAC_QPEL_INST(P, n, 3, y)
+#define SVAC_QPEL_INST_ALL(P, n) \
+    SVAC_QPEL_INST_ROW(P, n, 0)  \
+    SVAC_QPEL_INST_ROW(P, n, 1) SVAC_QPEL_INST_ROW(P, n, 2) SVAC_QPEL_INST_ROW(P, n, 3)
 SVAC_QPEL_INST_ALL(uint8_t, 8)
 SVAC_QPEL_INST_ALL(uint8_t, 16)
 SVAC_QPEL_INST_ALL(uint16_t, 8)

@@ -14,6 +14,7 @@ SvacIntraPredSvcFn intra_pred_svc_c[3];
 
 namespace {
 
+// clang-format off
 constexpr SvacIntraPredFn portable_l_4x4[24] = {
     intra_pred_vert_4x4, intra_pred_horiz_4x4, intra_pred_lp_4x4, intra_pred_down_left_4x4,
     intra_pred_down_right_4x4, intra_pred_lp_left_4x4, intra_pred_lp_top_4x4,
@@ -23,7 +24,9 @@ constexpr SvacIntraPredFn portable_l_4x4[24] = {
     intra_pred_down_left_4x4_10b, intra_pred_down_right_4x4_10b, intra_pred_lp_left_4x4_10b,
     intra_pred_lp_top_4x4_10b, intra_pred_dc_128_4x4_10b,
 };
+// clang-format on
 
+// clang-format off
 constexpr SvacIntraPredFn portable_l[24] = {
     intra_pred_vert, intra_pred_horiz, intra_pred_lp, intra_pred_down_left,
     intra_pred_down_right, intra_pred_lp_left, intra_pred_lp_top, intra_pred_dc_128,
@@ -32,8 +35,10 @@ constexpr SvacIntraPredFn portable_l[24] = {
     intra_pred_down_right_10b, intra_pred_lp_left_10b, intra_pred_lp_top_10b,
     intra_pred_dc_128_10b,
 };
+// clang-format on
 
 // Chroma reuses the 8x8 luma kernels in its own mode order.
+// clang-format off
 constexpr SvacIntraPredFn portable_c[21] = {
     intra_pred_lp, intra_pred_horiz, intra_pred_vert, intra_pred_plane,
     intra_pred_lp_left, intra_pred_lp_top, intra_pred_dc_128,
@@ -41,11 +46,10 @@ constexpr SvacIntraPredFn portable_c[21] = {
     intra_pred_lp_10b, intra_pred_horiz_10b, intra_pred_vert_10b, intra_pred_plane_10b,
     intra_pred_lp_left_10b, intra_pred_lp_top_10b, intra_pred_dc_128_10b,
 };
+// clang-format on
 
-constexpr SvacIntraPredSvcFn portable_svc_l[3] = {intra_pred_svc8, intra_pred_svc8_9,
-                                                  intra_pred_svc8_10};
-constexpr SvacIntraPredSvcFn portable_svc_c[3] = {intra_pred_svc4, intra_pred_svc4_9,
-                                                  intra_pred_svc4_10};
+constexpr SvacIntraPredSvcFn portable_svc_l[3] = {intra_pred_svc8, intra_pred_svc8_9, intra_pred_svc8_10};
+constexpr SvacIntraPredSvcFn portable_svc_c[3] = {intra_pred_svc4, intra_pred_svc4_9, intra_pred_svc4_10};
 
 }  // namespace
 

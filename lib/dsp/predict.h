@@ -18,8 +18,7 @@ using SvacIntraPredFn = SvacIntraPredKernel *;
 // Inter-layer predictors: upsample n (1..8) base rows of W = 8 (luma) or
 // W = 4 (chroma) samples at src into 2n rows of 2W samples at dst. They read
 // base rows -1..n+1 and columns -1..W+1. Both strides count samples.
-using SvacIntraPredSvcKernel = void(uint8_t *dst, const uint8_t *src, int dst_stride,
-                                    int src_stride, int n);
+using SvacIntraPredSvcKernel = void(uint8_t *dst, const uint8_t *src, int dst_stride, int src_stride, int n);
 using SvacIntraPredSvcFn = SvacIntraPredSvcKernel *;
 
 // Luma modes (both sizes): 0 vertical, 1 horizontal, 2 DC from filtered top
@@ -36,22 +35,24 @@ SVAC_EXTERN_C SvacIntraPredSvcFn intra_pred_svc_l[3];
 SVAC_EXTERN_C SvacIntraPredSvcFn intra_pred_svc_c[3];
 
 // The entries of the flat tables by bit-depth index and mode.
-inline SvacIntraPredFn intra_pred_luma_4x4(int depth_idx, int mode) { return intra_pred_l_4x4[8 * depth_idx + mode]; }
+inline SvacIntraPredFn intra_pred_luma_4x4(int depth_idx, int mode) {
+    return intra_pred_l_4x4[8 * depth_idx + mode];
+}
 inline SvacIntraPredFn intra_pred_luma(int depth_idx, int mode) { return intra_pred_l[8 * depth_idx + mode]; }
-inline SvacIntraPredFn intra_pred_chroma(int depth_idx, int mode) { return intra_pred_c[7 * depth_idx + mode]; }
+inline SvacIntraPredFn intra_pred_chroma(int depth_idx, int mode) {
+    return intra_pred_c[7 * depth_idx + mode];
+}
 
 // Portable kernels.
-SvacIntraPredKernel intra_pred_vert_4x4, intra_pred_horiz_4x4, intra_pred_lp_4x4,
-    intra_pred_down_left_4x4, intra_pred_down_right_4x4, intra_pred_lp_left_4x4,
-    intra_pred_lp_top_4x4, intra_pred_dc_128_4x4;
+SvacIntraPredKernel intra_pred_vert_4x4, intra_pred_horiz_4x4, intra_pred_lp_4x4, intra_pred_down_left_4x4,
+    intra_pred_down_right_4x4, intra_pred_lp_left_4x4, intra_pred_lp_top_4x4, intra_pred_dc_128_4x4;
 SvacIntraPredKernel intra_pred_vert_4x4_10b, intra_pred_horiz_4x4_10b, intra_pred_lp_4x4_10b,
     intra_pred_down_left_4x4_10b, intra_pred_down_right_4x4_10b, intra_pred_lp_left_4x4_10b,
     intra_pred_lp_top_4x4_10b, intra_pred_dc_128_4x4_10b;
 SvacIntraPredKernel intra_pred_vert, intra_pred_horiz, intra_pred_lp, intra_pred_down_left,
-    intra_pred_down_right, intra_pred_lp_left, intra_pred_lp_top, intra_pred_dc_128,
-    intra_pred_plane;
-SvacIntraPredKernel intra_pred_vert_10b, intra_pred_horiz_10b, intra_pred_lp_10b,
-    intra_pred_down_left_10b, intra_pred_down_right_10b, intra_pred_lp_left_10b,
-    intra_pred_lp_top_10b, intra_pred_dc_128_10b, intra_pred_plane_10b;
+    intra_pred_down_right, intra_pred_lp_left, intra_pred_lp_top, intra_pred_dc_128, intra_pred_plane;
+SvacIntraPredKernel intra_pred_vert_10b, intra_pred_horiz_10b, intra_pred_lp_10b, intra_pred_down_left_10b,
+    intra_pred_down_right_10b, intra_pred_lp_left_10b, intra_pred_lp_top_10b, intra_pred_dc_128_10b,
+    intra_pred_plane_10b;
 SvacIntraPredSvcKernel intra_pred_svc8, intra_pred_svc8_9, intra_pred_svc8_10;
 SvacIntraPredSvcKernel intra_pred_svc4, intra_pred_svc4_9, intra_pred_svc4_10;

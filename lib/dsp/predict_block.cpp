@@ -115,20 +115,19 @@ void pred_plane(uint8_t *dst, const uint8_t *top, const uint8_t *left, int strid
     const int a = 16 * (t[8] + l[8]);
     for (int y = 0; y < 8; y++) {
         pixel *d = row_of<pixel>(dst, stride, y);
-        for (int x = 0; x < 8; x++)
-            d[x] = clip_pixel<pixel>((a + b * (x - 3) + c * (y - 3) + 16) >> 5);
+        for (int x = 0; x < 8; x++) d[x] = clip_pixel<pixel>((a + b * (x - 3) + c * (y - 3) + 16) >> 5);
     }
 }
 
 }  // namespace
 
 // The named kernels: the 8-bit and 10-bit instantiations of one template.
-#define SVAC_BLOCK_KERNELS(name, tmpl, n)                                                    \
-    void name(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {           \
-        tmpl<uint8_t, n>(dst, top, left, stride);                                            \
-    }                                                                                        \
-    void name##_10b(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {     \
-        tmpl<uint16_t, n>(dst, top, left, stride);                                           \
+#define SVAC_BLOCK_KERNELS(name, tmpl, n)                                                \
+    void name(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {       \
+        tmpl<uint8_t, n>(dst, top, left, stride);                                        \
+    }                                                                                    \
+    void name##_10b(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) { \
+        tmpl<uint16_t, n>(dst, top, left, stride);                                       \
     }
 
 SVAC_BLOCK_KERNELS(intra_pred_vert_4x4, pred_vert, 4)

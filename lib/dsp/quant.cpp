@@ -9,6 +9,7 @@
 SvacDequantFn svac_dequant4;
 SvacDequantFn svac_dequant8;
 
+// clang-format off
 constexpr uint8_t iqcoeff4[7][16] = {
     {16, 16, 16, 16, 16, 17, 16, 17, 16, 16, 16, 16, 16, 17, 16, 17},
     {18, 18, 18, 18, 18, 19, 18, 19, 18, 18, 18, 18, 18, 19, 18, 19},
@@ -18,7 +19,9 @@ constexpr uint8_t iqcoeff4[7][16] = {
     {28, 29, 28, 29, 29, 30, 29, 30, 28, 29, 28, 29, 29, 30, 29, 30},
     {30, 31, 30, 31, 31, 33, 31, 33, 30, 31, 30, 31, 31, 33, 31, 33},
 };
+// clang-format on
 
+// clang-format off
 constexpr uint8_t iqcoeff8[7][16] = {
     {32, 30, 33, 30, 30, 28, 31, 28, 33, 31, 35, 31, 30, 28, 31, 28},
     {36, 33, 37, 33, 33, 31, 35, 31, 37, 35, 39, 35, 33, 31, 35, 31},
@@ -28,15 +31,19 @@ constexpr uint8_t iqcoeff8[7][16] = {
     {56, 52, 58, 52, 52, 49, 55, 49, 58, 55, 61, 55, 52, 49, 55, 49},
     {60, 56, 63, 56, 56, 53, 59, 53, 63, 59, 66, 59, 56, 53, 59, 53},
 };
+// clang-format on
 
 // Frame scans are zigzags, field scans favour vertical frequencies.
+// clang-format off
 constexpr uint8_t svac_scan4t[2][16][2] = {
     {{0, 0}, {4, 1}, {1, 4}, {2, 8}, {5, 5}, {8, 2}, {12, 3}, {9, 6},
      {6, 9}, {3, 12}, {7, 13}, {10, 10}, {13, 7}, {14, 11}, {11, 14}, {15, 15}},
     {{0, 0}, {1, 4}, {4, 1}, {2, 8}, {3, 12}, {5, 5}, {6, 9}, {7, 13},
      {8, 2}, {9, 6}, {10, 10}, {11, 14}, {12, 3}, {13, 7}, {14, 11}, {15, 15}},
 };
+// clang-format on
 
+// clang-format off
 constexpr uint8_t svac_scan8t[2][64][2] = {
     {{0, 0},   {8, 1},   {1, 4},   {2, 8},   {9, 5},   {16, 2},  {24, 3},  {17, 6},
      {10, 9},  {3, 12},  {4, 0},   {11, 13}, {18, 10}, {25, 7},  {32, 0},  {40, 1},
@@ -55,6 +62,7 @@ constexpr uint8_t svac_scan8t[2][64][2] = {
      {45, 5},  {39, 12}, {52, 2},  {46, 9},  {53, 6},  {47, 13}, {54, 10}, {56, 3},
      {55, 14}, {57, 7},  {58, 11}, {59, 15}, {60, 3},  {61, 7},  {62, 11}, {63, 15}},
 };
+// clang-format on
 
 namespace {
 
@@ -79,8 +87,8 @@ static_assert(scan_is_consistent<8>(svac_scan8t[0]) && scan_is_consistent<8>(sva
 // that the first pair lands on scan position run - 1; a run of 0 rewrites
 // the previous position and long runs wrap around the scan.
 template <int M>
-inline void dequant(const SvacRunLevel *pairs, int32_t *block, int qp, int count,
-                    const uint8_t (*scan)[2], const uint8_t (&iq)[7][16]) {
+inline void dequant(const SvacRunLevel *pairs, int32_t *block, int qp, int count, const uint8_t (*scan)[2],
+                    const uint8_t (&iq)[7][16]) {
     std::memset(block, 0, M * sizeof(*block));
     // qp is never negative for a valid block; the unsigned view keeps a bad
     // value inside the tables. Shifting in 64 bits keeps every shift count

@@ -17,8 +17,7 @@ struct SvacRunLevel {
 // pairs: `count` pairs; block: 16 or 64 coefficients, cleared and then
 // written (keep it 16-byte aligned for the SIMD kernels); qp >= 0;
 // scan: 0 frame (zigzag), 1 field (vertical first).
-using SvacDequantFn = void (*)(const SvacRunLevel *pairs, int32_t *block, int qp, int count,
-                               int scan);
+using SvacDequantFn = void (*)(const SvacRunLevel *pairs, int32_t *block, int qp, int count, int scan);
 
 // Kernel tables, one entry each (every bit depth uses the same dequantiser).
 SVAC_EXTERN_C SvacDequantFn svac_dequant4;

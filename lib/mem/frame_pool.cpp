@@ -1,6 +1,5 @@
 #include "mem/frame_pool.h"
 
-
 #include "mem/mem.h"
 
 namespace {
@@ -41,8 +40,7 @@ bool svac_frame_geometry(int32_t width, int32_t height, int32_t format, SvacFram
     return true;
 }
 
-void VQ_SVACDEC_frame_pool_init(SvacFramePool *pool, uint32_t width, uint32_t height,
-                                uint32_t format) {
+void VQ_SVACDEC_frame_pool_init(SvacFramePool *pool, uint32_t width, uint32_t height, uint32_t format) {
     pool->width = width;
     pool->height = height;
     pool->format = format;
@@ -58,15 +56,13 @@ void VQ_SVACDEC_frame_pool_uninit(SvacFramePool *pool) {
     VQ_SVACDEC_frame_pool_init(pool, 0, 0, 0);
 }
 
-SvacFrame *VQ_SVACDEC_frame_get(SvacFramePool *pool, int32_t width, int32_t height,
-                                int32_t format) {
+SvacFrame *VQ_SVACDEC_frame_get(SvacFramePool *pool, int32_t width, int32_t height, int32_t format) {
     if (!pool || !width || !height || !format) {
-        std::printf("invalid parameter: pool %p width %d height %d fmt %d\n",
-                    static_cast<void *>(pool), width, height, format);
+        std::printf("invalid parameter: pool %p width %d height %d fmt %d\n", static_cast<void *>(pool),
+                    width, height, format);
         return nullptr;
     }
-    if (pool->width != static_cast<uint32_t>(width) ||
-        pool->height != static_cast<uint32_t>(height) ||
+    if (pool->width != static_cast<uint32_t>(width) || pool->height != static_cast<uint32_t>(height) ||
         pool->format != static_cast<uint32_t>(format)) {
         VQ_SVACDEC_frame_pool_uninit(pool);
         VQ_SVACDEC_frame_pool_init(pool, width, height, format);
@@ -118,8 +114,7 @@ void VQ_SVACDEC_frame_put(SvacFrame **slot) {
     if (!f || f->ref_count < 1) return;
     if (--f->ref_count > 0) return;
     SvacFramePool *pool = f->pool;
-    if (pool->width != static_cast<uint32_t>(f->width) ||
-        pool->height != static_cast<uint32_t>(f->height) ||
+    if (pool->width != static_cast<uint32_t>(f->width) || pool->height != static_cast<uint32_t>(f->height) ||
         pool->format != static_cast<uint32_t>(f->format)) {
         VQ_SVACDEC_svac_free(f);
         return;

@@ -9,6 +9,7 @@
 #include "dsp/loopfilter.h"
 #include "dsp/qp_tables.h"
 
+// clang-format off
 const uint8_t SVAC_ALPHA_TABLE[56] = {
     0,  0,  0,  0,  0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   4,   4,   5,
     6,  7,  8,  9,  10,  12,  13,  15,  17,  20,  22,  25,  28,  32,  36,  40,  45,  50,  56,
@@ -69,6 +70,7 @@ struct Filter {
         kernel(pix, stride, t.alpha, t.beta, t.tc0, bs);
     }
 };
+// clang-format on
 
 }  // namespace
 
@@ -105,8 +107,8 @@ SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p) {
 }
 
 bool svac_deblock_strengths_zero(const SvacDeblockStrengths &s) {
-    return !(s.left[0] | s.left[1] | s.vert[0] | s.vert[1] | s.top[0] | s.top[1] | s.horiz[0] |
-             s.horiz[1] | s.grid[0] | s.grid[1]);
+    return !(s.left[0] | s.left[1] | s.vert[0] | s.vert[1] | s.top[0] | s.top[1] | s.horiz[0] | s.horiz[1] |
+             s.grid[0] | s.grid[1]);
 }
 
 SvacEdgeThresholds svac_edge_thresholds(int q, int32_t alpha_offset, int32_t beta_offset,
@@ -143,8 +145,7 @@ void VQ_SVACDEC_svac_filter(const SvacFilterParams *params) {
     const int qp_c = chroma_qp(p.qp);
 
     if (p.neighbour_flags & kLeftAvailable) {
-        f.edge(svac_filter_lv[bd], p.dst_y, sy, (qp + static_cast<int>(p.prev_qp) + 1) >> 1,
-               s.left);
+        f.edge(svac_filter_lv[bd], p.dst_y, sy, (qp + static_cast<int>(p.prev_qp) + 1) >> 1, s.left);
         if (chroma) {
             const int q = (qp_c + chroma_qp(p.prev_qp) + 1) >> 1;
             if (is_422) {
@@ -167,8 +168,7 @@ void VQ_SVACDEC_svac_filter(const SvacFilterParams *params) {
     if (grid) f.edge(svac_filter_lv[bd], p.dst_y + (12 << sample_shift), sy, qp, s.grid);
 
     if (p.neighbour_flags & kTopAvailable) {
-        f.edge(svac_filter_lh[bd], p.dst_y, sy, (qp + static_cast<int>(p.top_qp) + 1) >> 1,
-               s.top);
+        f.edge(svac_filter_lh[bd], p.dst_y, sy, (qp + static_cast<int>(p.top_qp) + 1) >> 1, s.top);
         if (chroma) {
             const int q = (qp_c + chroma_qp(p.top_qp) + 1) >> 1;
             f.edge(svac_filter_ch[bd], p.dst_u, sc, q, s.top);

@@ -15,12 +15,12 @@ struct SvacFilterParams {
 
     uint32_t neighbour_flags;  // bit value 1 left, 2 upper macroblock available
     uint32_t qp;
-    uint32_t prev_qp;   // left (previously decoded) macroblock
+    uint32_t prev_qp;  // left (previously decoded) macroblock
     uint32_t top_qp;
     uint32_t cbp;
     uint32_t prev_cbp;
     uint32_t top_cbp;
-    uint32_t mb_type;   // internal types: 0 I_4X4, 1 I_8X8, 2..6 P, 7..30 B
+    uint32_t mb_type;  // internal types: 0 I_4X4, 1 I_8X8, 2..6 P, 7..30 B
     uint32_t prev_type;
     uint32_t top_type;
 
@@ -28,7 +28,7 @@ struct SvacFilterParams {
     uint32_t stride_y;  // bytes
     uint32_t stride_c;
     uint32_t chroma_format_idc;
-    uint32_t bit_depth_idx;  // 0 for 8-bit, 2 for 10-bit samples
+    uint32_t bit_depth_idx;   // 0 for 8-bit, 2 for 10-bit samples
     int32_t lf_alpha_offset;  // signed slice-header offsets
     int32_t lf_beta_offset;
     int32_t mb_x;

@@ -4,21 +4,23 @@
 #include "mem/frame_pool.h"
 #include "recon/macroblock.h"
 
+// clang-format off
 const uint8_t svac_partition_flags[31] = {
     0x00, 0x00, 0x00, 0x40, 0x80, 0xC0, 0x00, 0xC0, 0x00, 0x00, 0x00,
     0x43, 0x83, 0x4C, 0x8C, 0x49, 0x89, 0x46, 0x86, 0x63, 0xA3,
     0x66, 0xA6, 0x53, 0x93, 0x59, 0x99, 0x73, 0xB3, 0xC0, 0xC0,
 };
+// clang-format on
 
 namespace {
 
 struct McContext {
     uint8_t *edge;
-    int d;          // bit-depth index
-    int sample;     // bytes per sample
+    int d;       // bit-depth index
+    int sample;  // bytes per sample
     int stride_y, stride_c;
-    int w, h;       // luma picture size
-    int chroma;     // chroma_format_idc
+    int w, h;    // luma picture size
+    int chroma;  // chroma_format_idc
 };
 
 // Predicts one block (16x16 when `size` is 0, 8x8 when 1) from one reference
@@ -33,10 +35,11 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
     const int ex = (X & 7) ? 3 : 0, ey = (Y & 7) ? 3 : 0;
     const bool emulate = x < ex || y < ey || x + 16 > m.w - ex || y + 16 > m.h - ey;
 
-    const uint8_t *src = ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
+    const uint8_t *src =
+        ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
     if (emulate) {
-        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y, 21, 21,
-                                      x - 2, y - 2, m.w, m.h);
+        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y, 21,
+                                      21, x - 2, y - 2, m.w, m.h);
         src = edge + 2 * m.stride_y + 2 * m.sample;
     }
     const SvacQpelFn *luma = avg ? avg_svac_qpel_pixels_tab[m.d][size] : put_svac_qpel_pixels_tab[m.d][size];
@@ -52,8 +55,8 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
     const SvacChromaMcFn kernel = (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[m.d][size];
     uint8_t *const dsts[2] = {dst_u, dst_v};
     for (int p = 0; p < 2; p++) {
-        const uint8_t *csrc =
-            ref->plane[1 + p] + static_cast<ptrdiff_t>(cy) * m.stride_c + static_cast<ptrdiff_t>(cx) * m.sample;
+        const uint8_t *csrc = ref->plane[1 + p] + static_cast<ptrdiff_t>(cy) * m.stride_c +
+                              static_cast<ptrdiff_t>(cx) * m.sample;
         if (emulate) {
             emulated_edge_mc[m.d ? 1 : 0](edge, csrc, m.stride_c, m.stride_c, 9, is422 ? 17 : 9, cx, cy,
                                           m.w / 2, ch);
@@ -67,12 +70,14 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
 // the row, guessed from this macroblock's vector (four luma rows, a varying
 // quarter of them per macroblock, and two rows of each chroma plane), so
 // that its loads arrive before that macroblock is predicted.
-void prefetch_ahead(const McContext &m, const SvacFrame *ref, const SvacMacroblock *mb, const SvacMvEntry &mv) {
+void prefetch_ahead(const McContext &m, const SvacFrame *ref, const SvacMacroblock *mb,
+                    const SvacMvEntry &mv) {
     if (!ref->plane[0]) return;
     auto inside = [](int v, int hi) { return v < 0 ? 0 : v > hi ? hi : v; };
     const int x = inside(16 * mb->mb_x + (mv.mv_x >> 2) + 8 + 64, m.w - 1);
     const int y = inside(16 * mb->mb_y + (mv.mv_y >> 2) + (mb->mb_x & 3) * 4, m.h > 4 ? m.h - 4 : 0);
-    const uint8_t *p = ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
+    const uint8_t *p =
+        ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
     for (int r = 0; r < 4; r++) __builtin_prefetch(p + r * m.stride_y);
     if (m.chroma != 1) return;
     const ptrdiff_t c = static_cast<ptrdiff_t>(y / 2) * m.stride_c + static_cast<ptrdiff_t>(x / 2) * m.sample;
@@ -117,8 +122,11 @@ void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t 
     if (svac_partition_flags[type] == 0) {
         const int bx = 16 * mb->mb_x, by = 16 * mb->mb_y;
         const bool fwd = l0[5].ref_idx >= 0;
-        if (fwd) mc_dir_part(m, ctx.ref_frame[l0[5].ref_idx], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l0[5], false);
-        if (l1[5].ref_idx >= 0) mc_dir_part(m, ctx.ref_frame[0], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l1[5], fwd);
+        if (fwd)
+            mc_dir_part(m, ctx.ref_frame[l0[5].ref_idx], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l0[5],
+                        false);
+        if (l1[5].ref_idx >= 0)
+            mc_dir_part(m, ctx.ref_frame[0], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l1[5], fwd);
         return;
     }
     const int crows = m.chroma == 2 ? 8 : 4;

@@ -35,8 +35,7 @@ void fill(P *dst, int n, P v) {
 // Corner of the first block of a macroblock (luma block 0 or chroma row 0).
 // `prev_col_last` is the last sample of the previous column's top border.
 template <typename P>
-void first_corner(uint32_t flags, P *t, P *l, int32_t saved_corner, const P *prev_col_last,
-                  bool four) {
+void first_corner(uint32_t flags, P *t, P *l, int32_t saved_corner, const P *prev_col_last, bool four) {
     if (flags & NB_TOP_LEFT) {
         const P c = (flags & NB_LEFT) ? static_cast<P>(saved_corner) : *prev_col_last;
         t[0] = l[0] = c;
@@ -60,48 +59,48 @@ void load_luma_8x8(SvacMacroblock *mb, int block, P **top, P **left) {
     P *t = svac_px<P>(mb->pred_top);
     P *l;
     switch (block) {
-    case 0:
-        std::memcpy(t + 1, tb, 16 * sizeof(P));
-        t[17] = t[16];
-        fill(lb + 17, 9, lb[16]);
-        l = lb;
-        first_corner(flags, t, l, mb->corner_y, tb - 1, false);
-        break;
-    case 1: {
-        l = svac_px<P>(mb->pred_left);
-        std::memcpy(t + 1, tb + 8, 8 * sizeof(P));
-        if (flags & NB_TOP_RIGHT)
-            std::memcpy(t + 9, tb + 16, 8 * sizeof(P));
-        else
-            fill(t + 9, 8, t[8]);
-        t[17] = t[16];
-        for (int y = 0; y < 8; y++) l[1 + y] = *at<P>(mb->dst_y, stride, 7, y);
-        fill(l + 9, 9, l[8]);
-        if (flags & NB_TOP) {
-            t[0] = l[0] = tb[7];
-        } else {
-            t[0] = t[1];
-            l[0] = l[1];
+        case 0:
+            std::memcpy(t + 1, tb, 16 * sizeof(P));
+            t[17] = t[16];
+            fill(lb + 17, 9, lb[16]);
+            l = lb;
+            first_corner(flags, t, l, mb->corner_y, tb - 1, false);
+            break;
+        case 1: {
+            l = svac_px<P>(mb->pred_left);
+            std::memcpy(t + 1, tb + 8, 8 * sizeof(P));
+            if (flags & NB_TOP_RIGHT)
+                std::memcpy(t + 9, tb + 16, 8 * sizeof(P));
+            else
+                fill(t + 9, 8, t[8]);
+            t[17] = t[16];
+            for (int y = 0; y < 8; y++) l[1 + y] = *at<P>(mb->dst_y, stride, 7, y);
+            fill(l + 9, 9, l[8]);
+            if (flags & NB_TOP) {
+                t[0] = l[0] = tb[7];
+            } else {
+                t[0] = t[1];
+                l[0] = l[1];
+            }
+            break;
         }
-        break;
-    }
-    case 2: {
-        l = lb + 8;
-        const P *row7 = at<P>(mb->dst_y, stride, 0, 7);
-        std::memcpy(t + 1, row7, 16 * sizeof(P));
-        t[17] = t[16];
-        t[0] = (flags & NB_LEFT) ? l[0] : t[1];
-        break;
-    }
-    default: {
-        l = svac_px<P>(mb->pred_left);
-        std::memcpy(t + 1, at<P>(mb->dst_y, stride, 8, 7), 8 * sizeof(P));
-        fill(t + 9, 9, t[8]);
-        for (int y = 0; y < 8; y++) l[1 + y] = *at<P>(mb->dst_y, stride, 7, 8 + y);
-        fill(l + 9, 9, l[8]);
-        t[0] = l[0] = *at<P>(mb->dst_y, stride, 7, 7);
-        break;
-    }
+        case 2: {
+            l = lb + 8;
+            const P *row7 = at<P>(mb->dst_y, stride, 0, 7);
+            std::memcpy(t + 1, row7, 16 * sizeof(P));
+            t[17] = t[16];
+            t[0] = (flags & NB_LEFT) ? l[0] : t[1];
+            break;
+        }
+        default: {
+            l = svac_px<P>(mb->pred_left);
+            std::memcpy(t + 1, at<P>(mb->dst_y, stride, 8, 7), 8 * sizeof(P));
+            fill(t + 9, 9, t[8]);
+            for (int y = 0; y < 8; y++) l[1 + y] = *at<P>(mb->dst_y, stride, 7, 8 + y);
+            fill(l + 9, 9, l[8]);
+            t[0] = l[0] = *at<P>(mb->dst_y, stride, 7, 7);
+            break;
+        }
     }
     *top = t;
     *left = l;
@@ -112,9 +111,8 @@ void load_luma_8x8(SvacMacroblock *mb, int block, P **top, P **left) {
 // macroblock.
 constexpr bool kAboveRight4x4[16] = {1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 1, 0, 1, 0};
 constexpr bool kBelowLeft4x4[16] = {1, 0, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-constexpr uint8_t kPos4x4[16][2] = {{0, 0}, {4, 0}, {0, 4},  {4, 4},  {8, 0},  {12, 0},
-                                    {8, 4}, {12, 4}, {0, 8}, {4, 8},  {0, 12}, {4, 12},
-                                    {8, 8}, {12, 8}, {8, 12}, {12, 12}};
+constexpr uint8_t kPos4x4[16][2] = {{0, 0}, {4, 0}, {0, 4},  {4, 4},  {8, 0}, {12, 0}, {8, 4},  {12, 4},
+                                    {0, 8}, {4, 8}, {0, 12}, {4, 12}, {8, 8}, {12, 8}, {8, 12}, {12, 12}};
 
 template <typename P>
 void load_luma_4x4(SvacMacroblock *mb, int block, P **top, P **left) {
@@ -206,7 +204,8 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
             load_luma_4x4<P>(mb, k, &t, &l);
             uint8_t *dst = mb->dst_y + mb->blk_offset_4x4[k];
             const int mode = mb->intra_mode_cache_4x4[scan4x4[k]];
-            intra_pred_luma_4x4(d, mode)(dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l), sy);
+            intra_pred_luma_4x4(d, mode)(dst, reinterpret_cast<uint8_t *>(t), reinterpret_cast<uint8_t *>(l),
+                                         sy);
             if ((mb->cbp_4x4[k / 4] >> (k % 4)) & 1) svac_add_residual_4x4(ctx, res, k, mb->qp, dst, sy);
         }
     }
@@ -214,8 +213,10 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
     P *work = svac_px<P>(mb->pred_top);
     for (int k = 0; k < ctx.chroma_format_idc; k++) {
         P *tu, *lu, *tv, *lv;
-        load_chroma_plane<P>(mb, k, mb->top_border_u, mb->left_border_u, mb->corner_u, mb->dst_u, work, &tu, &lu);
-        load_chroma_plane<P>(mb, k, mb->top_border_v, mb->left_border_v, mb->corner_v, mb->dst_v, work + 13, &tv, &lv);
+        load_chroma_plane<P>(mb, k, mb->top_border_u, mb->left_border_u, mb->corner_u, mb->dst_u, work, &tu,
+                             &lu);
+        load_chroma_plane<P>(mb, k, mb->top_border_v, mb->left_border_v, mb->corner_v, mb->dst_v, work + 13,
+                             &tv, &lv);
         uint8_t *const dsts[2] = {mb->dst_u + 8 * k * sc, mb->dst_v + 8 * k * sc};
         const SvacIntraPredFn pred = intra_pred_chroma(d, mb->chroma_pred_mode[k]);
         pred(dsts[0], reinterpret_cast<uint8_t *>(tu), reinterpret_cast<uint8_t *>(lu), sc);
@@ -227,8 +228,8 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
 }
 
 template <typename P>
-void save_plane_border(SvacMacroblock *mb, uint8_t *plane, uint8_t *top_border,
-                       SampleArray<20> &left_border, int32_t *corner, bool is422) {
+void save_plane_border(SvacMacroblock *mb, uint8_t *plane, uint8_t *top_border, SampleArray<20> &left_border,
+                       int32_t *corner, bool is422) {
     const int sc = static_cast<int>(mb->stride_c);
     P *tb = reinterpret_cast<P *>(top_border) + 10 * mb->mb_x;
     P *lb = svac_px<P>(left_border);
@@ -259,9 +260,7 @@ constexpr SvacReconFns kRecon16 = {reconstruct_intra<uint16_t>, save_mb_border<u
 
 }  // namespace
 
-const SvacReconFns *svac_recon_fns(int bit_depth_index) {
-    return bit_depth_index ? &kRecon16 : &kRecon8;
-}
+const SvacReconFns *svac_recon_fns(int bit_depth_index) { return bit_depth_index ? &kRecon16 : &kRecon8; }
 
 void VQ_SVACDEC_svac_modify_mb_i(SvacMacroblock *mb, int32_t *chroma_modes, int32_t intra_type) {
     int32_t *c8 = mb->intra_mode_cache_8x8;

@@ -21,5 +21,4 @@ const SvacReconFns *svac_recon_fns(int bit_depth_index);
 
 // Hands the macroblock's modes over to its neighbours' caches and replaces
 // modes that would read unavailable samples at picture or slice edges.
-SVAC_EXTERN_C void VQ_SVACDEC_svac_modify_mb_i(SvacMacroblock *mb, int32_t *chroma_modes,
-                                               int32_t intra_type);
+SVAC_EXTERN_C void VQ_SVACDEC_svac_modify_mb_i(SvacMacroblock *mb, int32_t *chroma_modes, int32_t intra_type);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct SvacMvEntry {
-    int16_t mv_x;      // quarter samples
+    int16_t mv_x;  // quarter samples
     int16_t mv_y;
     int16_t ref_dist;  // temporal distance of the reference
     int16_t ref_idx;   // >= 0 a reference index, or one of the markers below

@@ -49,9 +49,9 @@ void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int3
                         const int32_t inv_dist[2]) {
     SvacMvEntry *cache = &mb->mv_cache[0][0];
     SvacMvEntry &cur = cache[block];
-    const SvacMv p = svac_predict_mv(cache[block - 1], cache[block - 4],
-                                     svac_mv_neighbour_c(cache, block, c_index), cur.ref_idx, cur.ref_dist,
-                                     pref, inv_dist);
+    const SvacMv p =
+        svac_predict_mv(cache[block - 1], cache[block - 4], svac_mv_neighbour_c(cache, block, c_index),
+                        cur.ref_idx, cur.ref_dist, pref, inv_dist);
     // The sum is kept in 16 bits and wraps.
     cur.mv_x = static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x));
     cur.mv_y = static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y));

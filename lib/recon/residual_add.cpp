@@ -23,7 +23,8 @@ void svac_add_inter_residual(const SvacReconCtx &ctx, SvacMacroblock *mb) {
     const SvacMbResidual &res = mb->residual;
     const int sy = static_cast<int>(mb->stride_y), sc = static_cast<int>(mb->stride_c);
     for (int k = 0; k < 4; k++)
-        if ((mb->cbp >> k) & 1) svac_add_residual_8x8(ctx, res, k, mb->qp, mb->dst_y + mb->blk_offset_8x8[k], sy);
+        if ((mb->cbp >> k) & 1)
+            svac_add_residual_8x8(ctx, res, k, mb->qp, mb->dst_y + mb->blk_offset_8x8[k], sy);
     const int cqp = QP2_table[mb->qp];
     for (int k = 0; k < ctx.chroma_format_idc; k++) {
         uint8_t *const planes[2] = {mb->dst_u + 8 * k * sc, mb->dst_v + 8 * k * sc};

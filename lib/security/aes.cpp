@@ -7,9 +7,7 @@
 
 namespace {
 
-constexpr uint8_t xtime(uint8_t a) {
-    return static_cast<uint8_t>((a << 1) ^ ((a & 0x80) ? 0x1B : 0));
-}
+constexpr uint8_t xtime(uint8_t a) { return static_cast<uint8_t>((a << 1) ^ ((a & 0x80) ? 0x1B : 0)); }
 
 constexpr uint8_t gmul(uint8_t a, uint8_t b) {
     uint8_t r = 0;
@@ -21,9 +19,7 @@ constexpr uint8_t gmul(uint8_t a, uint8_t b) {
     return r;
 }
 
-constexpr uint8_t rotl8(uint8_t v, int n) {
-    return static_cast<uint8_t>((v << n) | (v >> (8 - n)));
-}
+constexpr uint8_t rotl8(uint8_t v, int n) { return static_cast<uint8_t>((v << n) | (v >> (8 - n))); }
 constexpr uint32_t rotr32(uint32_t v, int n) { return (v >> n) | (v << (32 - n)); }
 
 struct AesTables {
@@ -40,8 +36,7 @@ constexpr AesTables make_tables() {
         uint8_t inv = 1;
         for (int i = 0; i < 254; i++) inv = gmul(inv, static_cast<uint8_t>(x));
         if (x == 0) inv = 0;
-        const uint8_t s =
-            inv ^ rotl8(inv, 1) ^ rotl8(inv, 2) ^ rotl8(inv, 3) ^ rotl8(inv, 4) ^ 0x63;
+        const uint8_t s = inv ^ rotl8(inv, 1) ^ rotl8(inv, 2) ^ rotl8(inv, 3) ^ rotl8(inv, 4) ^ 0x63;
         t.sbox[x] = s;
         t.inv_sbox[s] = static_cast<uint8_t>(x);
     }
@@ -130,14 +125,14 @@ void aes_encrypt_block(const void *state, const uint8_t *in, uint8_t *out) {
     const auto &te = kT.te;
     for (int r = 1; r < k->rounds; r++) {
         rk += 4;
-        const uint32_t t0 = te[0][s0 >> 24] ^ te[1][(s1 >> 16) & 0xFF] ^ te[2][(s2 >> 8) & 0xFF] ^
-                            te[3][s3 & 0xFF] ^ rk[0];
-        const uint32_t t1 = te[0][s1 >> 24] ^ te[1][(s2 >> 16) & 0xFF] ^ te[2][(s3 >> 8) & 0xFF] ^
-                            te[3][s0 & 0xFF] ^ rk[1];
-        const uint32_t t2 = te[0][s2 >> 24] ^ te[1][(s3 >> 16) & 0xFF] ^ te[2][(s0 >> 8) & 0xFF] ^
-                            te[3][s1 & 0xFF] ^ rk[2];
-        const uint32_t t3 = te[0][s3 >> 24] ^ te[1][(s0 >> 16) & 0xFF] ^ te[2][(s1 >> 8) & 0xFF] ^
-                            te[3][s2 & 0xFF] ^ rk[3];
+        const uint32_t t0 =
+            te[0][s0 >> 24] ^ te[1][(s1 >> 16) & 0xFF] ^ te[2][(s2 >> 8) & 0xFF] ^ te[3][s3 & 0xFF] ^ rk[0];
+        const uint32_t t1 =
+            te[0][s1 >> 24] ^ te[1][(s2 >> 16) & 0xFF] ^ te[2][(s3 >> 8) & 0xFF] ^ te[3][s0 & 0xFF] ^ rk[1];
+        const uint32_t t2 =
+            te[0][s2 >> 24] ^ te[1][(s3 >> 16) & 0xFF] ^ te[2][(s0 >> 8) & 0xFF] ^ te[3][s1 & 0xFF] ^ rk[2];
+        const uint32_t t3 =
+            te[0][s3 >> 24] ^ te[1][(s0 >> 16) & 0xFF] ^ te[2][(s1 >> 8) & 0xFF] ^ te[3][s2 & 0xFF] ^ rk[3];
         s0 = t0;
         s1 = t1;
         s2 = t2;
@@ -147,9 +142,9 @@ void aes_encrypt_block(const void *state, const uint8_t *in, uint8_t *out) {
     const uint8_t *sb = kT.sbox;
     const uint32_t s[4] = {s0, s1, s2, s3};
     for (int c = 0; c < 4; c++) {
-        const uint32_t v =
-            (uint32_t(sb[s[c] >> 24]) << 24) | (uint32_t(sb[(s[(c + 1) & 3] >> 16) & 0xFF]) << 16) |
-            (uint32_t(sb[(s[(c + 2) & 3] >> 8) & 0xFF]) << 8) | sb[s[(c + 3) & 3] & 0xFF];
+        const uint32_t v = (uint32_t(sb[s[c] >> 24]) << 24) |
+                           (uint32_t(sb[(s[(c + 1) & 3] >> 16) & 0xFF]) << 16) |
+                           (uint32_t(sb[(s[(c + 2) & 3] >> 8) & 0xFF]) << 8) | sb[s[(c + 3) & 3] & 0xFF];
         store_be32(out + 4 * c, v ^ rk[c]);
     }
 }
@@ -162,14 +157,14 @@ void aes_decrypt_block(const void *state, const uint8_t *in, uint8_t *out) {
     const auto &td = kT.td;
     for (int r = 1; r < k->rounds; r++) {
         rk += 4;
-        const uint32_t t0 = td[0][s0 >> 24] ^ td[1][(s3 >> 16) & 0xFF] ^ td[2][(s2 >> 8) & 0xFF] ^
-                            td[3][s1 & 0xFF] ^ rk[0];
-        const uint32_t t1 = td[0][s1 >> 24] ^ td[1][(s0 >> 16) & 0xFF] ^ td[2][(s3 >> 8) & 0xFF] ^
-                            td[3][s2 & 0xFF] ^ rk[1];
-        const uint32_t t2 = td[0][s2 >> 24] ^ td[1][(s1 >> 16) & 0xFF] ^ td[2][(s0 >> 8) & 0xFF] ^
-                            td[3][s3 & 0xFF] ^ rk[2];
-        const uint32_t t3 = td[0][s3 >> 24] ^ td[1][(s2 >> 16) & 0xFF] ^ td[2][(s1 >> 8) & 0xFF] ^
-                            td[3][s0 & 0xFF] ^ rk[3];
+        const uint32_t t0 =
+            td[0][s0 >> 24] ^ td[1][(s3 >> 16) & 0xFF] ^ td[2][(s2 >> 8) & 0xFF] ^ td[3][s1 & 0xFF] ^ rk[0];
+        const uint32_t t1 =
+            td[0][s1 >> 24] ^ td[1][(s0 >> 16) & 0xFF] ^ td[2][(s3 >> 8) & 0xFF] ^ td[3][s2 & 0xFF] ^ rk[1];
+        const uint32_t t2 =
+            td[0][s2 >> 24] ^ td[1][(s1 >> 16) & 0xFF] ^ td[2][(s0 >> 8) & 0xFF] ^ td[3][s3 & 0xFF] ^ rk[2];
+        const uint32_t t3 =
+            td[0][s3 >> 24] ^ td[1][(s2 >> 16) & 0xFF] ^ td[2][(s1 >> 8) & 0xFF] ^ td[3][s0 & 0xFF] ^ rk[3];
         s0 = t0;
         s1 = t1;
         s2 = t2;
@@ -179,9 +174,9 @@ void aes_decrypt_block(const void *state, const uint8_t *in, uint8_t *out) {
     const uint8_t *sb = kT.inv_sbox;
     const uint32_t s[4] = {s0, s1, s2, s3};
     for (int c = 0; c < 4; c++) {
-        const uint32_t v =
-            (uint32_t(sb[s[c] >> 24]) << 24) | (uint32_t(sb[(s[(c + 3) & 3] >> 16) & 0xFF]) << 16) |
-            (uint32_t(sb[(s[(c + 2) & 3] >> 8) & 0xFF]) << 8) | sb[s[(c + 1) & 3] & 0xFF];
+        const uint32_t v = (uint32_t(sb[s[c] >> 24]) << 24) |
+                           (uint32_t(sb[(s[(c + 3) & 3] >> 16) & 0xFF]) << 16) |
+                           (uint32_t(sb[(s[(c + 2) & 3] >> 8) & 0xFF]) << 8) | sb[s[(c + 1) & 3] & 0xFF];
         store_be32(out + 4 * c, v ^ rk[c]);
     }
 }

@@ -15,12 +15,15 @@
 #include "security/sha256.h"
 #include "security/sha512.h"
 
+// clang-format off
 const SvacCipherAlg calg[SVAC_CIPHER_COUNT] = {
     {},
     {sizeof(DesKey), 8, 8, 8, des_set_key, des_encrypt_block, des_decrypt_block},
     {sizeof(AesKey), 16, 16, 32, aes_set_key, aes_encrypt_block, aes_decrypt_block},
 };
+// clang-format on
 
+// clang-format off
 const SvacHashAlg halg[SVAC_HASH_COUNT] = {
     {sizeof(Md5State), 16, md5_init, md5_update, md5_final},
     {sizeof(Sha1State), 20, sha1_init, sha1_update, sha1_final},
@@ -30,6 +33,7 @@ const SvacHashAlg halg[SVAC_HASH_COUNT] = {
     {sizeof(Sha512State), 64, sha512_init, sha512_update, sha512_final},
     {},
 };
+// clang-format on
 
 // Blocks and states start on 16-byte boundaries behind the header.
 struct SvacCipherCtx {
@@ -49,8 +53,8 @@ namespace {
 constexpr uint32_t align16(uint32_t v) { return (v + 15) & ~15u; }
 
 bool cipher_complete(const SvacCipherAlg &a) {
-    return a.state_size && a.block_size && a.min_key_len && a.max_key_len && a.set_key &&
-           a.encrypt && a.decrypt;
+    return a.state_size && a.block_size && a.min_key_len && a.max_key_len && a.set_key && a.encrypt &&
+           a.decrypt;
 }
 
 bool hash_complete(const SvacHashAlg &a) {

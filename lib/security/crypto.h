@@ -13,10 +13,8 @@ struct SvacSignCtx;
 extern "C" {
 SVAC_EXPORT SvacCipherCtx *VQ_SVACDEC_crypto_open(int32_t type);
 SVAC_EXPORT int32_t VQ_SVACDEC_crypto_set_key(SvacCipherCtx *ctx, const uint8_t *key, int32_t len);
-SVAC_EXPORT void VQ_SVACDEC_crypto_encrypt(SvacCipherCtx *ctx, uint8_t *dst, const uint8_t *src,
-                                           int32_t len);
-SVAC_EXPORT void VQ_SVACDEC_crypto_decrypt(SvacCipherCtx *ctx, uint8_t *dst, const uint8_t *src,
-                                           int32_t len);
+SVAC_EXPORT void VQ_SVACDEC_crypto_encrypt(SvacCipherCtx *ctx, uint8_t *dst, const uint8_t *src, int32_t len);
+SVAC_EXPORT void VQ_SVACDEC_crypto_decrypt(SvacCipherCtx *ctx, uint8_t *dst, const uint8_t *src, int32_t len);
 SVAC_EXPORT void VQ_SVACDEC_crypto_close(SvacCipherCtx *ctx);
 
 SVAC_EXPORT SvacHashCtx *VQ_SVACDEC_hash_open(int32_t type);

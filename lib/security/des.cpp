@@ -16,10 +16,9 @@ constexpr uint8_t kIP[64] = {58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 
 constexpr uint8_t kP[32] = {16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
                             2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
 
-constexpr uint8_t kPC1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18,
-                              10, 2,  59, 51, 43, 35, 27, 19, 11, 3,  60, 52, 44, 36,
-                              63, 55, 47, 39, 31, 23, 15, 7,  62, 54, 46, 38, 30, 22,
-                              14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
+constexpr uint8_t kPC1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18, 10, 2,  59, 51, 43,
+                              35, 27, 19, 11, 3,  60, 52, 44, 36, 63, 55, 47, 39, 31, 23, 15, 7,  62, 54,
+                              46, 38, 30, 22, 14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
 
 constexpr uint8_t kPC2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23, 19, 12, 4,
                               26, 8,  16, 7,  27, 20, 13, 2,  41, 52, 31, 37, 47, 55, 30, 40,
@@ -28,6 +27,7 @@ constexpr uint8_t kPC2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23
 constexpr uint8_t kShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 
 // The S-boxes, row by row (row = outer input bits, column = inner four).
+// clang-format off
 constexpr uint8_t kS[8][64] = {
     {14,  4, 13,  1,  2, 15, 11,  8,  3, 10,  6, 12,  5,  9,  0,  7,
       0, 15,  7,  4, 14,  2, 13,  1, 10,  6, 12, 11,  9,  5,  3,  8,
@@ -62,6 +62,7 @@ constexpr uint8_t kS[8][64] = {
       7, 11,  4,  1,  9, 12, 14,  2,  0,  6, 10, 13, 15,  3,  5,  8,
       2,  1, 14,  7,  4, 10,  8, 13, 15, 12,  9,  0,  3,  5,  6, 11},
 };
+// clang-format on
 
 // Output bit k (1..n_out) of a permutation takes input bit table[k - 1] of an
 // n_in-bit value.
@@ -147,9 +148,7 @@ void des_crypt(const DesKey *key, const uint8_t *in, uint8_t *out, bool decrypt)
 // C and D (the two PC-1 halves) of the weak and semi-weak keys are each all
 // zeros, all ones or alternating bits, so the schedule has at most two
 // distinct round keys.
-bool half_is_degenerate(uint32_t h) {
-    return h == 0 || h == 0xFFFFFFF || h == 0x5555555 || h == 0xAAAAAAA;
-}
+bool half_is_degenerate(uint32_t h) { return h == 0 || h == 0xFFFFFFF || h == 0x5555555 || h == 0xAAAAAAA; }
 
 }  // namespace
 
@@ -173,8 +172,7 @@ int32_t des_set_key(void *state, const uint8_t *key, int32_t len) {
         c = ((c << s) | (c >> (28 - s))) & 0xFFFFFFF;
         d = ((d << s) | (d >> (28 - s))) & 0xFFFFFFF;
         const uint64_t k48 = permute((uint64_t(c) << 28) | d, 56, kPC2, 48);
-        for (int j = 0; j < 8; j++)
-            dk->sub[i][j] = static_cast<uint8_t>((k48 >> (42 - 6 * j)) & 0x3F);
+        for (int j = 0; j < 8; j++) dk->sub[i][j] = static_cast<uint8_t>((k48 >> (42 - 6 * j)) & 0x3F);
     }
     return 0;
 }

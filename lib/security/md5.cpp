@@ -6,6 +6,7 @@
 namespace {
 
 // floor(abs(sin(i + 1)) * 2^32).
+// clang-format off
 constexpr uint32_t kT[64] = {
     0xD76AA478u, 0xE8C7B756u, 0x242070DBu, 0xC1BDCEEEu, 0xF57C0FAFu, 0x4787C62Au, 0xA8304613u,
     0xFD469501u, 0x698098D8u, 0x8B44F7AFu, 0xFFFF5BB1u, 0x895CD7BEu, 0x6B901122u, 0xFD987193u,
@@ -18,6 +19,7 @@ constexpr uint32_t kT[64] = {
     0x6FA87E4Fu, 0xFE2CE6E0u, 0xA3014314u, 0x4E0811A1u, 0xF7537E82u, 0xBD3AF235u, 0x2AD7D2BBu,
     0xEB86D391u,
 };
+// clang-format on
 
 constexpr int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
 
@@ -26,30 +28,30 @@ uint32_t rotl(uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
 void compress(Md5State *s, const uint8_t *block) {
     uint32_t x[16];
     for (int i = 0; i < 16; i++)
-        x[i] = block[4 * i] | (uint32_t(block[4 * i + 1]) << 8) |
-               (uint32_t(block[4 * i + 2]) << 16) | (uint32_t(block[4 * i + 3]) << 24);
+        x[i] = block[4 * i] | (uint32_t(block[4 * i + 1]) << 8) | (uint32_t(block[4 * i + 2]) << 16) |
+               (uint32_t(block[4 * i + 3]) << 24);
     uint32_t a = s->h[0], b = s->h[1], c = s->h[2], d = s->h[3];
     for (int i = 0; i < 64; i++) {
         const int round = i / 16;
         uint32_t f;
         int g;
         switch (round) {
-        case 0:
-            f = (b & c) | (~b & d);
-            g = i;
-            break;
-        case 1:
-            f = (d & b) | (~d & c);
-            g = (5 * i + 1) & 15;
-            break;
-        case 2:
-            f = b ^ c ^ d;
-            g = (3 * i + 5) & 15;
-            break;
-        default:
-            f = c ^ (b | ~d);
-            g = (7 * i) & 15;
-            break;
+            case 0:
+                f = (b & c) | (~b & d);
+                g = i;
+                break;
+            case 1:
+                f = (d & b) | (~d & c);
+                g = (5 * i + 1) & 15;
+                break;
+            case 2:
+                f = b ^ c ^ d;
+                g = (3 * i + 5) & 15;
+                break;
+            default:
+                f = c ^ (b | ~d);
+                g = (7 * i) & 15;
+                break;
         }
         const uint32_t t = d;
         d = c;

@@ -7,6 +7,7 @@ namespace {
 
 // First 64 bits of the fractional parts of the cube roots of the first 80
 // primes.
+// clang-format off
 constexpr uint64_t kK[80] = {
     0x428A2F98D728AE22ull, 0x7137449123EF65CDull, 0xB5C0FBCFEC4D3B2Full, 0xE9B5DBA58189DBBCull,
     0x3956C25BF348B538ull, 0x59F111F1B605D019ull, 0x923F82A4AF194F9Bull, 0xAB1C5ED5DA6D8118ull,
@@ -29,6 +30,7 @@ constexpr uint64_t kK[80] = {
     0x28DB77F523047D84ull, 0x32CAAB7B40C72493ull, 0x3C9EBE0A15C9BEBCull, 0x431D67C49C100D4Cull,
     0x4CC5D4BECB3E42B6ull, 0x597F299CFC657E2Aull, 0x5FCB6FAB3AD6FAECull, 0x6C44198C4A475817ull,
 };
+// clang-format on
 
 uint64_t rotr(uint64_t v, int n) { return (v >> n) | (v << (64 - n)); }
 
@@ -48,8 +50,8 @@ void compress(Sha512State *s, const uint8_t *block) {
     for (int i = 0; i < 8; i++) v[i] = s->h[i];
     for (int t = 0; t < 80; t++) {
         const uint64_t e = v[4], a = v[0];
-        const uint64_t t1 = v[7] + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) +
-                            ((e & v[5]) ^ (~e & v[6])) + kK[t] + w[t];
+        const uint64_t t1 =
+            v[7] + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) + ((e & v[5]) ^ (~e & v[6])) + kK[t] + w[t];
         const uint64_t t2 =
             (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + ((a & v[1]) ^ (a & v[2]) ^ (v[1] & v[2]));
         for (int i = 7; i > 0; i--) v[i] = v[i - 1];
@@ -68,20 +70,23 @@ void init(void *state, const uint64_t (&iv)[8]) {
 void finish(void *state, uint8_t *out, int words) {
     auto *s = static_cast<Sha512State *>(state);
     digest_pad<128>(s, true, compress);
-    for (int i = 0; i < 8 * words; i++)
-        out[i] = static_cast<uint8_t>(s->h[i / 8] >> (56 - 8 * (i & 7)));
+    for (int i = 0; i < 8 * words; i++) out[i] = static_cast<uint8_t>(s->h[i / 8] >> (56 - 8 * (i & 7)));
 }
 
 // Fractional parts of the square roots of the first 8 primes (SHA-512) and
 // of the 9th to 16th primes (SHA-384).
+// clang-format off
 constexpr uint64_t kIv512[8] = {
     0x6A09E667F3BCC908ull, 0xBB67AE8584CAA73Bull, 0x3C6EF372FE94F82Bull, 0xA54FF53A5F1D36F1ull,
     0x510E527FADE682D1ull, 0x9B05688C2B3E6C1Full, 0x1F83D9ABFB41BD6Bull, 0x5BE0CD19137E2179ull,
 };
+// clang-format on
+// clang-format off
 constexpr uint64_t kIv384[8] = {
     0xCBBB9D5DC1059ED8ull, 0x629A292A367CD507ull, 0x9159015A3070DD17ull, 0x152FECD8F70E5939ull,
     0x67332667FFC00B31ull, 0x8EB44A8768581511ull, 0xDB0C2E0D64F98FA7ull, 0x47B5481DBEFA4FA4ull,
 };
+// clang-format on
 
 }  // namespace
 
@@ -92,7 +97,5 @@ void sha512_update(void *state, const uint8_t *data, int32_t len) {
 void sha512_final(void *state, uint8_t *out) { finish(state, out, 8); }
 
 void sha384_init(void *state, void *) { init(state, kIv384); }
-void sha384_update(void *state, const uint8_t *data, int32_t len) {
-    sha512_update(state, data, len);
-}
+void sha384_update(void *state, const uint8_t *data, int32_t len) { sha512_update(state, data, len); }
 void sha384_final(void *state, uint8_t *out) { finish(state, out, 6); }

@@ -16,7 +16,7 @@ bool ends_with(const std::string &s, const char *suffix) {
 
 // Owns the stream unless it was handed in.
 class FileMuxer : public Muxer {
-public:
+  public:
     FileMuxer(std::FILE *f, bool owned) : file_(f), owned_(owned) {}
     ~FileMuxer() override { finish(); }
 
@@ -29,7 +29,7 @@ public:
         return ok && error_.empty();
     }
 
-protected:
+  protected:
     bool put(const void *data, size_t n) {
         if (std::fwrite(data, 1, n, file_) == n) return true;
         error_ = std::string("write error: ") + std::strerror(errno);
@@ -41,7 +41,7 @@ protected:
 };
 
 class NullMuxer : public Muxer {
-public:
+  public:
     bool write(const PictureView &) override {
         written_++;
         return true;
@@ -50,7 +50,7 @@ public:
 };
 
 class RawMuxer : public FileMuxer {
-public:
+  public:
     RawMuxer(std::FILE *f, bool owned, bool y4m, const MuxerOptions &o)
         : FileMuxer(f, owned), y4m_(y4m), options_(o) {}
 
@@ -73,7 +73,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool same_format(const PictureView &p) const {
         return p.layer == first_.layer && p.width == first_.width && p.height == first_.height &&
                p.chroma_format_idc == first_.chroma_format_idc && p.bit_depth == first_.bit_depth;
@@ -81,9 +81,9 @@ private:
 
     bool header() {
         char h[128];
-        const int n = std::snprintf(h, sizeof h, "YUV4MPEG2 W%d H%d F%d:%d Ip A1:1 C%s\n", first_.width,
-                                    first_.height, options_.fps_num, options_.fps_den,
-                                    y4m_colorspace(first_));
+        const int n =
+            std::snprintf(h, sizeof h, "YUV4MPEG2 W%d H%d F%d:%d Ip A1:1 C%s\n", first_.width, first_.height,
+                          options_.fps_num, options_.fps_den, y4m_colorspace(first_));
         return put(h, static_cast<size_t>(n));
     }
 
@@ -93,7 +93,7 @@ private:
 };
 
 class Md5Muxer : public Muxer {
-public:
+  public:
     Md5Muxer(std::FILE *f, bool owned) : file_(f), owned_(owned) { list_.attach(f); }
     ~Md5Muxer() override { finish(); }
 
@@ -112,7 +112,7 @@ public:
         return ok && error_.empty();
     }
 
-private:
+  private:
     Md5ListWriter list_;
     std::FILE *file_;
     bool owned_;
@@ -120,8 +120,7 @@ private:
 
 std::unique_ptr<Muxer> make_muxer(std::FILE *f, bool owned, const std::string &name,
                                   const MuxerOptions &options) {
-    if (name == "yuv" || name == "y4m")
-        return std::make_unique<RawMuxer>(f, owned, name == "y4m", options);
+    if (name == "yuv" || name == "y4m") return std::make_unique<RawMuxer>(f, owned, name == "y4m", options);
     return std::make_unique<Md5Muxer>(f, owned);
 }
 

@@ -22,7 +22,7 @@ struct MuxerOptions {
 };
 
 class Muxer {
-public:
+  public:
     virtual ~Muxer() = default;
     // False on a write error, with error() set.
     virtual bool write(const PictureView &pic) = 0;
@@ -33,7 +33,7 @@ public:
     int skipped() const { return skipped_; }
     const std::string &error() const { return error_; }
 
-protected:
+  protected:
     int written_ = 0;
     int skipped_ = 0;
     std::string error_;

@@ -14,10 +14,10 @@ namespace svactool {
 size_t find_start_code(const uint8_t *data, size_t size, size_t from);
 
 struct NalChunk {
-    size_t begin;        // where the call starts (the current position)
-    size_t start_code;   // first start code at or after begin
-    size_t end;          // next start code after it, or the end of the data
-    bool found;          // false when no start code is left
+    size_t begin;       // where the call starts (the current position)
+    size_t start_code;  // first start code at or after begin
+    size_t end;         // next start code after it, or the end of the data
+    bool found;         // false when no start code is left
 };
 
 // The call to make from position `pos`: bytes [begin, end).

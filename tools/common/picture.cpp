@@ -23,9 +23,7 @@ int plane_count(const PictureView &pic) { return pic.chroma_format_idc == 0 ? 1 
 
 int bytes_per_sample(const PictureView &pic) { return pic.bit_depth > 8 ? 2 : 1; }
 
-int32_t plane_width(const PictureView &pic, int i) {
-    return i == 0 ? pic.width : (pic.width + 1) / 2;
-}
+int32_t plane_width(const PictureView &pic, int i) { return i == 0 ? pic.width : (pic.width + 1) / 2; }
 
 int32_t plane_height(const PictureView &pic, int i) {
     return (i == 0 || pic.chroma_format_idc == 2) ? pic.height : (pic.height + 1) / 2;
@@ -73,9 +71,12 @@ bool for_each_row(const PictureView &pic,
 const char *y4m_colorspace(const PictureView &pic) {
     const bool ten = pic.bit_depth > 8;
     switch (pic.chroma_format_idc) {
-    case 0: return ten ? "mono10" : "mono";
-    case 2: return ten ? "422p10 XYSCSS=422P10" : "422";
-    default: return ten ? "420p10 XYSCSS=420P10" : "420jpeg";
+        case 0:
+            return ten ? "mono10" : "mono";
+        case 2:
+            return ten ? "422p10 XYSCSS=422P10" : "422";
+        default:
+            return ten ? "420p10 XYSCSS=420P10" : "420jpeg";
     }
 }
 

@@ -45,8 +45,7 @@ size_t picture_size(const PictureView &pic);
 
 // Calls `sink` once per row, in canonical order, with that row's canonical
 // bytes. Returns false as soon as `sink` does.
-bool for_each_row(const PictureView &pic,
-                  const std::function<bool(const uint8_t *bytes, size_t size)> &sink);
+bool for_each_row(const PictureView &pic, const std::function<bool(const uint8_t *bytes, size_t size)> &sink);
 
 // Y4M colour-space tag ("420jpeg", "422p10", "mono", ...).
 const char *y4m_colorspace(const PictureView &pic);

@@ -103,8 +103,8 @@ bool Md5ListWriter::close(std::string *error) {
     return ok;
 }
 
-bool parse_md5_list(const std::string &text, const std::string &name,
-                    std::vector<std::string> *list, std::string *error) {
+bool parse_md5_list(const std::string &text, const std::string &name, std::vector<std::string> *list,
+                    std::string *error) {
     list->clear();
     size_t pos = 0;
     int line_no = 0;

@@ -39,7 +39,7 @@ std::string to_hex(const uint8_t *bytes, size_t size);
 
 // Writes an MD5 list, one line per picture added.
 class Md5ListWriter {
-public:
+  public:
     Md5ListWriter() = default;
     Md5ListWriter(const Md5ListWriter &) = delete;
     Md5ListWriter &operator=(const Md5ListWriter &) = delete;
@@ -54,7 +54,7 @@ public:
     bool close(std::string *error);
     int count() const { return count_; }
 
-private:
+  private:
     std::FILE *file_ = nullptr;
     bool owned_ = false;
     int count_ = 0;
@@ -67,7 +67,7 @@ private:
 bool read_md5_list(const std::string &path, std::vector<std::string> *list, std::string *error);
 
 // The same over text already in memory; `name` is used in error messages.
-bool parse_md5_list(const std::string &text, const std::string &name,
-                    std::vector<std::string> *list, std::string *error);
+bool parse_md5_list(const std::string &text, const std::string &name, std::vector<std::string> *list,
+                    std::string *error);
 
 }  // namespace svactool

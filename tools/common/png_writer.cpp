@@ -1,10 +1,10 @@
 #include "png_writer.h"
 
+#include <png.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
-
-#include <png.h>
 
 namespace svactool {
 

@@ -107,7 +107,7 @@ void PsDemuxer::parse(bool at_end, std::vector<uint8_t> *es, std::vector<PesTime
                 program_stream_map(p, static_cast<size_t>(n));
                 counts_.other_packets++;
             } else if (id != kEnd) {
-                const bool chosen = map_id_ >= 0     ? id == map_id_
+                const bool chosen = map_id_ >= 0      ? id == map_id_
                                     : stream_id_ >= 0 ? id == stream_id_
                                                       : (id & 0xF0) == 0xE0;
                 if (!chosen)
@@ -133,8 +133,7 @@ bool PsDemuxer::video_payload(const uint8_t *p, size_t size, std::vector<uint8_t
     if (q + 3 <= end && (q[0] >> 6) == 2) {  // MPEG-2 PES header
         const int flags = q[1] >> 6, length = q[2];
         const uint8_t *h = q + 3;
-        if (flags == 1 || end - h < length || length < (flags == 3 ? 10 : flags == 2 ? 5 : 0))
-            return false;
+        if (flags == 1 || end - h < length || length < (flags == 3 ? 10 : flags == 2 ? 5 : 0)) return false;
         if (flags >= 2) pts = time_stamp(h);
         if (flags == 3) dts = time_stamp(h + 5);
         q = h + length;

@@ -11,8 +11,8 @@
 // counted as a truncated pack.
 #pragma once
 
-#include <cstddef>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -36,20 +36,19 @@ struct PsCounts {
 };
 
 class PsDemuxer {
-public:
+  public:
     // Appends the elementary-stream bytes that became complete to `es` and
     // their packets' time stamps to `times` (may be null).
-    void feed(const uint8_t *data, size_t size, std::vector<uint8_t> *es,
-              std::vector<PesTimeStamp> *times);
+    void feed(const uint8_t *data, size_t size, std::vector<uint8_t> *es, std::vector<PesTimeStamp> *times);
     // End of input: the same, then counts what is left as truncated.
     void finish(std::vector<uint8_t> *es, std::vector<PesTimeStamp> *times);
 
     const PsCounts &counts() const { return counts_; }
-    int stream_id() const { return stream_id_; }      // -1 until chosen
+    int stream_id() const { return stream_id_; }  // -1 until chosen
     // stream_type of the chosen stream in the map; -1 unknown.
     int stream_type() const { return stream_id_ < 0 ? -1 : map_types_[stream_id_]; }
 
-private:
+  private:
     void parse(bool at_end, std::vector<uint8_t> *es, std::vector<PesTimeStamp> *times);
     // Bytes of the unit at pos_: > 0 complete, 0 need more, < 0 damaged.
     long unit_size(bool at_end) const;

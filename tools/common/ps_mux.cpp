@@ -10,9 +10,7 @@ constexpr size_t kMaxPayload = 65000;
 constexpr uint32_t kMuxRate = 0x3FFF;  // 50-byte units per second: about 6.5 Mbit/s
 constexpr uint8_t kVideoId = 0xE0;
 
-void put(std::vector<uint8_t> *out, std::initializer_list<uint8_t> bytes) {
-    out->insert(out->end(), bytes);
-}
+void put(std::vector<uint8_t> *out, std::initializer_list<uint8_t> bytes) { out->insert(out->end(), bytes); }
 
 void start(std::vector<uint8_t> *out, uint8_t id) { put(out, {0, 0, 1, id}); }
 
@@ -24,8 +22,8 @@ void pack_header(std::vector<uint8_t> *out, int64_t scr) {
     const auto b = [](int64_t v) { return static_cast<uint8_t>(v); };
     start(out, 0xBA);
     put(out, {b(0x44 | ((scr >> 27) & 0x38) | ((scr >> 28) & 3)), b(scr >> 20),
-              b(((scr >> 12) & 0xF8) | 4 | ((scr >> 13) & 3)), b(scr >> 5), b(((scr & 0x1F) << 3) | 4),
-              1, b(kMuxRate >> 14), b(kMuxRate >> 6), b(((kMuxRate & 0x3F) << 2) | 3), 0xF8});
+              b(((scr >> 12) & 0xF8) | 4 | ((scr >> 13) & 3)), b(scr >> 5), b(((scr & 0x1F) << 3) | 4), 1,
+              b(kMuxRate >> 14), b(kMuxRate >> 6), b(((kMuxRate & 0x3F) << 2) | 3), 0xF8});
 }
 
 void system_header(std::vector<uint8_t> *out) {
@@ -57,8 +55,7 @@ uint32_t mpeg_crc32(const uint8_t *data, size_t size) {
     return crc;
 }
 
-void ps_write_picture(std::vector<uint8_t> *out, const uint8_t *data, size_t size, int64_t pts,
-                      bool first) {
+void ps_write_picture(std::vector<uint8_t> *out, const uint8_t *data, size_t size, int64_t pts, bool first) {
     // The clock reference leads the presentation by one 25 Hz picture.
     pack_header(out, std::max<int64_t>(0, pts - 3600));
     if (first) {

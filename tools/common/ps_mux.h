@@ -11,8 +11,7 @@
 namespace svactool {
 
 // Appends the pack of one picture; `pts` counts 90 kHz ticks.
-void ps_write_picture(std::vector<uint8_t> *out, const uint8_t *data, size_t size, int64_t pts,
-                      bool first);
+void ps_write_picture(std::vector<uint8_t> *out, const uint8_t *data, size_t size, int64_t pts, bool first);
 
 // Appends the program end code.
 void ps_write_end(std::vector<uint8_t> *out);

@@ -78,7 +78,7 @@ inline __m128i add_row(__m128i pixels, __m128i res16) {
 void idct4_add(uint8_t *dst, int32_t *block, int stride) {
     __m128i x[4], t[4], r[4];
     for (int u = 0; u < 4; u++) x[u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 4 * u));
-    idct4_1d(x, t);  // t[c], lanes v
+    idct4_1d(x, t);                      // t[c], lanes v
     transpose4(t[0], t[1], t[2], t[3]);  // t[v], lanes c
     idct4_1d(t, r);
     for (int y = 0; y < 4; y += 2) {
@@ -86,8 +86,10 @@ void idct4_add(uint8_t *dst, int32_t *block, int stride) {
         uint32_t a, b;
         std::memcpy(&a, dst + y * stride, 4);
         std::memcpy(&b, dst + (y + 1) * stride, 4);
-        const __m128i px = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(a)), _mm_cvtsi32_si128(static_cast<int>(b)));
-        const __m128i out = _mm_packus_epi16(_mm_adds_epi16(_mm_unpacklo_epi8(px, _mm_setzero_si128()), res), res);
+        const __m128i px = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(a)),
+                                              _mm_cvtsi32_si128(static_cast<int>(b)));
+        const __m128i out =
+            _mm_packus_epi16(_mm_adds_epi16(_mm_unpacklo_epi8(px, _mm_setzero_si128()), res), res);
         a = static_cast<uint32_t>(_mm_cvtsi128_si32(out));
         b = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
         std::memcpy(dst + y * stride, &a, 4);
@@ -117,7 +119,9 @@ void idct8_add(uint8_t *dst, int32_t *block, int stride) {
             x[h][u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * u + 4 * h));
             ac = _mm_or_si128(ac, h || u ? x[h][u] : _mm_srli_si128(x[h][u], 4));
         }
-    const auto zero = [](__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xffff; };
+    const auto zero = [](__m128i v) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xffff;
+    };
     if (zero(ac)) return dc8_add(dst, block[0], stride);
     // Low-frequency blocks skip the terms of the zero upper half of either
     // direction: horizontal frequencies 4..7, or vertical frequencies 4..7.

@@ -29,11 +29,15 @@ Params params(int alpha, int beta, __m128i tc0, __m128i enable) {
 
 inline __m128i absd(__m128i a, __m128i b) { return _mm_max_epi16(_mm_sub_epi16(a, b), _mm_sub_epi16(b, a)); }
 inline __m128i lt(__m128i a, __m128i b) { return _mm_cmplt_epi16(a, b); }
-inline __m128i sel(__m128i m, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
+inline __m128i sel(__m128i m, __m128i a, __m128i b) {
+    return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+}
 inline __m128i add(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
 inline __m128i add(__m128i a, __m128i b, __m128i c) { return add(add(a, b), c); }
 inline __m128i k16(int v) { return _mm_set1_epi16(static_cast<int16_t>(v)); }
-inline __m128i clip(__m128i v, __m128i t) { return _mm_min_epi16(_mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), t)), t); }
+inline __m128i clip(__m128i v, __m128i t) {
+    return _mm_min_epi16(_mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), t)), t);
+}
 
 inline __m128i line_passes(const Lines &l, const Params &k) {
     const __m128i &p1 = l.s[2], &p0 = l.s[3], &q0 = l.s[4], &q1 = l.s[5];
@@ -140,7 +144,8 @@ void vertical8(uint8_t *p, ptrdiff_t stride, const Params &k, bool is_strong) {
     transpose8(r, v);
     for (int c = 0; c < 4; c++) {
         _mm_storel_epi64(reinterpret_cast<__m128i *>(p + 2 * c * stride), v[c]);
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(p + (2 * c + 1) * stride), _mm_unpackhi_epi64(v[c], v[c]));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(p + (2 * c + 1) * stride),
+                         _mm_unpackhi_epi64(v[c], v[c]));
     }
 }
 
@@ -148,7 +153,8 @@ inline __m128i half_enable(const uint8_t bs[2], bool is_strong, int h) {
     return is_strong || bs[h] ? _mm_set1_epi16(-1) : _mm_setzero_si128();
 }
 
-void filter_lv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
+void filter_lv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
+               const uint8_t bs[2]) {
     const bool is_strong = bs[0] == 3;
     for (int h = 0; h < 2; h++) {
         if (!is_strong && !bs[h]) continue;
@@ -157,7 +163,8 @@ void filter_lv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8
     }
 }
 
-void filter_cv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
+void filter_cv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
+               const uint8_t bs[2]) {
     const bool is_strong = bs[0] == 3;
     if (!is_strong && !bs[0] && !bs[1]) return;
     const __m128i tc = _mm_unpacklo_epi64(k16(tc0[0]), k16(tc0[1]));
@@ -165,37 +172,45 @@ void filter_cv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8
     vertical8<false>(edge - 4, stride, params(alpha, beta, tc, en), is_strong);
 }
 
-void filter_lh(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
+void filter_lh(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
+               const uint8_t bs[2]) {
     const bool is_strong = bs[0] == 3;
     if (!is_strong && !bs[0] && !bs[1]) return;
     __m128i row[8];
-    for (int i = 0; i < 8; i++) row[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(edge + (i - 4) * stride));
+    for (int i = 0; i < 8; i++)
+        row[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(edge + (i - 4) * stride));
     Lines lo, hi;
     const __m128i z = _mm_setzero_si128();
     for (int i = 0; i < 8; i++) {
         lo.s[i] = _mm_unpacklo_epi8(row[i], z);
         hi.s[i] = _mm_unpackhi_epi8(row[i], z);
     }
-    const bool lo_changed = filter<true>(lo, params(alpha, beta, k16(tc0[0]), half_enable(bs, is_strong, 0)), is_strong);
-    const bool hi_changed = filter<true>(hi, params(alpha, beta, k16(tc0[1]), half_enable(bs, is_strong, 1)), is_strong);
+    const bool lo_changed =
+        filter<true>(lo, params(alpha, beta, k16(tc0[0]), half_enable(bs, is_strong, 0)), is_strong);
+    const bool hi_changed =
+        filter<true>(hi, params(alpha, beta, k16(tc0[1]), half_enable(bs, is_strong, 1)), is_strong);
     if (!lo_changed && !hi_changed) return;
     for (int i = 1; i < 7; i++)
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(edge + (i - 4) * stride), _mm_packus_epi16(lo.s[i], hi.s[i]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(edge + (i - 4) * stride),
+                         _mm_packus_epi16(lo.s[i], hi.s[i]));
 }
 
-void filter_ch(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
+void filter_ch(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
+               const uint8_t bs[2]) {
     const bool is_strong = bs[0] == 3;
     if (!is_strong && !bs[0] && !bs[1]) return;
     Lines l;
     const __m128i z = _mm_setzero_si128();
     for (int i = 1; i < 7; i++)
-        l.s[i] = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(edge + (i - 4) * stride)), z);
+        l.s[i] =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(edge + (i - 4) * stride)), z);
     l.s[0] = l.s[7] = z;  // chroma never reads p3 and q3
     const __m128i tc = _mm_unpacklo_epi64(k16(tc0[0]), k16(tc0[1]));
     const __m128i en = _mm_unpacklo_epi64(half_enable(bs, is_strong, 0), half_enable(bs, is_strong, 1));
     if (!filter<false>(l, params(alpha, beta, tc, en), is_strong)) return;
     for (int i = 3; i < 5; i++)
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(edge + (i - 4) * stride), _mm_packus_epi16(l.s[i], l.s[i]));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(edge + (i - 4) * stride),
+                         _mm_packus_epi16(l.s[i], l.s[i]));
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ inline __m128i load(const uint8_t *p, ptrdiff_t stride, int rows) {
         uint32_t a, b = 0;
         std::memcpy(&a, p, 4);
         if (rows == 2) std::memcpy(&b, p + stride, 4);
-        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(a)), _mm_cvtsi32_si128(static_cast<int>(b)));
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(a)),
+                                  _mm_cvtsi32_si128(static_cast<int>(b)));
     }
 }
 
@@ -62,7 +63,8 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
         // the upper row of the next.
         __m128i upper = _mm_unpacklo_epi8(load<8>(src, stride, 1), load<8>(src + 1, stride, 1));
         for (int j = 0; j < h; j++, dst += stride, src += stride) {
-            const __m128i lower = _mm_unpacklo_epi8(load<8>(src + stride, stride, 1), load<8>(src + stride + 1, stride, 1));
+            const __m128i lower =
+                _mm_unpacklo_epi8(load<8>(src + stride, stride, 1), load<8>(src + stride + 1, stride, 1));
             const __m128i s = _mm_add_epi16(_mm_maddubs_epi16(upper, ab), _mm_maddubs_epi16(lower, cd));
             __m128i p = _mm_srli_epi16(_mm_add_epi16(s, round), 6);
             p = _mm_packus_epi16(p, p);

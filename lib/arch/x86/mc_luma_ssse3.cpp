@@ -29,13 +29,15 @@ template <>
 struct Taps<Tap::qpel_l> {
     static constexpr int first = -2, count = 5, shift = 7;
     static constexpr int c[5] = {-1, -2, 96, 42, -7};
-    static constexpr int pairs = 3, off[3][2] = {{-2, 0}, {-1, 1}, {2, 2}}, w[3][2] = {{-1, 96}, {-2, 42}, {-7, 0}};
+    static constexpr int pairs = 3, off[3][2] = {{-2, 0}, {-1, 1}, {2, 2}},
+                         w[3][2] = {{-1, 96}, {-2, 42}, {-7, 0}};
 };
 template <>
 struct Taps<Tap::qpel_r> {
     static constexpr int first = -1, count = 5, shift = 7;
     static constexpr int c[5] = {-7, 42, 96, -2, -1};
-    static constexpr int pairs = 3, off[3][2] = {{-1, 1}, {0, 2}, {3, 3}}, w[3][2] = {{-7, 96}, {42, -2}, {-1, 0}};
+    static constexpr int pairs = 3, off[3][2] = {{-1, 1}, {0, 2}, {3, 3}},
+                         w[3][2] = {{-7, 96}, {42, -2}, {-1, 0}};
 };
 
 inline __m128i load8(const uint8_t *p) {
@@ -50,7 +52,8 @@ inline __m128i sum8(const uint8_t *p, ptrdiff_t step) {
     using T = Taps<F>;
     __m128i acc = _mm_setzero_si128();
     for (int k = 0; k < T::pairs; k++) {
-        const __m128i w = _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+        const __m128i w =
+            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
         const __m128i a = load8b(p + T::off[k][0] * step);
         const __m128i b = T::off[k][1] == T::off[k][0] ? a : load8b(p + T::off[k][1] * step);
         acc = _mm_add_epi16(acc, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w));
@@ -64,7 +67,8 @@ inline void sum16(const uint8_t *p, ptrdiff_t step, __m128i &lo, __m128i &hi) {
     using T = Taps<F>;
     lo = hi = _mm_setzero_si128();
     for (int k = 0; k < T::pairs; k++) {
-        const __m128i w = _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+        const __m128i w =
+            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][0] * step));
         const __m128i b = T::off[k][1] == T::off[k][0]
                               ? a
@@ -130,7 +134,9 @@ void one_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
 }
 
 // Weight pair (a, b) for _mm_madd_epi16 over interleaved rows.
-inline __m128i pair(int a, int b) { return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | (a & 0xffff))); }
+inline __m128i pair(int a, int b) {
+    return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | (a & 0xffff)));
+}
 
 // Vertical filter FV over 16-bit intermediates h[0..count-1] (eight
 // columns), as two vectors of four 32-bit sums.
@@ -165,7 +171,8 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
             sum16<FH>(s, 1, hs[0][r], hs[1][r]);
         else
             hs[0][r] = sum8<FH>(s, 1);
-        for (int k = 0; k < N / 8; k++) hs[k][r] = _mm_sub_epi16(hs[k][r], _mm_set1_epi16(static_cast<int16_t>(bias)));
+        for (int k = 0; k < N / 8; k++)
+            hs[k][r] = _mm_sub_epi16(hs[k][r], _mm_set1_epi16(static_cast<int16_t>(bias)));
     }
     for (int i = 0; i < N; i += 8) {
         const __m128i *h = hs[i / 8];
@@ -176,9 +183,11 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
                 // The centre sum J = 5 (H1 + H2) - (H0 + H3) lies in -10200..26520;
                 // J + 64 P + 64 spans under 2^16 and is biased by 80 * 128.
                 const __m128i h12 = _mm_add_epi16(h[j + 1], h[j + 2]);
-                const __m128i v = _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(h12, 2), h12), _mm_add_epi16(h[j], h[j + 3]));
+                const __m128i v =
+                    _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(h12, 2), h12), _mm_add_epi16(h[j], h[j + 3]));
                 if constexpr (Egpr) {
-                    const __m128i t = _mm_add_epi16(_mm_add_epi16(v, _mm_slli_epi16(load8(q), 6)), _mm_set1_epi16(64 + 80 * 128));
+                    const __m128i t = _mm_add_epi16(_mm_add_epi16(v, _mm_slli_epi16(load8(q), 6)),
+                                                    _mm_set1_epi16(64 + 80 * 128));
                     store8<Avg>(d, _mm_sub_epi16(_mm_srli_epi16(t, 7), _mm_set1_epi16(80)));
                 } else {
                     store8<Avg>(d, _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6));

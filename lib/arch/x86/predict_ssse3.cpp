@@ -42,7 +42,8 @@ inline __m128i smooth16(const uint8_t *a) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + 1));
     const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + 2));
     auto half = [&](__m128i x, __m128i y, __m128i w) {
-        const __m128i s = _mm_add_epi16(_mm_add_epi16(x, w), _mm_add_epi16(_mm_slli_epi16(y, 1), _mm_set1_epi16(2)));
+        const __m128i s =
+            _mm_add_epi16(_mm_add_epi16(x, w), _mm_add_epi16(_mm_slli_epi16(y, 1), _mm_set1_epi16(2)));
         return _mm_srli_epi16(s, 2);
     };
     return _mm_packus_epi16(half(_mm_unpacklo_epi8(l, z), _mm_unpacklo_epi8(c, z), _mm_unpacklo_epi8(r, z)),
@@ -54,7 +55,8 @@ inline __m128i smooth8(const uint8_t *a) {
     const __m128i z = _mm_setzero_si128();
     const __m128i l = _mm_unpacklo_epi8(load<8>(a), z), c = _mm_unpacklo_epi8(load<8>(a + 1), z);
     const __m128i r = _mm_unpacklo_epi8(load<8>(a + 2), z);
-    const __m128i s = _mm_add_epi16(_mm_add_epi16(l, r), _mm_add_epi16(_mm_slli_epi16(c, 1), _mm_set1_epi16(2)));
+    const __m128i s =
+        _mm_add_epi16(_mm_add_epi16(l, r), _mm_add_epi16(_mm_slli_epi16(c, 1), _mm_set1_epi16(2)));
     const __m128i v = _mm_srli_epi16(s, 2);
     return _mm_packus_epi16(v, v);
 }
@@ -83,7 +85,8 @@ template <int N>
 void horiz(uint8_t *dst, const uint8_t *, const uint8_t *left, int stride) {
     // Each left sample broadcast across its row.
     const __m128i l = load<N>(left + 1);
-    for (int y = 0; y < N; y++) store<N>(dst + y * stride, _mm_shuffle_epi8(l, _mm_set1_epi8(static_cast<char>(y))));
+    for (int y = 0; y < N; y++)
+        store<N>(dst + y * stride, _mm_shuffle_epi8(l, _mm_set1_epi8(static_cast<char>(y))));
 }
 
 template <int N>
@@ -96,7 +99,8 @@ void lp(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {
 template <int N>
 void lp_left(uint8_t *dst, const uint8_t *, const uint8_t *left, int stride) {
     const __m128i lf = smooth<N>(left);
-    for (int y = 0; y < N; y++) store<N>(dst + y * stride, _mm_shuffle_epi8(lf, _mm_set1_epi8(static_cast<char>(y))));
+    for (int y = 0; y < N; y++)
+        store<N>(dst + y * stride, _mm_shuffle_epi8(lf, _mm_set1_epi8(static_cast<char>(y))));
 }
 
 template <int N>
@@ -147,9 +151,9 @@ void plane(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {
         v += i * (left[4 + i] - left[4 - i]);
     }
     const int b = (17 * h + 16) >> 5, c = (17 * v + 16) >> 5, a = 16 * (top[8] + left[8]);
-    __m128i row = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(a - 3 * c + 16)),
-                                _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(b)),
-                                                _mm_setr_epi16(-3, -2, -1, 0, 1, 2, 3, 4)));
+    __m128i row = _mm_add_epi16(
+        _mm_set1_epi16(static_cast<int16_t>(a - 3 * c + 16)),
+        _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(b)), _mm_setr_epi16(-3, -2, -1, 0, 1, 2, 3, 4)));
     const __m128i step = _mm_set1_epi16(static_cast<int16_t>(c));
     for (int y = 0; y < 8; y++, row = _mm_add_epi16(row, step)) {
         const __m128i s = _mm_srai_epi16(row, 5);
@@ -160,8 +164,10 @@ void plane(uint8_t *dst, const uint8_t *top, const uint8_t *left, int stride) {
 }  // namespace
 
 void svac_predict_init_ssse3(SvacIntraPredFn l4[8], SvacIntraPredFn l8[8], SvacIntraPredFn c[7]) {
-    const SvacIntraPredFn four[8] = {vert<4>, horiz<4>, lp<4>, down_left<4>, down_right<4>, lp_left<4>, lp_top<4>, dc_128<4>};
-    const SvacIntraPredFn eight[8] = {vert<8>, horiz<8>, lp<8>, down_left<8>, down_right<8>, lp_left<8>, lp_top<8>, dc_128<8>};
+    const SvacIntraPredFn four[8] = {vert<4>,       horiz<4>,   lp<4>,     down_left<4>,
+                                     down_right<4>, lp_left<4>, lp_top<4>, dc_128<4>};
+    const SvacIntraPredFn eight[8] = {vert<8>,       horiz<8>,   lp<8>,     down_left<8>,
+                                      down_right<8>, lp_left<8>, lp_top<8>, dc_128<8>};
     const SvacIntraPredFn chroma[7] = {lp<8>, horiz<8>, vert<8>, plane, lp_left<8>, lp_top<8>, dc_128<8>};
     std::memcpy(l4, four, sizeof(four));
     std::memcpy(l8, eight, sizeof(eight));
