@@ -98,9 +98,10 @@ struct Canvas {
     }
 };
 
-// First sample of the block where the two canvases differ, or a byte
-// outside the block that is no longer the fill byte.
-inline std::string compare_canvas(const char *what, const Canvas &a, const Canvas &b, bool check_fill = true) {
+// First sample of the block where the two canvases differ, or a byte outside
+// it that differs (the unit tests keep the portable kernels inside their
+// blocks, so equal bytes there mean untouched padding).
+inline std::string compare_canvas(const char *what, const Canvas &a, const Canvas &b) {
     for (int y = 0; y < a.h; y++)
         for (int x = 0; x < a.w; x++)
             if (a.get(x, y) != b.get(x, y))
@@ -110,15 +111,6 @@ inline std::string compare_canvas(const char *what, const Canvas &a, const Canva
         for (size_t i = 0; i < a.mem.size(); i++)
             if (a.mem[i] != b.mem[i])
                 return std::string(what) + ": bytes outside the block differ (offset " +
-                       std::to_string(static_cast<ptrdiff_t>(i) - a.origin) + " from the block)";
-    }
-    if (check_fill) {
-        Canvas block_only = a;
-        for (int y = 0; y < a.h; y++)
-            for (int x = 0; x < a.w; x++) block_only.set(x, y, kFill | kFill << 8);
-        for (size_t i = 0; i < block_only.mem.size(); i++)
-            if (block_only.mem[i] != kFill)
-                return std::string(what) + ": padding written (offset " +
                        std::to_string(static_cast<ptrdiff_t>(i) - a.origin) + " from the block)";
     }
     return {};

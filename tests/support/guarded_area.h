@@ -29,10 +29,6 @@ public:
     GuardedArea(const GuardedArea &) = delete;
     GuardedArea &operator=(const GuardedArea &) = delete;
 
-    static bool fits(int sample_size, ptrdiff_t stride, int c0, int c1) {
-        return kPad + ptrdiff_t(c1 - c0 + 1) * sample_size + 8 <= stride && stride % 8 == 0;
-    }
-
     uint8_t *origin() { return origin_; }
     ptrdiff_t stride() const { return stride_; }
 

@@ -90,40 +90,6 @@ protected:
     void SetUp() override { VQ_SVACDEC_predict_init(0); }
 };
 
-
-TEST_F(IntraPred, FlatNeighboursPredictTheirValue) {
-    for (const auto &f : kFamilies)
-        for (int m = 0; m < f.modes; m++) {
-            if (f.order[m] == kDc128) continue;
-            for (int v : {0, 77, 255}) {
-                const std::vector<int> flat(18, v);
-                EXPECT_EQ(predict<uint8_t>(f, m, flat, flat), std::vector<int>(f.n * f.n, v));
-            }
-            for (int v : {0, 300, 1023}) {
-                const std::vector<int> flat(18, v);
-                EXPECT_EQ(predict<uint16_t>(f, m, flat, flat), std::vector<int>(f.n * f.n, v));
-            }
-        }
-}
-
-TEST_F(IntraPred, MidGreyIgnoresNeighbours) {
-    std::vector<int> nb(18, 3);
-    for (const auto &f : kFamilies) {
-        const int m = f.modes - 1;
-        EXPECT_EQ(predict<uint8_t>(f, m, nb, nb), std::vector<int>(f.n * f.n, 128));
-        EXPECT_EQ(predict<uint16_t>(f, m, nb, nb), std::vector<int>(f.n * f.n, 512));
-    }
-}
-
-TEST_F(IntraPred, DcAverageTruncates) {
-    const std::vector<int> top(18, 10), left(18, 11);
-    for (const auto &f : kFamilies) {
-        const int m = f.order == kLumaModes ? 2 : 0;
-        EXPECT_EQ(predict<uint8_t>(f, m, top, left), std::vector<int>(f.n * f.n, 10)) << f.name;
-        EXPECT_EQ(predict<uint16_t>(f, m, top, left), std::vector<int>(f.n * f.n, 10)) << f.name;
-    }
-}
-
 TEST_F(IntraPred, DownLeftReachesTheLastArrayEntry) {
     // Only the bottom-right sample sees top[2N+1] and left[2N+1]:
     // ((0 + 0 + 200 + 2) >> 2) = 50 and 25 average to 37.

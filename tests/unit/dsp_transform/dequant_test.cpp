@@ -84,14 +84,6 @@ protected:
     }
 };
 
-TEST_F(Dequant, DcScaleDoublesEverySevenSteps) {
-    const std::vector<SvacRunLevel> dc = {{1, 1}};
-    EXPECT_EQ(run(4, dc, 0, 0)[0], 16);
-    EXPECT_EQ(run(4, dc, 35, 0)[0], 512);
-    EXPECT_EQ(run(8, dc, 0, 0)[0], 32);
-    EXPECT_EQ(run(8, dc, 35, 1)[0], 1024);
-}
-
 TEST_F(Dequant, RunsWrapAroundTheScan) {
     // Position 13 of the 4x4 frame scan is index 14 (u 3, v 2, class 11),
     // then 13 + 5 wraps to position 2: index 1 (u 0, v 1, class 4).
@@ -104,27 +96,8 @@ TEST_F(Dequant, RunsWrapAroundTheScan) {
     EXPECT_EQ(run(8, {{257, -3}}, 0, 0)[0], -3 * 32);
 }
 
-TEST_F(Dequant, FieldScanPosition32IsHorizontalFrequency5) {
-    EXPECT_EQ(svac_scan8t[1][32][0], 40);
-    EXPECT_EQ(svac_scan8t[1][32][1], 1);
-    std::vector<int32_t> want(64, 0);
-    want[40] = 52;  // qp 5: row 5, class 1
-    EXPECT_EQ(run(8, {{33, 1}}, 5, 1), want);
-}
-
-TEST_F(Dequant, ExtremeLevelsAndShifts) {
-    // The most negative level at qp 55 (row 6, shift 7): position 10 of the
-    // 8x8 frame scan is index 4 (u 0, v 4, class 0).
-    std::vector<int32_t> want(64, 0);
-    want[4] = -60 * 32768 * 128;
-    EXPECT_EQ(run(8, {{11, -32768}}, 55, 0), want);
-    // Shift 31 keeps only the low bit of 19 (row 1, class 5 at index 5);
-    // from shift 32 on nothing is left.
-    EXPECT_EQ(run(4, {{5, 1}}, 7 * 31 + 1, 0)[5], INT32_MIN);
-    EXPECT_EQ(run(4, {{5, 1}}, 7 * 32 + 1, 0), std::vector<int32_t>(16, 0));
-}
-
 TEST_F(Dequant, MatchesReferenceOnRandomPairs) {
+    // Levels up to the 16-bit extremes, shifts past 31 now and then.
     const unsigned seed = 20240611;
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);

@@ -27,38 +27,26 @@ protected:
     static void SetUpTestSuite() { VQ_SVACDEC_mc_init(0); }
 };
 
-// Runs entry `wc` of the put or avg table over a reference area of
-// (w + 1) x (h + 1) samples. The source is addressable only where the weights
-// are non-zero: column w only with x > 0, row h only with y > 0.
-template <typename Pixel>
-std::string run_case(int wc, int h, int x, int y, bool avg, const std::vector<int> &s, const std::vector<int> &d0) {
+// Runs entry `wc` of the put or avg table on h rows of the source
+// sample(i, j), addressable only where the weights are non-zero (column w only
+// with x > 0, row h only with y > 0), with the destination preset to d(i, j);
+// returns the block row by row.
+template <typename Pixel, typename S, typename D>
+std::vector<int> run(int wc, int h, int x, int y, bool avg, S sample, D d) {
     const int w = kWidths[wc];
-    const auto S = [&](int i, int j) { return s[size_t(j * (w + 1) + i)]; };
     GuardedArea src(sizeof(Pixel), kStride, 0, w - 1 + (x > 0), 0, h - 1 + (y > 0));
     for (int j = 0; j < h + (y > 0); j++)
-        for (int i = 0; i < w + (x > 0); i++) src.set(i, j, S(i, j));
+        for (int i = 0; i < w + (x > 0); i++) src.set(i, j, sample(i, j));
     GuardedArea dst(sizeof(Pixel), kStride, 0, w - 1, 0, h - 1);
     for (int j = 0; j < h; j++)
-        for (int i = 0; i < w; i++) dst.set(i, j, d0[size_t(j * w + i)]);
-
+        for (int i = 0; i < w; i++) dst.set(i, j, d(i, j));
     (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[kDepthIndex<Pixel>][wc](dst.origin(), src.origin(), kStride,
                                                                                   h, x, y);
-    const std::string what = std::string(avg ? "avg" : "put") + " w" + std::to_string(w) + " h" + std::to_string(h) +
-                             " x" + std::to_string(x) + " y" + std::to_string(y) +
-                             (sizeof(Pixel) == 2 ? " 10-bit" : " 8-bit");
-    const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, dd = x * y;
+    std::vector<int> out;
     for (int j = 0; j < h; j++)
-        for (int i = 0; i < w; i++) {
-            // Samples of weight zero may lie outside the area; read them as 0.
-            const auto T = [&](int ii, int jj) { return ii <= w && jj <= h ? S(ii, jj) : 0; };
-            const int p = (a * T(i, j) + b * T(i + 1, j) + c * T(i, j + 1) + dd * T(i + 1, j + 1) + 32) >> 6;
-            const int want = avg ? (d0[size_t(j * w + i)] + p + 1) >> 1 : p;
-            if (dst.get(i, j) != want)
-                return what + ": (" + std::to_string(i) + "," + std::to_string(j) + ") got " +
-                       std::to_string(dst.get(i, j)) + " want " + std::to_string(want);
-        }
-    if (dst.damaged_guard_bytes()) return what + ": wrote outside the block";
-    return {};
+        for (int i = 0; i < w; i++) out.push_back(dst.get(i, j));
+    EXPECT_EQ(dst.damaged_guard_bytes(), 0u) << "w " << w << " h " << h;
+    return out;
 }
 
 template <typename Pixel>
@@ -78,28 +66,36 @@ void check_all(int trials) {
                             s[size_t(j * (w + 1) + i)] = v[pattern];
                         }
                     for (int &d : d0) d = int(rng() % unsigned(max + 1));
+                    const auto S = [&](int i, int j) { return s[size_t(j * (w + 1) + i)]; };
+                    const auto D = [&](int i, int j) { return d0[size_t(j * w + i)]; };
                     for (int y = 0; y < 8; y++)
                         for (int x = 0; x < 8; x++)
-                            for (bool avg : {false, true})
-                                ASSERT_EQ(run_case<Pixel>(wc, h, x, y, avg, s, d0), "") << "pattern " << pattern;
+                            for (bool avg : {false, true}) {
+                                const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, dd = x * y;
+                                std::vector<int> want;
+                                for (int j = 0; j < h; j++)
+                                    for (int i = 0; i < w; i++) {
+                                        const int p =
+                                            (a * S(i, j) + b * S(i + 1, j) + c * S(i, j + 1) + dd * S(i + 1, j + 1) +
+                                             32) >> 6;
+                                        want.push_back(avg ? (D(i, j) + p + 1) >> 1 : p);
+                                    }
+                                ASSERT_EQ(run<Pixel>(wc, h, x, y, avg, S, D), want)
+                                    << "w " << w << " h " << h << " x " << x << " y " << y << " avg " << avg
+                                    << " pattern " << pattern << " bytes " << sizeof(Pixel);
+                            }
                 }
 }
 
 TEST_F(ChromaMc, EveryFractionMatchesFormula8Bit) { check_all<uint8_t>(4); }
 TEST_F(ChromaMc, EveryFractionMatchesFormula10Bit) { check_all<uint16_t>(4); }
 
-// One 8-wide put or avg over a 2 x 2 neighbourhood repeated over the area.
+// The first sample of an 8-wide put or avg over a 2 x 2 neighbourhood
+// repeated over the area.
 template <typename Pixel>
 int first_sample(int x, int y, int s00, int s10, int s01, int s11, bool avg = false, int d = 0) {
-    GuardedArea src(sizeof(Pixel), kStride, 0, 8, 0, 2);
-    for (int j = 0; j <= 2; j++)
-        for (int i = 0; i <= 8; i++) src.set(i, j, (j & 1) ? ((i & 1) ? s11 : s01) : ((i & 1) ? s10 : s00));
-    GuardedArea dst(sizeof(Pixel), kStride, 0, 7, 0, 1);
-    for (int j = 0; j < 2; j++)
-        for (int i = 0; i < 8; i++) dst.set(i, j, d);
-    (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[kDepthIndex<Pixel>][0](dst.origin(), src.origin(), kStride,
-                                                                                 2, x, y);
-    return dst.get(0, 0);
+    const auto S = [&](int i, int j) { return (j & 1) ? ((i & 1) ? s11 : s01) : ((i & 1) ? s10 : s00); };
+    return run<Pixel>(0, 2, x, y, avg, S, [&](int, int) { return d; })[0];
 }
 
 TEST_F(ChromaMc, WorkedExamples) {
@@ -129,6 +125,5 @@ TEST_F(ChromaMc, FractionOutOfRangeReportsAndWritesNothing) {
                     EXPECT_EQ(dst.damaged_guard_bytes(), 0u);
                 }
 }
-
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
 #include <vector>
 
 #include "dsp/dsp_init.h"
@@ -86,139 +85,91 @@ Rect reach(int x, int y, int n) {
 
 template <typename Pixel>
 constexpr int kMax = sizeof(Pixel) == 1 ? 255 : 1023;
-template <typename Pixel>
-constexpr int kDepthIndex = sizeof(Pixel) == 1 ? 0 : 2;
 
 class LumaMc : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { VQ_SVACDEC_mc_init(0); }
 };
 
-// Runs one table entry on guarded buffers and compares every output sample
-// with the reference; returns a description of the first fault.
-template <typename Pixel>
-std::string run_case(int size_index, int x, int y, bool avg, const Reference &s, const std::vector<int> &dst_init) {
-    const int n = size_index == 0 ? 16 : 8, max = kMax<Pixel>;
+// Runs the n x n put or avg kernel of phase (x, y) on the source sample(i, j),
+// addressable only where the phase may read, with the destination preset to
+// d(i, j); returns the block row by row.
+template <typename Pixel, typename S, typename D>
+std::vector<int> run_on(int n, int x, int y, bool avg, S sample, D d) {
     const Rect r = reach(x, y, n);
     GuardedArea src(sizeof(Pixel), kStride, r.c0, r.c1, r.r0, r.r1);
     for (int j = r.r0; j <= r.r1; j++)
-        for (int i = r.c0; i <= r.c1; i++) src.set(i, j, s.S(i, j));
+        for (int i = r.c0; i <= r.c1; i++) src.set(i, j, sample(i, j));
     GuardedArea dst(sizeof(Pixel), kStride, 0, n - 1, 0, n - 1);
     for (int j = 0; j < n; j++)
-        for (int i = 0; i < n; i++) dst.set(i, j, dst_init[size_t(j * n + i)]);
-
-    const SvacQpelFn fn = (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[kDepthIndex<Pixel>][size_index]
-                                                                                     [4 * y + x];
-    const std::string what = std::string(avg ? "avg" : "put") + std::to_string(n) + " mc" + std::to_string(x) +
-                             std::to_string(y) + (sizeof(Pixel) == 2 ? " 10-bit" : " 8-bit");
-    if (!fn) return what + ": empty entry";
-    fn(dst.origin(), src.origin(), kStride);
-
+        for (int i = 0; i < n; i++) dst.set(i, j, d(i, j));
+    (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[sizeof(Pixel) == 1 ? 0 : 2][n == 16 ? 0 : 1]
+                                                               [4 * y + x](dst.origin(), src.origin(), kStride);
+    std::vector<int> out;
     for (int j = 0; j < n; j++)
-        for (int i = 0; i < n; i++) {
-            const int q = predict(s, x, y, i, j, max), d = dst_init[size_t(j * n + i)];
-            const int want = avg ? (d + q + 1) >> 1 : q;
-            if (dst.get(i, j) != want)
-                return what + ": (" + std::to_string(i) + "," + std::to_string(j) + ") got " +
-                       std::to_string(dst.get(i, j)) + " want " + std::to_string(want);
-        }
-    for (int j = r.r0; j <= r.r1; j++)
-        for (int i = r.c0; i <= r.c1; i++)
-            if (src.get(i, j) != s.S(i, j)) return what + ": source modified";
-    if (dst.damaged_guard_bytes()) return what + ": wrote outside the block";
-    if (src.damaged_guard_bytes()) return what + ": wrote outside the source";
-    return {};
+        for (int i = 0; i < n; i++) out.push_back(dst.get(i, j));
+    EXPECT_EQ(dst.damaged_guard_bytes() + src.damaged_guard_bytes(), 0u) << "mc" << x << y << " avg " << avg;
+    return out;
 }
 
-enum class Pattern { random, zero, max, checker, columns, rows, random_extreme };
-
-template <typename Pixel>
-void fill(Reference &s, Pattern p, std::mt19937 &rng) {
-    const int max = kMax<Pixel>;
-    for (int j = -3; j <= s.n + 3; j++)
-        for (int i = -3; i <= s.n + 3; i++) {
-            int v = 0;
-            switch (p) {
-                case Pattern::random: v = int(rng() % unsigned(max + 1)); break;
-                case Pattern::zero: v = 0; break;
-                case Pattern::max: v = max; break;
-                case Pattern::checker: v = ((i + j) & 1) ? max : 0; break;
-                case Pattern::columns: v = (i & 1) ? max : 0; break;
-                case Pattern::rows: v = (j & 1) ? max : 0; break;
-                case Pattern::random_extreme: v = (rng() & 1) ? max : 0; break;
-            }
-            s.at(i, j) = v;
-        }
+template <typename Pixel, typename S>
+std::vector<int> run_on(int n, int x, int y, bool avg, S sample) {
+    return run_on<Pixel>(n, x, y, avg, sample, [](int, int) { return 0; });
 }
 
+// Random, flat black and white, checkerboard, stripes both ways and random
+// extremes, for every phase, size and both operations.
 template <typename Pixel>
-void check_all_phases(int trials_per_pattern) {
+void check_all_phases(int trials) {
     std::mt19937 rng(1234 + sizeof(Pixel));
-    const Pattern patterns[] = {Pattern::random, Pattern::zero,    Pattern::max,           Pattern::checker,
-                                Pattern::columns, Pattern::rows, Pattern::random_extreme};
-    for (int size_index = 0; size_index < 2; size_index++) {
-        const int n = size_index == 0 ? 16 : 8;
-        for (Pattern p : patterns) {
-            const int trials = p == Pattern::random || p == Pattern::random_extreme ? trials_per_pattern : 1;
-            for (int t = 0; t < trials; t++) {
+    const int max = kMax<Pixel>;
+    for (int n : {16, 8})
+        for (int pattern = 0; pattern < 7; pattern++)
+            for (int t = 0; t < (pattern >= 5 ? trials : 1); t++) {
                 Reference s(n);
-                fill<Pixel>(s, p, rng);
-                std::vector<int> dst_init(size_t(n * n));
-                for (int &d : dst_init) d = int(rng() % unsigned(kMax<Pixel> + 1));
+                for (int j = -3; j <= n + 3; j++)
+                    for (int i = -3; i <= n + 3; i++) {
+                        const int v[7] = {0, max, ((i + j) & 1) ? max : 0, (i & 1) ? max : 0, (j & 1) ? max : 0,
+                                          int(rng() % unsigned(max + 1)), (rng() & 1) ? max : 0};
+                        s.at(i, j) = v[pattern];
+                    }
+                std::vector<int> d0(size_t(n * n));
+                for (int &d : d0) d = int(rng() % unsigned(max + 1));
+                const auto sample = [&](int i, int j) { return s.S(i, j); };
+                const auto dst = [&](int i, int j) { return d0[size_t(j * n + i)]; };
                 for (int y = 0; y < 4; y++)
                     for (int x = 0; x < 4; x++)
                         for (bool avg : {false, true}) {
-                            const std::string fault = run_case<Pixel>(size_index, x, y, avg, s, dst_init);
-                            ASSERT_EQ(fault, "") << "pattern " << int(p) << " trial " << t;
+                            std::vector<int> want;
+                            for (int j = 0; j < n; j++)
+                                for (int i = 0; i < n; i++) {
+                                    const int q = predict(s, x, y, i, j, max);
+                                    want.push_back(avg ? (dst(i, j) + q + 1) >> 1 : q);
+                                }
+                            ASSERT_EQ(run_on<Pixel>(n, x, y, avg, sample, dst), want)
+                                << n << "x" << n << " mc" << x << y << " avg " << avg << " pattern " << pattern
+                                << " trial " << t << " bytes " << sizeof(Pixel);
                         }
             }
-        }
-    }
 }
 
 TEST_F(LumaMc, EveryPhaseMatchesReference8Bit) { check_all_phases<uint8_t>(12); }
 TEST_F(LumaMc, EveryPhaseMatchesReference10Bit) { check_all_phases<uint16_t>(12); }
-
-// Runs the 8x8 or 16x16 put or avg kernel of phase (x, y) on a plane given
-// by a function of the position, with the destination preset to `d`.
-template <typename Pixel, typename F>
-std::vector<int> run_on(int n, int x, int y, bool avg, F sample, int d = 0) {
-    GuardedArea src(sizeof(Pixel), kStride, -2, n + 2, -2, n + 2);
-    for (int j = -2; j <= n + 2; j++)
-        for (int i = -2; i <= n + 2; i++) src.set(i, j, sample(i, j));
-    GuardedArea dst(sizeof(Pixel), kStride, 0, n - 1, 0, n - 1);
-    for (int j = 0; j < n; j++)
-        for (int i = 0; i < n; i++) dst.set(i, j, d);
-    const int size_index = n == 16 ? 0 : 1;
-    (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[kDepthIndex<Pixel>][size_index][4 * y + x](
-        dst.origin(), src.origin(), kStride);
-    std::vector<int> out;
-    for (int j = 0; j < n; j++)
-        for (int i = 0; i < n; i++) out.push_back(dst.get(i, j));
-    return out;
-}
 
 TEST_F(LumaMc, WorkedExamplesOnSteps) {
     // Step between column 0 and 1: row 0, 0, 255, 255 at S(-1..2) and
     // 0, 0, 0, 255, 255, 255 at S(-2..3) for the first output column.
     const auto step_h = [](int i, int) { return i >= 1 ? 255 : 0; };
     const auto step_v = [](int, int j) { return j >= 1 ? 255 : 0; };
-    for (int n : {8, 16}) {
-        const auto mc20 = run_on<uint8_t>(n, 2, 0, false, step_h);
-        const auto mc10 = run_on<uint8_t>(n, 1, 0, false, step_h);
-        const auto mc30 = run_on<uint8_t>(n, 3, 0, false, step_h);
-        const auto mc02 = run_on<uint8_t>(n, 0, 2, false, step_v);
-        const auto mc01 = run_on<uint8_t>(n, 0, 1, false, step_v);
-        const auto mc03 = run_on<uint8_t>(n, 0, 3, false, step_v);
-        for (int k = 0; k < n; k++) {
-            EXPECT_EQ(mc20[size_t(k * n)], 128);
-            EXPECT_EQ(mc10[size_t(k * n)], 70);
-            EXPECT_EQ(mc30[size_t(k * n)], 185);
-            EXPECT_EQ(mc02[size_t(k)], 128);
-            EXPECT_EQ(mc01[size_t(k)], 70);
-            EXPECT_EQ(mc03[size_t(k)], 185);
+    const int want[4] = {0, 70, 128, 185};  // by phase
+    for (int n : {8, 16})
+        for (int f = 1; f < 4; f++) {
+            const auto h = run_on<uint8_t>(n, f, 0, false, step_h), v = run_on<uint8_t>(n, 0, f, false, step_v);
+            for (int k = 0; k < n; k++) {
+                EXPECT_EQ(h[size_t(k * n)], want[f]) << n << " mc" << f << "0";
+                EXPECT_EQ(v[size_t(k)], want[f]) << n << " mc0" << f;
+            }
         }
-    }
 }
 
 TEST_F(LumaMc, DiagonalAveragesCentreWithNearestSample) {
