@@ -30,42 +30,38 @@ struct Plane {
     }
 };
 
+// A picture over up to three planes with their strides.
+PictureView view(std::vector<Plane *> planes, std::vector<int> strides, int w, int h, int chroma_format_idc,
+                 int bit_depth = 8) {
+    PictureView v;
+    for (size_t i = 0; i < planes.size(); i++) {
+        v.plane[i] = planes[i]->mem.data();
+        v.stride[i] = strides[i];
+    }
+    v.width = w;
+    v.height = h;
+    v.chroma_format_idc = chroma_format_idc;
+    v.bit_depth = bit_depth;
+    return v;
+}
+
 TEST(PictureMd5, Rfc1321VectorsAsPictures) {
     REQUIRE_MD5();
     // "abc" as a 3x1 grey picture.
     Plane abc("abc", 3, 1, 1, 32);
-    PictureView v;
-    v.plane[0] = abc.mem.data();
-    v.stride[0] = 32;
-    v.width = 3;
-    v.height = 1;
-    v.chroma_format_idc = 0;
-    EXPECT_EQ(svactool::picture_md5_hex(v), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(svactool::picture_md5_hex(view({&abc}, {32}, 3, 1, 0)), "900150983cd24fb0d6963f7d28e17f72");
 
     // The alphabet as two rows of 13.
     Plane alpha("abcdefghijklmnopqrstuvwxyz", 13, 2, 1, 16);
-    v.plane[0] = alpha.mem.data();
-    v.stride[0] = 16;
-    v.width = 13;
-    v.height = 2;
-    EXPECT_EQ(svactool::picture_md5_hex(v), "c3fcd3d76192e4007dfb496cca67e13b");
+    EXPECT_EQ(svactool::picture_md5_hex(view({&alpha}, {16}, 13, 2, 0)), "c3fcd3d76192e4007dfb496cca67e13b");
 
     // "1234567890" x 8 as an 8x5 4:2:2 picture: 40 luma bytes, 20 + 20 chroma.
     std::string digits;
     for (int i = 0; i < 8; i++) digits += "1234567890";
     Plane y(digits.substr(0, 40), 8, 5, 1, 24), cb(digits.substr(40, 20), 4, 5, 1, 8),
         cr(digits.substr(60, 20), 4, 5, 1, 40);
-    PictureView p;
-    p.plane[0] = y.mem.data();
-    p.plane[1] = cb.mem.data();
-    p.plane[2] = cr.mem.data();
-    p.stride[0] = 24;
-    p.stride[1] = 8;
-    p.stride[2] = 40;
-    p.width = 8;
-    p.height = 5;
-    p.chroma_format_idc = 2;
-    EXPECT_EQ(svactool::picture_md5_hex(p), "57edf4a22be3c955ac49da2e2107b67a");
+    EXPECT_EQ(svactool::picture_md5_hex(view({&y, &cb, &cr}, {24, 8, 40}, 8, 5, 2)),
+              "57edf4a22be3c955ac49da2e2107b67a");
 
     // The same 80 bytes as a 10-bit 4:2:2 picture of 4x5: each little-endian
     // word holds two of the characters.
@@ -73,15 +69,8 @@ TEST(PictureMd5, Rfc1321VectorsAsPictures) {
     for (int i = 0; i < 40; i++) words[i] = static_cast<uint16_t>(digits[2 * i] | (digits[2 * i + 1] << 8));
     std::string w(reinterpret_cast<const char *>(words.data()), 80);
     Plane y10(w.substr(0, 40), 4, 5, 2, 16), cb10(w.substr(40, 20), 2, 5, 2, 8), cr10(w.substr(60, 20), 2, 5, 2, 4);
-    p.plane[0] = y10.mem.data();
-    p.plane[1] = cb10.mem.data();
-    p.plane[2] = cr10.mem.data();
-    p.stride[0] = 16;
-    p.stride[1] = 8;
-    p.stride[2] = 4;
-    p.width = 4;
-    p.bit_depth = 10;
-    EXPECT_EQ(svactool::picture_md5_hex(p), "57edf4a22be3c955ac49da2e2107b67a");
+    EXPECT_EQ(svactool::picture_md5_hex(view({&y10, &cb10, &cr10}, {16, 8, 4}, 4, 5, 2, 10)),
+              "57edf4a22be3c955ac49da2e2107b67a");
 }
 
 TEST(PictureMd5, FourTwoZeroTakesHalfTheChromaRows) {
@@ -91,22 +80,9 @@ TEST(PictureMd5, FourTwoZeroTakesHalfTheChromaRows) {
     std::string all;
     for (int i = 0; i < 96; i++) all.push_back(static_cast<char>(i * 37 + 5));
     Plane y(all.substr(0, 64), 16, 4, 1, 64), cb(all.substr(64, 16), 8, 2, 1, 32), cr(all.substr(80, 16), 8, 2, 1, 32);
-    PictureView p;
-    p.plane[0] = y.mem.data();
-    p.plane[1] = cb.mem.data();
-    p.plane[2] = cr.mem.data();
-    p.stride[0] = 64;
-    p.stride[1] = p.stride[2] = 32;
-    p.width = 16;
-    p.height = 4;
-    p.chroma_format_idc = 1;
+    PictureView p = view({&y, &cb, &cr}, {64, 32, 32}, 16, 4, 1);
     Plane flat(all, 96, 1, 1, 96);
-    PictureView f;
-    f.plane[0] = flat.mem.data();
-    f.stride[0] = 96;
-    f.width = 96;
-    f.height = 1;
-    f.chroma_format_idc = 0;
+    PictureView f = view({&flat}, {96}, 96, 1, 0);
     EXPECT_EQ(svactool::picture_size(p), 96u);
     const std::string a = svactool::picture_md5_hex(p);
     EXPECT_EQ(a.size(), 32u);
@@ -115,10 +91,7 @@ TEST(PictureMd5, FourTwoZeroTakesHalfTheChromaRows) {
     p.chroma_format_idc = 0;
     p.plane[1] = p.plane[2] = nullptr;
     Plane yonly(all.substr(0, 64), 64, 1, 1, 64);
-    f.plane[0] = yonly.mem.data();
-    f.width = 64;
-    f.stride[0] = 64;
-    EXPECT_EQ(svactool::picture_md5_hex(p), svactool::picture_md5_hex(f));
+    EXPECT_EQ(svactool::picture_md5_hex(p), svactool::picture_md5_hex(view({&yonly}, {64}, 64, 1, 0)));
 }
 
 TEST(Md5List, WriterAndReaderAgree) {
