@@ -104,6 +104,27 @@ void residual_pairs(const Frame &src, const Frame &pred, int p, int x0, int y0, 
     levels_to_pairs(levels, false, out, scan);
 }
 
+// The bookkeeping of a finished inter macroblock: its vectors, the mode
+// edges later intra macroblocks see (DC), its filter values, then the copy
+// into the reconstruction and the deblocking there.
+void finish_inter_mb(Encoder &enc, const Frame &unf, int addr, const MbNeighbours &nb, int qp,
+                     const InterDecision &d, const LoopFilterSettings &lf, const SvacMvEntry *cache) {
+    const int w = enc.mb_width, x = addr % w, y = addr / w;
+    static constexpr int kEntries[4] = {5, 6, 9, 10};
+    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = cache[kEntries[k]];
+    ModeEdge edge;
+    for (int &v : edge.as_left4) v = 2;
+    for (int &v : edge.as_left8) v = 2;
+    for (int &v : edge.as_top4) v = 2;
+    for (int &v : edge.as_top8) v = 2;
+    enc.mb_edges[addr] = edge;
+    const MbFilterInfo info{qp, d.cbp, d.type};
+    enc.mb_info[addr] = info;
+    copy_macroblock(unf, enc.recon, x, y);
+    deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
+               nb.top ? enc.mb_info[addr - w] : info, lf, cache);
+}
+
 }  // namespace
 
 template <class Pixel>
@@ -165,19 +186,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
     const Frame *refs[2] = {&enc.refs[0], &enc.refs[enc.ref_count > 1 ? 1 : 0]};
     predict_inter_mb<Pixel>(refs, enc.unfiltered, x, y, d.type, cache, enc.mc_scratch);
     add_inter_residual(enc.unfiltered, x, y, d, mb_qp, sh.field_pic ? 1 : 0);
-    static constexpr int kEntries[4] = {5, 6, 9, 10};
-    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = cache[kEntries[k]];
-    ModeEdge edge;
-    for (int &v : edge.as_left4) v = 2;
-    for (int &v : edge.as_left8) v = 2;
-    for (int &v : edge.as_top4) v = 2;
-    for (int &v : edge.as_top8) v = 2;
-    enc.mb_edges[addr] = edge;
-    const MbFilterInfo info{mb_qp, d.cbp, d.type};
-    enc.mb_info[addr] = info;
-    copy_macroblock(enc.unfiltered, enc.recon, x, y);
-    deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
-               nb.top ? enc.mb_info[addr - w] : info, lf, cache);
+    finish_inter_mb(enc, enc.unfiltered, addr, nb, mb_qp, d, lf, cache);
     qp = mb_qp;
 }
 
@@ -335,19 +344,7 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     } else {
         run++;
     }
-    static constexpr int kEntries[4] = {5, 6, 9, 10};
-    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = cache[kEntries[k]];
-    ModeEdge edge;
-    for (int &v : edge.as_left4) v = 2;
-    for (int &v : edge.as_left8) v = 2;
-    for (int &v : edge.as_top4) v = 2;
-    for (int &v : edge.as_top8) v = 2;
-    enc.mb_edges[addr] = edge;
-    const MbFilterInfo info{qp, d.cbp, d.type};
-    enc.mb_info[addr] = info;
-    copy_macroblock(unf, enc.recon, x, y);
-    deblock_mb(enc.recon, x, y, nb, info, nb.left ? enc.mb_info[addr - 1] : info,
-               nb.top ? enc.mb_info[addr - w] : info, lf, cache);
+    finish_inter_mb(enc, unf, addr, nb, qp, d, lf, cache);
     return true;
 }
 
