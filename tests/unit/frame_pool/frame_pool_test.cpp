@@ -33,7 +33,8 @@ TEST(FramePool, WorkedExample1080p) {
 // only (the sanitizers check the allocation).
 TEST(FramePool, PlanesWithTheirMarginsDoNotOverlap) {
     for (int fmt : kFormats) {
-        for (auto [w, h] : {std::pair{48, 32}, {176, 144}, {33, 17}}) {
+        for (auto size : {std::pair{48, 32}, {176, 144}, {33, 17}}) {
+            const int w = size.first, h = size.second;
             SvacFramePool pool{};
             SvacFrame *f = VQ_SVACDEC_frame_get(&pool, w, h, fmt);
             ASSERT_NE(f, nullptr);
