@@ -131,6 +131,3 @@ SVAC_EXPORT int32_t VQ_SVACDEC_svac_dec_decode(SvacDecoder *dec, int32_t *got_pi
                                                int32_t length);
 SVAC_EXPORT void VQ_SVACDEC_svac_end(SvacDecoder *dec);
 }
-
-// True once VQ_SVAC_Dec_Init has run.
-bool svac_lib_initialised();

@@ -15,8 +15,6 @@ char g_version[64];
 
 }  // namespace
 
-bool svac_lib_initialised() { return g_initialised; }
-
 int32_t VQ_SVACDEC_svac_dec_init(uint32_t cpu_flags) {
     svac_kernels_init(cpu_flags);
     VQ_SVACDEC_security_init(cpu_flags);
