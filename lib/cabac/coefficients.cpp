@@ -1,5 +1,7 @@
 #include "cabac/coefficients.h"
 
+#include "cabac/engine_local.h"
+
 namespace {
 
 // Largest magnitude that leaves each level state unchanged.
@@ -7,27 +9,24 @@ constexpr uint32_t kThreshold[5] = {0, 1, 2, 4, 3000};
 // Longer unary runs than this hold no valid coefficient: the slice is broken.
 constexpr uint32_t kMaxUnary = 1u << 16;
 
-// The hot loop keeps the engine registers in a local and writes them back
-// once at the end.
 template <int MaxPairs, int MaxPos>
-int decode_block(SvacCabac *c, int group, SvacRunLevel *pairs) {
-    SvacCabacEngine e = c->e;
+int decode_pairs(SvacCabac *c, int group, SvacRunLevel *pairs, bool &broken) {
+    SvacCabacLocal e(c->e);
     SvacCabacCtx *g = c->ctx + group;
     uint32_t s = 0, p = 0;
     int n = 0;
-    bool broken = false;
     for (;;) {
         SvacCabacCtx *row = g + 7 * s;
         uint32_t mag = 1;
-        if (!svac_cabac_bin(e, row[1])) do {
+        if (!e.bin(row[1])) do {
                 broken |= ++mag > kMaxUnary;
-            } while (!broken && !svac_cabac_bin(e, row[2]));
-        const uint32_t negative = svac_cabac_fixed(e, 255);
+            } while (!broken && !e.bin(row[2]));
+        const uint32_t negative = e.fixed(255);
         SvacCabacCtx *run_ctx = row + (mag == 1 ? 3 : 5);
         uint32_t z = 0;
-        if (!svac_cabac_bin(e, run_ctx[0])) do {
+        if (!e.bin(run_ctx[0])) do {
                 broken |= ++z > kMaxUnary;
-            } while (!broken && !svac_cabac_bin(e, run_ctx[1]));
+            } while (!broken && !e.bin(run_ctx[1]));
         // Levels keep their low 16 bits, as VLC escapes do.
         const uint32_t level = negative ? 0u - mag : mag;
         pairs[n] = {static_cast<uint16_t>(z + 1), static_cast<int16_t>(static_cast<uint16_t>(level))};
@@ -35,9 +34,17 @@ int decode_block(SvacCabac *c, int group, SvacRunLevel *pairs) {
         n++;
         p = p + z + 1 < MaxPos ? p + z + 1 : MaxPos;
         if (n == MaxPairs || broken) break;
-        if (svac_cabac_bin2(e, g[7 * s], g[35 + (p >> 1)])) break;
+        if (e.bin2(g[7 * s], g[35 + (p >> 1)])) break;
     }
-    c->e = e;
+    return n;
+}
+
+// The registers are written back (bytes read ahead returned) before the
+// slice is marked broken.
+template <int MaxPairs, int MaxPos>
+int decode_block(SvacCabac *c, int group, SvacRunLevel *pairs) {
+    bool broken = false;
+    const int n = decode_pairs<MaxPairs, MaxPos>(c, group, pairs, broken);
     if (broken) svac_cabac_break(c);
     return n;
 }
