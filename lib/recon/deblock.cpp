@@ -35,22 +35,20 @@ constexpr int kList1 = 12;  // list-1 entries follow the twelve of list 0
 
 inline bool is_intra(uint32_t type) { return type == kTypeI4x4 || type == kTypeI8x8; }
 
-inline bool motion_differs(const SvacMvEntry &a, const SvacMvEntry &b) {
-    return std::abs(a.mv_x - b.mv_x) >= 4 || std::abs(a.mv_y - b.mv_y) >= 4 ||
-           a.ref_idx != b.ref_idx;
+// Branch-free: which of the comparisons decides is unpredictable.
+inline uint8_t motion_differs(const SvacMvEntry &a, const SvacMvEntry &b) {
+    // |d| >= 4 as one unsigned comparison of d + 3 with 6.
+    const uint32_t dx = static_cast<uint32_t>(a.mv_x - b.mv_x + 3);
+    const uint32_t dy = static_cast<uint32_t>(a.mv_y - b.mv_y + 3);
+    return static_cast<uint8_t>((dx > 6) | (dy > 6) | (a.ref_idx != b.ref_idx));
 }
 
 // Strength 1 for a motion discontinuity between cache entries a and b; B
 // macroblocks also compare their list-1 vectors.
-inline uint8_t motion_strength(const SvacFilterParams &p, int a, int b) {
-    if (motion_differs(p.mv_cache[a], p.mv_cache[b])) return 1;
-    if (p.mb_type >= kFirstBType)
-        return motion_differs(p.mv_cache[a + kList1], p.mv_cache[b + kList1]) ? 1 : 0;
-    return 0;
-}
-
-inline uint8_t inter_strength(const SvacFilterParams &p, bool coded, int a, int b) {
-    return coded ? 2 : motion_strength(p, a, b);
+inline uint8_t motion_strength(const SvacMvEntry *mv, bool b_type, int a, int b) {
+    uint8_t m = motion_differs(mv[a], mv[b]);
+    if (b_type) m |= motion_differs(mv[a + kList1], mv[b + kList1]);
+    return m;
 }
 
 inline int clip_index(int64_t x) { return x < 0 ? 0 : (x > 55 ? 55 : static_cast<int>(x)); }
@@ -74,34 +72,39 @@ struct Filter {
 
 }  // namespace
 
-SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p) {
+SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
     SvacDeblockStrengths s = {};
+    const bool b_type = p.mb_type >= kFirstBType;
+    // Strength 2 where coefficients are coded on either side, else the motion test.
+    const auto inter = [&](bool coded, int a, int b) -> uint8_t {
+        return coded ? 2 : motion_strength(mv, b_type, a, b);
+    };
     const uint32_t cbp = p.cbp;
     const bool intra = is_intra(p.mb_type);
     if (p.neighbour_flags & kLeftAvailable) {
         if (intra || is_intra(p.prev_type)) {
             s.left[0] = s.left[1] = 3;
         } else {
-            s.left[0] = inter_strength(p, (p.prev_cbp & 2) || (cbp & 1), 4, 5);
-            s.left[1] = inter_strength(p, (p.prev_cbp & 8) || (cbp & 4), 8, 9);
+            s.left[0] = inter((p.prev_cbp & 2) || (cbp & 1), 4, 5);
+            s.left[1] = inter((p.prev_cbp & 8) || (cbp & 4), 8, 9);
         }
     }
     if (p.neighbour_flags & kTopAvailable) {
         if (intra || is_intra(p.top_type)) {
             s.top[0] = s.top[1] = 3;
         } else {
-            s.top[0] = inter_strength(p, (p.top_cbp & 4) || (cbp & 1), 1, 5);
-            s.top[1] = inter_strength(p, (p.top_cbp & 8) || (cbp & 2), 2, 6);
+            s.top[0] = inter((p.top_cbp & 4) || (cbp & 1), 1, 5);
+            s.top[1] = inter((p.top_cbp & 8) || (cbp & 2), 2, 6);
         }
     }
     if (intra) {
         s.vert[0] = s.vert[1] = s.horiz[0] = s.horiz[1] = 2;
         if (p.mb_type == kTypeI4x4) s.grid[0] = s.grid[1] = 2;
     } else {
-        s.vert[0] = inter_strength(p, cbp & 3, 5, 6);
-        s.vert[1] = inter_strength(p, cbp & 12, 9, 10);
-        s.horiz[0] = inter_strength(p, cbp & 5, 5, 9);
-        s.horiz[1] = inter_strength(p, cbp & 10, 6, 10);
+        s.vert[0] = inter(cbp & 3, 5, 6);
+        s.vert[1] = inter(cbp & 12, 9, 10);
+        s.horiz[0] = inter(cbp & 5, 5, 9);
+        s.horiz[1] = inter(cbp & 10, 6, 10);
     }
     return s;
 }
@@ -123,14 +126,15 @@ SvacEdgeThresholds svac_edge_thresholds(int q, int32_t alpha_offset, int32_t bet
     return t;
 }
 
-void VQ_SVACDEC_svac_filter(const SvacFilterParams *params) {
-    const SvacFilterParams &p = *params;
+void VQ_SVACDEC_svac_filter(const SvacFilterParams *params) { svac_filter_mb(*params, params->mv_cache); }
+
+void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
     if (p.lf_disable_flag) return;
     if (p.bit_depth_idx != 0 && p.bit_depth_idx != 2) {
         svac_report_check("bit_depth_idx == 0 || bit_depth_idx == 2", __FILE__, __LINE__);
         return;
     }
-    const SvacDeblockStrengths s = svac_deblock_strengths(p);
+    const SvacDeblockStrengths s = svac_deblock_strengths(p, mv);
     if (svac_deblock_strengths_zero(s)) return;
 
     const Filter f{p};

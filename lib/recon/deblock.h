@@ -29,10 +29,17 @@ struct SvacEdgeThresholds {
 };
 
 // Pure functions of plain inputs, shared with the stream generator.
-SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p);
+// `mv` holds the 24 motion cache entries in the layout of p.mv_cache: the
+// decoder passes the macroblock record's own cache instead of copying it.
+SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const SvacMvEntry *mv);
+inline SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p) {
+    return svac_deblock_strengths(p, p.mv_cache);
+}
 bool svac_deblock_strengths_zero(const SvacDeblockStrengths &s);
 SvacEdgeThresholds svac_edge_thresholds(int q, int32_t alpha_offset, int32_t beta_offset,
                                         const uint8_t bs[2]);
 
 // Deblocks the macroblock described by the record, in place.
 SVAC_EXTERN_C void VQ_SVACDEC_svac_filter(const SvacFilterParams *params);
+// The same with the motion cache taken from `mv` (p.mv_cache is not read).
+void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv);

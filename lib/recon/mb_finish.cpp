@@ -30,9 +30,7 @@ SvacFilterParams filter_params(const SvacReconCtx &ctx, const SvacMacroblock *mb
     f.lf_beta_offset = ctx.lf_beta_offset;
     f.mb_x = mb->mb_x;
     f.mb_y = mb->mb_y;
-    for (int l = 0; l < 2; l++)
-        for (int i = 0; i < 12; i++) f.mv_cache[12 * l + i] = mb->mv_cache[l][i];
-    return f;
+    return f;  // the motion cache is read in place by svac_filter_mb
 }
 
 }  // namespace
@@ -40,5 +38,6 @@ SvacFilterParams filter_params(const SvacReconCtx &ctx, const SvacMacroblock *mb
 void svac_finish_recon(const SvacReconCtx &ctx, const SvacReconFns *fns, SvacMacroblock *mb, uint32_t type) {
     fns->save_border(mb, ctx.chroma_format_idc > 0, ctx.chroma_format_idc == 2);
     const SvacFilterParams f = filter_params(ctx, mb, type);
-    VQ_SVACDEC_svac_filter(&f);
+    static_assert(sizeof mb->mv_cache == 24 * sizeof(SvacMvEntry), "both lists in one run of entries");
+    svac_filter_mb(f, mb->mv_cache[0]);
 }
