@@ -180,13 +180,21 @@ int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec) {
     }
 
     const int32_t ox = mb->mb_x, oy = mb->mb_y;
-    int32_t nx, ny;
-    VQ_SVACDEC_get_mb_pos(next, dec->mb_width, dec->field_parity, &nx, &ny);
+    int32_t nx = ox + 1, ny = oy;
+    // The next address is almost always the following one: no division then.
+    if (next != mb->mb_addr + 1) {
+        VQ_SVACDEC_get_mb_pos(next, dec->mb_width, dec->field_parity, &nx, &ny);
+    } else if (nx == dec->mb_width) {
+        nx = 0;
+        ny++;
+    }
     const int32_t s = dec->slice_count;
     if (ny == oy + 1 && nx == ox) mb->slice_num_top[ox] = s;
     mb->slice_num_left[ox] = s;
     if (nx > 0) dec->left_slice_num = mb->slice_num_top[nx - 1];
-    set_position(dec, mb, next);
+    mb->mb_addr = next;
+    mb->mb_x = nx;
+    mb->mb_y = ny;
     VQ_SVACDEC_check_availability_of_neighbors(dec);
     mb->slice_num_top[ox] = s;
     mb->slice_num_top[nx] = s;
