@@ -227,6 +227,12 @@ void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intr
     }
 }
 
+// n samples of one column, `stride` bytes apart.
+template <typename P>
+void copy_column(P *dst, const uint8_t *src, ptrdiff_t stride, int n) {
+    for (int i = 0; i < n; i++, src += stride) dst[i] = *reinterpret_cast<const P *>(src);
+}
+
 template <typename P>
 void save_plane_border(SvacMacroblock *mb, uint8_t *plane, uint8_t *top_border, SampleArray<20> &left_border,
                        int32_t *corner, bool is422) {
@@ -234,9 +240,8 @@ void save_plane_border(SvacMacroblock *mb, uint8_t *plane, uint8_t *top_border, 
     P *tb = reinterpret_cast<P *>(top_border) + 10 * mb->mb_x;
     P *lb = svac_px<P>(left_border);
     *corner = tb[8];
-    for (int y = 0; y < 8; y++) lb[1 + y] = *at<P>(plane, sc, 7, y);
-    if (is422)
-        for (int y = 0; y < 8; y++) lb[11 + y] = *at<P>(plane, sc, 7, 8 + y);
+    copy_column(lb + 1, reinterpret_cast<uint8_t *>(at<P>(plane, sc, 7, 0)), sc, 8);
+    if (is422) copy_column(lb + 11, reinterpret_cast<uint8_t *>(at<P>(plane, sc, 7, 8)), sc, 8);
     std::memcpy(tb + 1, at<P>(plane, sc, 0, is422 ? 15 : 7), 8 * sizeof(P));
 }
 
@@ -249,7 +254,7 @@ void save_mb_border(SvacMacroblock *mb, bool has_chroma, bool is422) {
     P *lb = svac_px<P>(mb->left_border_y);
     mb->corner_y = tb[15];
     std::memcpy(tb, at<P>(mb->dst_y, sy, 0, 15), 16 * sizeof(P));
-    for (int y = 0; y < 16; y++) lb[1 + y] = *at<P>(mb->dst_y, sy, 15, y);
+    copy_column(lb + 1, reinterpret_cast<uint8_t *>(at<P>(mb->dst_y, sy, 15, 0)), sy, 16);
     if (!has_chroma) return;
     save_plane_border<P>(mb, mb->dst_u, mb->top_border_u, mb->left_border_u, &mb->corner_u, is422);
     save_plane_border<P>(mb, mb->dst_v, mb->top_border_v, mb->left_border_v, &mb->corner_v, is422);
