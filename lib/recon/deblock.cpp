@@ -23,6 +23,7 @@ const uint8_t SVAC_BETA_TABLE[56] = {
 const uint8_t SVAC_CLIP_TAB[56] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
     1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7};
+// clang-format on
 
 namespace {
 
@@ -56,19 +57,23 @@ inline int clip_index(int64_t x) { return x < 0 ? 0 : (x > 55 ? 55 : static_cast
 // Quantisers are 0..55; the clamp only keeps a corrupt record inside the table.
 inline int chroma_qp(uint32_t qp) { return QP2_table[qp < 56 ? qp : 55]; }
 
-struct Filter {
-    const SvacFilterParams &p;
+// An edge's thresholds, worked out once for every plane and position that
+// shares its quantiser and strengths.
+struct Edge {
+    SvacEdgeThresholds t;
+    const uint8_t *bs;
+    bool on;
 
-    void edge(SvacLoopFilterFunc kernel, uint8_t *pix, uint32_t stride, int q,
-              const uint8_t bs[2]) const {
+    Edge(const SvacFilterParams &p, int q, const uint8_t strengths[2]) : t{}, bs(strengths), on(false) {
         if (!bs[0] && !bs[1]) return;
-        const SvacEdgeThresholds t =
-            svac_edge_thresholds(q, p.lf_alpha_offset, p.lf_beta_offset, bs);
-        if (!t.alpha || !t.beta) return;
-        kernel(pix, stride, t.alpha, t.beta, t.tc0, bs);
+        t = svac_edge_thresholds(q, p.lf_alpha_offset, p.lf_beta_offset, bs);
+        on = t.alpha && t.beta;
+    }
+
+    void operator()(SvacLoopFilterFunc kernel, uint8_t *pix, uint32_t stride) const {
+        if (on) kernel(pix, stride, t.alpha, t.beta, t.tc0, bs);
     }
 };
-// clang-format on
 
 }  // namespace
 
@@ -137,7 +142,6 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
     const SvacDeblockStrengths s = svac_deblock_strengths(p, mv);
     if (svac_deblock_strengths_zero(s)) return;
 
-    const Filter f{p};
     const int bd = static_cast<int>(p.bit_depth_idx);
     const int sample_shift = bd ? 1 : 0;  // columns count samples, offsets are bytes
     const uint32_t sy = p.stride_y;
@@ -147,45 +151,52 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
     const bool grid = p.mb_type == kTypeI4x4;
     const int qp = static_cast<int>(p.qp);
     const int qp_c = chroma_qp(p.qp);
+    const SvacLoopFilterFunc lv = svac_filter_lv[bd], lh = svac_filter_lh[bd];
+    const SvacLoopFilterFunc cv = svac_filter_cv[bd], ch = svac_filter_ch[bd];
+    static constexpr uint8_t kNone[2] = {0, 0};
 
     if (p.neighbour_flags & kLeftAvailable) {
-        f.edge(svac_filter_lv[bd], p.dst_y, sy, (qp + static_cast<int>(p.prev_qp) + 1) >> 1, s.left);
+        Edge(p, (qp + static_cast<int>(p.prev_qp) + 1) >> 1, s.left)(lv, p.dst_y, sy);
         if (chroma) {
             const int q = (qp_c + chroma_qp(p.prev_qp) + 1) >> 1;
             if (is_422) {
                 // Each half of the luma edge covers eight chroma lines here.
                 const uint8_t upper[2] = {s.left[0], s.left[0]};
                 const uint8_t lower[2] = {s.left[1], s.left[1]};
-                f.edge(svac_filter_cv[bd], p.dst_u, sc, q, upper);
-                f.edge(svac_filter_cv[bd], p.dst_v, sc, q, upper);
-                f.edge(svac_filter_cv[bd], p.dst_u + 8 * sc, sc, q, lower);
-                f.edge(svac_filter_cv[bd], p.dst_v + 8 * sc, sc, q, lower);
+                const Edge u(p, q, upper), l(p, q, lower);
+                u(cv, p.dst_u, sc);
+                u(cv, p.dst_v, sc);
+                l(cv, p.dst_u + 8 * sc, sc);
+                l(cv, p.dst_v + 8 * sc, sc);
             } else {
-                f.edge(svac_filter_cv[bd], p.dst_u, sc, q, s.left);
-                f.edge(svac_filter_cv[bd], p.dst_v, sc, q, s.left);
+                const Edge e(p, q, s.left);
+                e(cv, p.dst_u, sc);
+                e(cv, p.dst_v, sc);
             }
         }
     }
 
-    if (grid) f.edge(svac_filter_lv[bd], p.dst_y + (4 << sample_shift), sy, qp, s.grid);
-    f.edge(svac_filter_lv[bd], p.dst_y + (8 << sample_shift), sy, qp, s.vert);
-    if (grid) f.edge(svac_filter_lv[bd], p.dst_y + (12 << sample_shift), sy, qp, s.grid);
+    const Edge g(p, qp, grid ? s.grid : kNone);
+    g(lv, p.dst_y + (4 << sample_shift), sy);
+    Edge(p, qp, s.vert)(lv, p.dst_y + (8 << sample_shift), sy);
+    g(lv, p.dst_y + (12 << sample_shift), sy);
 
     if (p.neighbour_flags & kTopAvailable) {
-        f.edge(svac_filter_lh[bd], p.dst_y, sy, (qp + static_cast<int>(p.top_qp) + 1) >> 1, s.top);
+        Edge(p, (qp + static_cast<int>(p.top_qp) + 1) >> 1, s.top)(lh, p.dst_y, sy);
         if (chroma) {
-            const int q = (qp_c + chroma_qp(p.top_qp) + 1) >> 1;
-            f.edge(svac_filter_ch[bd], p.dst_u, sc, q, s.top);
-            f.edge(svac_filter_ch[bd], p.dst_v, sc, q, s.top);
+            const Edge e(p, (qp_c + chroma_qp(p.top_qp) + 1) >> 1, s.top);
+            e(ch, p.dst_u, sc);
+            e(ch, p.dst_v, sc);
         }
     }
 
-    if (grid) f.edge(svac_filter_lh[bd], p.dst_y + 4 * sy, sy, qp, s.grid);
-    f.edge(svac_filter_lh[bd], p.dst_y + 8 * sy, sy, qp, s.horiz);
-    if (grid) f.edge(svac_filter_lh[bd], p.dst_y + 12 * sy, sy, qp, s.grid);
+    g(lh, p.dst_y + 4 * sy, sy);
+    Edge(p, qp, s.horiz)(lh, p.dst_y + 8 * sy, sy);
+    g(lh, p.dst_y + 12 * sy, sy);
 
     if (is_422) {
-        f.edge(svac_filter_ch[bd], p.dst_u + 8 * sc, sc, qp_c, s.horiz);
-        f.edge(svac_filter_ch[bd], p.dst_v + 8 * sc, sc, qp_c, s.horiz);
+        const Edge e(p, qp_c, s.horiz);
+        e(ch, p.dst_u + 8 * sc, sc);
+        e(ch, p.dst_v + 8 * sc, sc);
     }
 }
