@@ -33,6 +33,8 @@ SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvE
 
     auto scaled = [&](const SvacMvEntry &e) {
         const int64_t factor = static_cast<int64_t>(ref_dist) * inv_dist[std::clamp<int>(e.ref_idx, 0, 1)];
+        // The usual case, a neighbour at the block's own distance: scaling by 512/512 keeps it.
+        if (factor == 512) return SvacMv{e.mv_x, e.mv_y};
         return SvacMv{scale(e.mv_x, factor), scale(e.mv_y, factor)};
     };
     const SvacMv sa = scaled(a), sb = scaled(b), sc = scaled(c);
