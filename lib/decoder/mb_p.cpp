@@ -69,17 +69,18 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
     for (int i = 0; i < layout.calls; i++) {
         const MvCall &c = layout.call[i];
         SvacMvEntry &cur = cache[c.block];
-        cur.ref_idx = static_cast<int16_t>(refs[i]);
-        cur.ref_dist = static_cast<int16_t>(dec->ref_dist_tab[refs[i]]);
-        cur.mvd_x = cur.mvd_y = 0;
+        int32_t mvd_x = 0, mvd_y = 0;
         if (c.pref < PREF_NO_MVD && cabac) {
             // The left neighbour's differences choose the contexts.
-            cur.mvd_x = static_cast<int16_t>(cabac_decode_mv_diff(&dec->cabac, 0, cache[c.block - 1].mvd_x));
-            cur.mvd_y = static_cast<int16_t>(cabac_decode_mv_diff(&dec->cabac, 1, cache[c.block - 1].mvd_y));
+            mvd_x = cabac_decode_mv_diff(&dec->cabac, 0, cache[c.block - 1].mvd_x);
+            mvd_y = cabac_decode_mv_diff(&dec->cabac, 1, cache[c.block - 1].mvd_y);
         } else if (c.pref < PREF_NO_MVD) {
-            cur.mvd_x = static_cast<int16_t>(svac_br_read_se(&dec->br));
-            cur.mvd_y = static_cast<int16_t>(svac_br_read_se(&dec->br));
+            mvd_x = svac_br_read_se(&dec->br);
+            mvd_y = svac_br_read_se(&dec->br);
         }
+        svac_set_mv_entry(
+            cur, {cur.mv_x, cur.mv_y, static_cast<int16_t>(dec->ref_dist_tab[refs[i]]),
+                  static_cast<int16_t>(refs[i]), static_cast<int16_t>(mvd_x), static_cast<int16_t>(mvd_y)});
         svac_copy_partition(cache, c.block, c.shape);
     }
     for (int i = 0; i < layout.calls; i++) {

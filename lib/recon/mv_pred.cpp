@@ -55,7 +55,8 @@ void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int3
         svac_predict_mv(cache[block - 1], cache[block - 4], svac_mv_neighbour_c(cache, block, c_index),
                         cur.ref_idx, cur.ref_dist, pref, inv_dist);
     // The sum is kept in 16 bits and wraps.
-    cur.mv_x = static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x));
-    cur.mv_y = static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y));
+    svac_set_mv_entry(cur, {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
+                            static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y)), cur.ref_dist,
+                            cur.ref_idx, cur.mvd_x, cur.mvd_y});
     svac_copy_partition(cache, block, shape);
 }

@@ -2,7 +2,9 @@
 // neighbours, with the fallback to the upper-left (D) neighbour.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "common.h"
 #include "recon/mv.h"
@@ -32,6 +34,22 @@ SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvE
 inline const SvacMvEntry &svac_mv_neighbour_c(const SvacMvEntry *cache, int block, int c_index) {
     const bool use_d = cache[c_index].ref_idx == REF_UNAVAILABLE || block == 10 || block == 22;
     return cache[use_d ? block - 5 : c_index];
+}
+
+// Writes a whole entry at once: a cache entry is read back as a whole right
+// after it is filled, and a load cannot take its bytes from several
+// narrower stores without stalling.
+inline void svac_set_mv_entry(SvacMvEntry &e, const SvacMvEntry &v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        auto u = [](int16_t x) { return static_cast<uint64_t>(static_cast<uint16_t>(x)); };
+        const uint64_t head = u(v.mv_x) | u(v.mv_y) << 16 | u(v.ref_dist) << 32 | u(v.ref_idx) << 48;
+        const uint32_t tail = static_cast<uint32_t>(u(v.mvd_x) | u(v.mvd_y) << 16);
+        static_assert(sizeof(SvacMvEntry) == sizeof head + sizeof tail);
+        std::memcpy(&e, &head, sizeof head);
+        std::memcpy(reinterpret_cast<uint8_t *>(&e) + sizeof head, &tail, sizeof tail);
+    } else {
+        e = v;
+    }
 }
 
 // Copies the entry at `block` over the other blocks of its partition.
