@@ -6,6 +6,8 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "arch/x86/simd.h"
 
@@ -123,6 +125,16 @@ inline void transpose8(const __m128i r[8], __m128i v[4]) {
     v[3] = _mm_unpackhi_epi32(u1, u3);
 }
 
+// 16-bit lane I of v to line I, `stride` bytes apart.
+template <size_t... I>
+inline void store_lanes16(uint8_t *p, ptrdiff_t stride, __m128i v, std::index_sequence<I...>) {
+    auto one = [&](auto lane) {
+        const uint16_t w = static_cast<uint16_t>(_mm_extract_epi16(v, decltype(lane)::value));
+        std::memcpy(p + decltype(lane)::value * stride, &w, 2);
+    };
+    (one(std::integral_constant<int, I>{}), ...);
+}
+
 // Eight lines across a vertical edge, p3 at `p`.
 template <bool Luma>
 void vertical8(uint8_t *p, ptrdiff_t stride, const Params &k, bool is_strong) {
@@ -136,6 +148,13 @@ void vertical8(uint8_t *p, ptrdiff_t stride, const Params &k, bool is_strong) {
         l.s[2 * c + 1] = _mm_unpackhi_epi8(v[c], z);
     }
     if (!filter<Luma>(l, k, is_strong)) return;
+    if constexpr (!Luma) {
+        // Chroma changes p0 and q0 only: two bytes a line go back, no transpose.
+        const __m128i pq = _mm_packus_epi16(l.s[3], l.s[4]);
+        const __m128i pairs = _mm_unpacklo_epi8(pq, _mm_srli_si128(pq, 8));
+        store_lanes16(p + 3, stride, pairs, std::make_index_sequence<8>{});
+        return;
+    }
     for (int c = 0; c < 4; c++) {
         const __m128i pair = _mm_packus_epi16(l.s[2 * c], l.s[2 * c + 1]);
         r[2 * c] = pair;
