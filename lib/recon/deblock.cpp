@@ -5,6 +5,7 @@
 #include "recon/deblock.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "dsp/loopfilter.h"
 #include "dsp/qp_tables.h"
@@ -36,8 +37,13 @@ constexpr int kList1 = 12;  // list-1 entries follow the twelve of list 0
 
 inline bool is_intra(uint32_t type) { return type == kTypeI4x4 || type == kTypeI8x8; }
 
-// Branch-free: which of the comparisons decides is unpredictable.
+// Entries copied over a partition are equal as a whole: one comparison
+// settles them. Otherwise branch-free, as which test decides is unpredictable.
 inline uint8_t motion_differs(const SvacMvEntry &a, const SvacMvEntry &b) {
+    uint64_t ha, hb;  // vector, distance and reference index
+    std::memcpy(&ha, &a, sizeof ha);
+    std::memcpy(&hb, &b, sizeof hb);
+    if (ha == hb) return 0;
     // |d| >= 4 as one unsigned comparison of d + 3 with 6.
     const uint32_t dx = static_cast<uint32_t>(a.mv_x - b.mv_x + 3);
     const uint32_t dy = static_cast<uint32_t>(a.mv_y - b.mv_y + 3);
