@@ -17,16 +17,26 @@ int decode_pairs(SvacCabac *c, int group, SvacRunLevel *pairs, bool &broken) {
     int n = 0;
     for (;;) {
         SvacCabacCtx *row = g + 7 * s;
+        // The unary tails reuse one context: it stays in registers meanwhile
+        // rather than going through memory from bin to bin.
         uint32_t mag = 1;
-        if (!e.bin(row[1])) do {
+        if (!e.bin(row[1])) {
+            SvacCabacCtx tail = row[2];
+            do {
                 broken |= ++mag > kMaxUnary;
-            } while (!broken && !e.bin(row[2]));
+            } while (!broken && !e.bin(tail));
+            row[2] = tail;
+        }
         const uint32_t negative = e.fixed(255);
         SvacCabacCtx *run_ctx = row + (mag == 1 ? 3 : 5);
         uint32_t z = 0;
-        if (!e.bin(run_ctx[0])) do {
+        if (!e.bin(run_ctx[0])) {
+            SvacCabacCtx tail = run_ctx[1];
+            do {
                 broken |= ++z > kMaxUnary;
-            } while (!broken && !e.bin(run_ctx[1]));
+            } while (!broken && !e.bin(tail));
+            run_ctx[1] = tail;
+        }
         // Levels keep their low 16 bits, as VLC escapes do.
         const uint32_t level = negative ? 0u - mag : mag;
         pairs[n] = {static_cast<uint16_t>(z + 1), static_cast<int16_t>(static_cast<uint16_t>(level))};
