@@ -91,7 +91,7 @@ struct Deriver {
 }  // namespace
 
 int16_t symmetric_component(int v, int sym_scale) {
-    return static_cast<int16_t>(-((v * sym_scale + 256) >> 9));
+    return static_cast<int16_t>(-((int64_t{v} * sym_scale + 256) >> 9));
 }
 
 SvacMvEntry direct_list0(const SvacMvEntry &col, const BPicture &bp) {
