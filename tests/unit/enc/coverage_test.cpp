@@ -104,3 +104,28 @@ TEST(RandomCoverage, EveryPathIsReached) {
 }
 
 }  // namespace
+
+// The decoder hands a B picture out at once and a reference when its number
+// follows the last one handed out, else the newest reference: IBP in
+// display order, coded I0 P2 B1 P4 B3, comes out as 0, 2, 1, 2, 3 and the
+// drain adds 4. A trailing B picture is coded as P.
+TEST(GeneratorOutputOrder, FollowsTheDecodersChoice) {
+    for (const char *gop : {"IBP", "IBBP"}) {
+        svacenc::EncoderOptions o;
+        o.width = 32;
+        o.height = 32;
+        o.gop = gop;
+        svacenc::Encoder enc;
+        svacenc::encoder_init(enc, o);
+        std::vector<uint8_t> stream;
+        std::vector<svacenc::Frame> out;
+        const int pictures = o.gop == "IBP" ? 5 : 6;
+        for (int i = 0; i < pictures; i++) svacenc::encode_picture(enc, nullptr, stream, out);
+        svacenc::encode_finish(enc, stream, out);
+        std::vector<int> order;
+        for (const svacenc::Frame &f : out) order.push_back(f.display);
+        const std::vector<int> want =
+            o.gop == "IBP" ? std::vector<int>{0, 2, 1, 2, 3, 4} : std::vector<int>{0, 3, 1, 2, 3, 4, 5};
+        EXPECT_EQ(order, want) << gop;
+    }
+}
