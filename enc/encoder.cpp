@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "b_mb.h"
 #include "dsp/qp_tables.h"
 #include "forward.h"
 #include "mb_writer.h"
@@ -30,6 +31,9 @@ void encoder_init(Encoder &enc, const EncoderOptions &opt) {
     enc.mb_info.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), MbFilterInfo{});
     enc.mb_edges.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), ModeEdge{});
     enc.mvs.assign(static_cast<size_t>(4 * enc.mb_width * enc.mb_height), svac_intra_mv);
+    enc.mvs1 = enc.mvs;
+    enc.col_mvs = enc.mvs;
+    enc.col_types.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), 0);
     cabac_neighbours_init(enc.cabac_nb, enc.mb_width);
 }
 
@@ -60,21 +64,27 @@ std::vector<int> slice_starts(Encoder &enc) {
     return starts;
 }
 
-SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_picture) {
+// Real mode: quantiser of B pictures above the picture quantiser.
+constexpr int kBQpOffset = 2;
+
+SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, int display, int slice_type) {
     const EncoderOptions &o = enc.opt;
     const bool random = o.mode == EncMode::Random;
     Rng &rng = enc.rng;
     SliceHeader sh;
     sh.pps_id = enc.pps.pps_id;
-    sh.frame_num = enc.pictures & 0xFF;
+    const bool p_picture = slice_type == SLICE_P;
+    sh.frame_num = display & 0xFF;
     sh.keyframe = keyframe;
     sh.first_mb = first_mb;
-    sh.slice_type = p_picture ? SLICE_P : SLICE_I;
+    sh.slice_type = slice_type;
     sh.field_pic = o.field;
-    sh.bottom_field = o.field && (enc.pictures & 1);
+    sh.bottom_field = o.field && (display & 1);
     // With one reference every index is 0: the flag says so, or the bits do.
     sh.single_ref = p_picture && (enc.ref_count < 2 || (random && rng.percent(25)));
     if (random && p_picture && enc.ref_count < 2 && rng.percent(50)) sh.single_ref = false;
+    // Field B pictures carry (discarded) reference indices unless the flag is set.
+    if (slice_type == SLICE_B) sh.single_ref = !o.field || !random || rng.percent(30);
     if (random) {
         sh.keyframe_id = static_cast<uint32_t>(rng.range(0, 20));
         if (rng.percent(20)) sh.slice_type += 3;  // 5 codes I as well (3 codes P)
@@ -92,6 +102,8 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_
             sh.lf_beta_offset = rng.range(-span, span);
         }
     } else {
+        // B pictures serve no later picture: a coarser quantiser costs nothing downstream.
+        if (slice_type == SLICE_B) sh.qp_delta = std::min(kBQpOffset, 55 - enc.pps.pic_qp);
         sh.lf_override = o.lf_offsets_set;
         sh.lf_alpha_offset = o.lf_alpha_offset;
         sh.lf_beta_offset = o.lf_beta_offset;
@@ -122,6 +134,7 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
     const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
+    const bool b_slice = sh.slice_type % 3 == SLICE_B;
     const int scan = sh.field_pic ? 1 : 0;
     const bool cabac = enc.pps.cabac;
     PathStats &st = enc.stats;
@@ -136,11 +149,12 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     const int mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;
 
     st.intra_in_p += p_slice;
+    st.intra_in_b += b_slice;
     if (cabac) {
         CabacMbContext cc = cabac_mb_context(enc, sh, addr, nb, qp_changes);
         cc.left = left;
         cc.top = top;
-        if (p_slice) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, 0);
+        if (p_slice || b_slice) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, 0);
         write_intra_mb_cabac(enc.cabac, enc.cabac_nb, cc, d);
     } else {
         MbSyntaxContext sc;
@@ -148,10 +162,10 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
         sc.qp_changes = qp_changes;
         sc.left = left;
         sc.top = top;
-        if (p_slice) {
-            // Intra macroblocks of P slices end a skip run and follow the P types.
+        if (p_slice || b_slice) {
+            // Intra macroblocks of P and B slices end a skip run and follow the inter types.
             bw.put_ue(static_cast<uint32_t>(run));
-            sc.mb_type_offset = 4;
+            sc.mb_type_offset = b_slice ? 23 : 4;
         }
         write_intra_mb(bw, sc, d, &st);
     }
@@ -160,7 +174,10 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
 
     reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);
     enc.mb_edges[addr] = mode_edge_of(d.luma);
-    for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
+    for (int k = 0; k < 4; k++) {
+        enc.mvs[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
+        enc.mvs1[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
+    }
     const MbFilterInfo info{mb_qp, d.cbp, d.luma.is8x8 ? 1 : 0};
     enc.mb_info[addr] = info;
     copy_macroblock(enc.unfiltered, enc.recon, x, y);
@@ -170,7 +187,8 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
 }
 
 template <class Pixel>
-void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb, BitWriter &bw) {
+void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, const BPicture &bp, int end_mb,
+                  BitWriter &bw) {
     const PicParams &pps = enc.pps;
     write_slice_header(bw, sh, pps, enc.sps);
     if (!pps.lf_disable && sh.lf_override) {
@@ -188,6 +206,8 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     int qp = slice_qp(sh, pps);
     const int w = enc.mb_width;
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
+    const bool b_slice = sh.slice_type % 3 == SLICE_B;
+    const bool inter_slice = p_slice || b_slice;
     InterPicture pic;
     if (p_slice) {
         const int cur = 2 * sh.frame_num;
@@ -209,14 +229,23 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     // Share of skipped macroblocks in this slice: none, some, most, or all
     // (runs over the whole slice and to the end of the picture).
     static constexpr int kSkipShares[] = {0, 25, 25, 40, 90, 100};
-    const int skip_pct = p_slice && enc.opt.mode == EncMode::Random ? kSkipShares[enc.rng.range(0, 5)] : 0;
+    const int skip_pct =
+        inter_slice && enc.opt.mode == EncMode::Random ? kSkipShares[enc.rng.range(0, 5)] : 0;
     const int intra_pct = skip_pct == 100 ? 0 : 10;
     for (int addr = sh.first_mb; addr < end_mb; addr++) {
         const MbNeighbours nb = mb_neighbours(addr, w, sh.first_mb);
         const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
         const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
         bool done = false;
-        if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
+        if (b_slice) b_dir_codes_start(enc.dir_code, nb.left);
+        if (b_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
+            if (enc.opt.mode == EncMode::Random) {
+                encode_b_mb<Pixel>(enc, sh, addr, nb, bp, qp_changes, skip_pct, qp, run, bw, lf);
+                done = true;
+            } else {
+                done = encode_real_b_mb<Pixel>(enc, *source, sh, addr, nb, left, top, bp, qp, run, bw, lf);
+            }
+        } else if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
             if (enc.opt.mode == EncMode::Random) {
                 encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf);
                 done = true;
@@ -239,47 +268,139 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     if (p_slice) {
         st.single_ref_slices += sh.single_ref;
         st.two_bit_ref_slices += sh.field_pic && !sh.single_ref;
+    }
+    st.b_field_ref_slices += b_slice && sh.field_pic && !sh.single_ref;
+    if (inter_slice) {
         st.skip_runs_at_slice_end += run > 0;
         st.skip_runs_to_picture_end += run > 0 && last;
     }
     st.field_pictures += sh.field_pic && sh.first_mb == 0;
-    if (p_slice && !pps.cabac &&
+    if (inter_slice && !pps.cabac &&
         (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
         bw.put_ue(static_cast<uint32_t>(run));
 }
 
 }  // namespace
 
-void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &stream,
-                    std::vector<Frame> &output) {
+namespace {
+
+// Distances of the picture numbered `cur` to the references.
+void distances(const Encoder &enc, int cur, InterPicture &pic) {
+    for (int r = 0; r < 2; r++) {
+        pic.ref_dist[r] = (cur - enc.ref_pic_num[r]) & 0x1FF;
+        pic.inv_dist[r] = pic.ref_dist[r] ? 512 / pic.ref_dist[r] : 0;
+    }
+}
+
+// Hands out a reference as a decoder does.
+void output_reference(Encoder &enc, int r, std::vector<Frame> &output) {
+    output.push_back(enc.refs[r]);
+    enc.last_output_num = enc.ref_pic_num[r];
+    enc.last_output_display = enc.ref_display[r];
+}
+
+// The reference whose picture number follows the last one handed out, or
+// -1 (`fallback` 0: the newest reference when none follows).
+int next_reference(const Encoder &enc) {
+    const int next = (enc.last_output_num + 2) & 0x1FF;
+    if (enc.ref_count > 0 && next == enc.ref_pic_num[0]) return 0;
+    if (enc.ref_count > 1 && next == enc.ref_pic_num[1]) return 1;
+    return -1;
+}
+
+// Codes the picture with display index `display` as `kind` (I, P or B).
+void code_picture(Encoder &enc, int display, char kind, const Frame *source, std::vector<uint8_t> &stream,
+                  std::vector<Frame> &output) {
     const bool random = enc.opt.mode == EncMode::Random;
     send_parameter_sets(enc, stream);
     if (random) send_side_units(enc.rng, stream);
     const bool keyframe = enc.pictures == 0 || !random || enc.rng.percent(50);
-    const char kind = enc.opt.gop[static_cast<size_t>(enc.pictures) % enc.opt.gop.size()];
-    const bool p_picture = kind == 'P' && enc.ref_count > 0;
+    const bool b_picture = kind == 'B' && enc.ref_count > 1;
+    const bool p_picture = !b_picture && kind != 'I' && enc.ref_count > 0;
+    const int slice_type = b_picture ? SLICE_B : p_picture ? SLICE_P : SLICE_I;
+    const int cur = 2 * (display & 0xFF);
+    BPicture bp;
+    if (b_picture) {
+        distances(enc, cur, bp.pic);
+        bp.pic.ref_dist[0] = (enc.ref_pic_num[0] - cur) & 0x1FF;
+        bp.pic.inv_dist[0] = bp.pic.ref_dist[0] ? 512 / bp.pic.ref_dist[0] : 0;
+        bp.sym_scale = bp.pic.ref_dist[0] * bp.pic.inv_dist[1];
+        bp.col_inv[0] = enc.col_inv[0];
+        bp.col_inv[1] = enc.col_inv[1];
+        bp.pic.field = enc.opt.field;
+        enc.stats.b_pictures++;
+    } else {
+        InterPicture d;
+        distances(enc, cur, d);
+        for (int r = 0; r < 2; r++) enc.col_inv[r] = d.ref_dist[r] ? 16384 / d.ref_dist[r] : 0;
+    }
     const std::vector<int> starts = slice_starts(enc);
     const int mbs = enc.mb_width * enc.mb_height;
     for (size_t s = 0; s < starts.size(); s++) {
         const int end = s + 1 < starts.size() ? starts[s + 1] : mbs;
-        const SliceHeader sh = make_slice_header(enc, starts[s], keyframe, p_picture);
+        const SliceHeader sh = make_slice_header(enc, starts[s], keyframe, display, slice_type);
+        bp.pic.single_ref = sh.single_ref;
         BitWriter bw;
         if (enc.opt.bit_depth > 8)
-            encode_slice<uint16_t>(enc, source, sh, end, bw);
+            encode_slice<uint16_t>(enc, source, sh, bp, end, bw);
         else
-            encode_slice<uint8_t>(enc, source, sh, end, bw);
+            encode_slice<uint8_t>(enc, source, sh, bp, end, bw);
         put_nal(stream, keyframe ? NAL_SLICE_KEY : NAL_SLICE, bw, random ? &enc.rng : nullptr,
                 enc.opt.encrypt ? &enc.opt.key : nullptr);
     }
-    // The finished picture becomes the newest reference.
+    enc.pictures++;
+    enc.recon.display = display;
+    if (b_picture) {
+        // B pictures are handed out as soon as they are complete.
+        output.push_back(enc.recon);
+        enc.last_output_num = cur;
+        enc.last_output_display = display;
+        return;
+    }
+    // The finished picture becomes the newest reference and the co-located
+    // picture of the B pictures that follow.
     enc.refs[1] = std::move(enc.refs[0]);
     enc.refs[0] = enc.recon;
     enc.ref_pic_num[1] = enc.ref_pic_num[0];
-    enc.ref_pic_num[0] = 2 * (enc.pictures & 0xFF);
+    enc.ref_pic_num[0] = cur;
+    enc.ref_display[1] = enc.ref_display[0];
+    enc.ref_display[0] = display;
     enc.ref_count = std::min(enc.ref_count + 1, 2);
-    enc.pictures++;
-    // Without B pictures every picture is output as soon as it is complete.
-    output.push_back(enc.recon);
+    enc.col_mvs = enc.mvs;
+    for (size_t i = 0; i < enc.col_types.size(); i++)
+        enc.col_types[i] = static_cast<uint8_t>(enc.mb_info[i].type < 2 ? 0 : enc.mb_info[i].type);
+    // The reference numbered after the last output, else the newest one: a
+    // P picture after B pictures may so come out twice.
+    const int r = next_reference(enc);
+    output_reference(enc, r < 0 ? 0 : r, output);
+}
+
+}  // namespace
+
+void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &stream,
+                    std::vector<Frame> &output) {
+    const int display = enc.received++;
+    const char kind = enc.opt.gop[static_cast<size_t>(display) % enc.opt.gop.size()];
+    if (kind == 'B' && enc.received > 1) {
+        enc.waiting.emplace_back(display, source ? *source : Frame{});
+        return;
+    }
+    code_picture(enc, display, kind, source, stream, output);
+    for (auto &w : enc.waiting) code_picture(enc, w.first, 'B', source ? &w.second : nullptr, stream, output);
+    enc.waiting.clear();
+}
+
+void encode_finish(Encoder &enc, std::vector<uint8_t> &stream, std::vector<Frame> &output) {
+    for (auto &w : enc.waiting)
+        code_picture(enc, w.first, 'P', w.second.width ? &w.second : nullptr, stream, output);
+    enc.waiting.clear();
+    // A drain stops at a picture already handed out; a layer holds two references.
+    for (int k = 0; k < 2; k++) {
+        int r = next_reference(enc);
+        if (r < 0 && enc.ref_count > 0 && enc.ref_pic_num[0] == 0) r = 0;
+        if (r < 0 || enc.ref_display[r] == enc.last_output_display) break;
+        output_reference(enc, r, output);
+    }
 }
 
 }  // namespace svacenc

@@ -20,11 +20,7 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
         return false;
     }
     for (char c : opt.gop) {
-        if (c == 'B') {
-            *error = "B pictures are not supported yet (use --gop with I and P)";
-            return false;
-        }
-        if (c != 'I' && c != 'P') {
+        if (c != 'I' && c != 'P' && c != 'B') {
             *error = std::string("unknown picture type '") + c + "' in the GOP pattern";
             return false;
         }
