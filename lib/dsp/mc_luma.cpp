@@ -86,13 +86,16 @@ void copy8(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t src
     }
 }
 
-// One pass along rows (Vertical false) or columns, rounded and clipped.
-template <typename Pixel, Tap F, bool Vertical, bool Avg>
-void filt8_1d(uint8_t *dst, const uint8_t *src, ptrdiff_t dst_stride, ptrdiff_t src_stride) {
+// One pass along rows (Vertical false) or columns, rounded and clipped, over
+// eight rows of W samples. The prediction never overlaps its reference, and
+// rows of 16 let the compiler vectorise the loop.
+template <typename Pixel, Tap F, bool Vertical, bool Avg, int W = 8>
+void filt8_1d(uint8_t *__restrict dst, const uint8_t *__restrict src, ptrdiff_t dst_stride,
+              ptrdiff_t src_stride) {
     constexpr int shift = Taps<F>::log2_gain;
     const ptrdiff_t step = Vertical ? src_stride : ptrdiff_t(sizeof(Pixel));
     for (int j = 0; j < 8; j++) {
-        for (int i = 0; i < 8; i++) {
+        for (int i = 0; i < W; i++) {
             const ptrdiff_t o = i * ptrdiff_t(sizeof(Pixel));
             const int v = filter_sum<Pixel, F>(src + o, step);
             store<Pixel, Avg>(dst + o, clip_pixel<Pixel>((v + (1 << (shift - 1))) >> shift));
@@ -199,6 +202,12 @@ template <typename Pixel, int N, int X, int Y, bool Avg>
 inline void qpel_block(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
     if constexpr (N == 8) {
         qpel8<Pixel, X, Y, Avg>(dst, src, stride);
+    } else if constexpr ((X == 0) != (Y == 0)) {
+        // One-pass phases: two halves of 16x8, the same sums as four quadrants.
+        constexpr Tap F = (X | Y) == 1 ? Tap::qpel_l : (X | Y) == 2 ? Tap::hpel : Tap::qpel_r;
+        constexpr Filt8Fn half = &filt8_1d<Pixel, F, X == 0, Avg, 16>;
+        half(dst, src, stride, stride);
+        half(dst + 8 * stride, src + 8 * stride, stride, stride);
     } else {
         // Four 8x8 quadrants; the diagonal phases take P from the same offset.
         const ptrdiff_t right = 8 * sizeof(Pixel), down = 8 * stride;
