@@ -13,7 +13,7 @@
 #include "dsp/dsp_init.h"
 #include "host_decoder.h"
 #include "recon/intra_recon.h"
-#include "syntax_writer.h"
+#include "demo_stream.h"
 
 namespace {
 
@@ -21,31 +21,13 @@ using svacenc::BitWriter;
 using svactest::HostDecoder;
 using Bytes = std::vector<uint8_t>;
 
-// Sequence and picture set of a scalable stream, base layer mb_w x mb_h.
-Bytes scalable_sets(int mb_w, int mb_h, std::vector<svactest::RoiRect> rects = {}) {
-    svactest::SpsSyntax sps;
-    sps.mb_width_minus1 = static_cast<uint32_t>(mb_w - 1);
-    sps.mb_height_minus1 = static_cast<uint32_t>(mb_h - 1);
-    sps.svc = true;
-    sps.roi = !rects.empty();
-    svactest::PpsSyntax pps;
-    pps.roi = pps.svc = sps.roi;
-    pps.num_roi = static_cast<uint32_t>(rects.size());
-    pps.rects = rects;
-    pps.fixed_qp = false;
-    Bytes s;
-    svactest::add_nal(s, svacenc::NAL_SPS, svactest::write_sps(sps));
-    svactest::add_nal(s, svacenc::NAL_PPS, svactest::write_pps(pps));
-    return s;
-}
-
 // Regions given in base macroblocks cover the same area in the enhancement
 // layer; where they overlap the lower index wins.
 TEST(Regions, MappedOntoTheEnhancementLayer) {
     HostDecoder d;
     // 11 x 9 base macroblocks; region 1 overlaps region 0, region 2 is the
     // single macroblock (0, 0).
-    d.decode(scalable_sets(11, 9, {{12, 36}, {24, 60}, {0, 0}}));
+    d.decode(svactest::scalable_parameter_sets(11, 9, {{12, 36}, {24, 60}, {0, 0}}));
     SvacDecoder *dec = d.state();
     dec->cur_sps = &dec->sps[0];
     dec->cur_pps = &dec->pps[0];
@@ -133,37 +115,6 @@ TEST(InterLayer, EveryPositionIncludingTheCorners) {
     check_inter_layer<uint16_t>(SVAC_FMT_422_10);
 }
 
-// A slice of `mbs` macroblocks of one layer: 8x8 intra with every block
-// coded by an end-of-block code only; enhancement macroblocks take the
-// upsampled base picture, base ones the constant 128.
-Bytes flat_slice(bool enhancement, int frame_num, int mbs, int first_mb = 0) {
-    svacenc::SeqParams sps;
-    sps.svc = true;
-    svacenc::PicParams pps;
-    svacenc::SliceHeader sh;
-    sh.frame_num = frame_num;
-    sh.keyframe = true;
-    sh.first_mb = first_mb;
-    BitWriter bw;
-    svacenc::write_slice_header(bw, sh, pps, sps);
-    for (int i = 0; i < mbs; i++) {
-        if (!enhancement) {
-            svactest::flat_mb(bw);
-            continue;
-        }
-        bw.put_ue(1);
-        bw.put1(true);
-        bw.put_se(0);
-        for (int b = 0; b < 6; b++) {
-            bw.put_ue(58 >> 2);  // end of block
-            bw.put(58 & 3, 2);
-        }
-    }
-    Bytes s;
-    svactest::add_nal(s, enhancement ? 4 : 2, bw);
-    return s;
-}
-
 bool all_samples(const SvacDecOutput &out, int v) {
     for (int p = 0; p < 3; p++)
         for (int y = 0; y < (p ? out.height / 2 : out.height); y++)
@@ -179,14 +130,14 @@ bool all_samples(const SvacDecOutput &out, int v) {
 // whose slices are split by an enhancement slice still completes.
 TEST(ScalableStream, LayersMasksAndMissingBasePictures) {
     HostDecoder d;
-    Bytes s = scalable_sets(1, 2);
-    const Bytes b0 = flat_slice(false, 0, 2);
+    Bytes s = svactest::scalable_parameter_sets(1, 2);
+    const Bytes b0 = svactest::flat_layer_slice(false, 0, 2);
     s.insert(s.end(), b0.begin(), b0.end());
     d.decode(s);
     ASSERT_EQ(d.out.got_picture, 1);
     EXPECT_EQ(d.out.layer, 0);
     std::string printed;
-    d.decode(flat_slice(true, 0, 8), &printed);
+    d.decode(svactest::flat_layer_slice(true, 0, 8), &printed);
     ASSERT_EQ(d.out.got_picture, 1);
     EXPECT_EQ(d.out.layer, 1);
     EXPECT_EQ(d.out.width, 32);
@@ -195,26 +146,26 @@ TEST(ScalableStream, LayersMasksAndMissingBasePictures) {
     EXPECT_EQ(printed, "");
 
     // No base picture numbered 2 exists; then only the base layer is wanted.
-    d.decode(flat_slice(true, 1, 8), &printed);
+    d.decode(svactest::flat_layer_slice(true, 1, 8), &printed);
     EXPECT_EQ(d.out.layer, 1);
     EXPECT_TRUE(all_samples(d.out, 0));
     std::string eight;
     for (int i = 0; i < 8; i++) eight += "can not find base layer picture\n";
     EXPECT_EQ(printed, eight);
-    EXPECT_EQ(d.decode(flat_slice(true, 2, 8), 1), -2);
-    EXPECT_EQ(d.decode(flat_slice(false, 3, 2), 2), -2);
+    EXPECT_EQ(d.decode(svactest::flat_layer_slice(true, 2, 8), 1), -2);
+    EXPECT_EQ(d.decode(svactest::flat_layer_slice(false, 3, 2), 2), -2);
     for (int layer : {0, 1}) {
-        d.decode(flat_slice(layer, 4, 2 + 6 * layer));
+        d.decode(svactest::flat_layer_slice(layer, 4, 2 + 6 * layer));
         EXPECT_EQ(d.out.layer, layer);
         EXPECT_TRUE(all_samples(d.out, 128)) << layer;
     }
 
     // Base slice, a whole enhancement picture, the second base slice.
-    d.decode(flat_slice(false, 5, 1));
+    d.decode(svactest::flat_layer_slice(false, 5, 1));
     EXPECT_EQ(d.out.got_picture, 0);
-    d.decode(flat_slice(true, 5, 8));
+    d.decode(svactest::flat_layer_slice(true, 5, 8));
     EXPECT_EQ(d.out.layer, 1);
-    EXPECT_EQ(d.decode(flat_slice(false, 5, 1, 1)), static_cast<int32_t>(flat_slice(false, 5, 1, 1).size()));
+    EXPECT_EQ(d.decode(svactest::flat_layer_slice(false, 5, 1, 1)), static_cast<int32_t>(svactest::flat_layer_slice(false, 5, 1, 1).size()));
     EXPECT_EQ(d.out.layer, 0);
     EXPECT_TRUE(all_samples(d.out, 128));
 }
