@@ -319,7 +319,7 @@ int main(int argc, char **argv) {
     svacenc::encoder_init(enc, e);
     svacenc::Frame source = enc.enh ? enc.enh->recon : enc.recon;
     int status = EXIT_OK;
-    int written = 0;
+    int written = 0, encoded = 0;
     size_t bytes = 0;
     double psnr_sum = 0;
     for (int i = 0; i < frames && status == EXIT_OK; i++) {
@@ -337,6 +337,7 @@ int main(int argc, char **argv) {
         std::vector<uint8_t> stream;
         std::vector<svacenc::Frame> ready;
         svacenc::encode_picture(enc, src, stream, ready);
+        encoded++;
         if (opt.ps) {
             std::vector<uint8_t> es;
             es.swap(stream);
@@ -347,7 +348,8 @@ int main(int argc, char **argv) {
             status = EXIT_IO;
         }
         bytes += stream.size();
-        // Without B pictures the picture just encoded is the one output.
+        // Without B pictures the picture just encoded is the one output (with
+        // --svc the enhancement picture, after its base picture).
         if (src && !ready.empty()) psnr_sum += luma_psnr(*src, ready.back());
         for (const svacenc::Frame &f : ready) {
             const svactool::PictureView v = view_of(f);
@@ -393,8 +395,8 @@ int main(int argc, char **argv) {
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
                      written, bytes,
-                     8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
-                     psnr_sum / written);
+                     8.0 * static_cast<double>(bytes) / (double(encoded) * e.width * e.height),
+                     psnr_sum / encoded);
     else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);
     return status;
