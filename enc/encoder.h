@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ struct EncoderOptions {
     bool cabac = false;      // arithmetic-coded slices
     bool encrypt = false;    // slices enciphered with `key`, announced by a security set
     CipherKey key;
+    bool svc = false;                 // two layers: the base at half the size, the enhancement at the size
+    bool svc_no_inter_layer = false;  // enhancement macroblocks never predict from the base picture
 };
 
 // Checks the options; false with a one-line reason.
@@ -78,6 +81,14 @@ struct Encoder {
     CabacWriter cabac;  // the arithmetic coder of the current CABAC slice
     std::vector<uint8_t> cabac_bits;
     CabacNeighbourState cabac_nb;
+    // Scalable streams: this encoder codes the base layer and `enh` the
+    // enhancement layer, which predicts from `base` (the base picture of the
+    // same number) and reads its input from `source`; `half_source` is the
+    // base layer's input in real mode.
+    int layer = 0;
+    std::unique_ptr<Encoder> enh;
+    const Frame *base = nullptr;
+    Frame half_source;
 };
 
 // Prepares an encoder; validate_options must have accepted the options.

@@ -29,7 +29,17 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
             return false;
         }
     }
-    const int mbs = ((opt.width + 15) / 16) * ((opt.height + 15) / 16);
+    if (opt.svc && (opt.width % 32 || opt.height % 32)) {
+        *error = "with --svc the size must halve into whole macroblocks: width and height multiples of 32";
+        return false;
+    }
+    if (opt.svc_no_inter_layer && !opt.svc) {
+        *error = "--svc-no-inter-layer needs --svc";
+        return false;
+    }
+    // Slices split the base layer's pictures as well.
+    const int half = opt.svc ? 2 : 1;
+    const int mbs = ((opt.width / half + 15) / 16) * ((opt.height / half + 15) / 16);
     if (opt.slices < 0 || opt.slices > mbs) {
         *error = "slice count must be between 1 and the number of macroblocks";
         return false;

@@ -42,14 +42,20 @@ constexpr const char *kUsage =
     "  --fixed-qp           no quantiser changes inside pictures\n"
     "  --lf-disable         deblocking off\n"
     "  --lf-offsets A,B     deblocking alpha and beta offsets in every slice\n"
+    "  --svc                two layers: the enhancement layer at --size (multiples of\n"
+    "                       32), the base layer at half of it\n"
+    "  --svc-no-inter-layer no enhancement macroblock predicts from the base layer, so\n"
+    "                       the enhancement layer decodes alone\n"
     "  --encrypt aes|des    encipher the slices (needs --key)\n"
     "  --key HEX            cipher key: 16, 24 or 32 bytes for AES, 8 for DES\n"
     "  --input FILE         real mode input: .y4m, or raw YUV in the --size/--chroma/\n"
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
     "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
-    "  --recon FILE         the reconstruction, .y4m or .yuv\n"
-    "  --md5 FILE           one MD5 per output picture of the reconstruction\n"
+    "  --recon FILE         the reconstruction, .y4m or .yuv (with --svc the base layer)\n"
+    "  --md5 FILE           one MD5 per output picture of the reconstruction, both layers\n"
+    "                       in output order; a %d in FILE (or --recon) writes one file\n"
+    "                       per layer, %d replaced by 0 (base) and 1 (enhancement)\n"
     "  --help\n";
 
 void error(const std::string &msg) { std::fprintf(stderr, "svacenc: %s\n", msg.c_str()); }
@@ -81,8 +87,11 @@ int parse_args(int argc, char **argv, Options *o) {
             std::fputs(kUsage, stdout);
             return EXIT_OK;
         }
-        if (a == "--field" || a == "--ps") {
-            (a == "--ps" ? o->ps : e.field) = true;
+        if (a == "--field" || a == "--ps" || a == "--svc" || a == "--svc-no-inter-layer") {
+            (a == "--ps"      ? o->ps
+             : a == "--svc"   ? e.svc
+             : a == "--field" ? e.field
+                              : e.svc_no_inter_layer) = true;
             continue;
         }
         const bool flag = a == "--fixed-qp" || a == "--lf-disable";
@@ -213,6 +222,12 @@ int parse_args(int argc, char **argv, Options *o) {
     return -1;
 }
 
+// The output name of one layer: a %d in `name` becomes the layer number.
+std::string layer_path(const std::string &name, int layer) {
+    const size_t p = name.find("%d");
+    return p == std::string::npos ? name : name.substr(0, p) + std::to_string(layer) + name.substr(p + 2);
+}
+
 svactool::PictureView view_of(const svacenc::Frame &f) {
     svactool::PictureView v;
     for (int p = 0; p < f.plane_count(); p++) {
@@ -280,29 +295,31 @@ int main(int argc, char **argv) {
         svacenc::close_input(in);
         return EXIT_IO;
     }
-    std::unique_ptr<svactool::Muxer> recon;
-    if (!opt.recon.empty()) {
-        recon = svactool::open_muxer(opt.recon, "", svactool::MuxerOptions{}, &err);
-        if (!recon) {
+    // One output per layer when the name holds %d.
+    const bool split_recon = opt.recon.find("%d") != std::string::npos;
+    const bool split_md5 = opt.md5.find("%d") != std::string::npos;
+    std::unique_ptr<svactool::Muxer> recon[2];
+    svactool::Md5ListWriter md5[2];
+    for (int k = 0; k < (e.svc ? 2 : 1); k++) {
+        bool ok = true;
+        if (!opt.recon.empty() && (k == 0 || split_recon)) {
+            recon[k] = svactool::open_muxer(layer_path(opt.recon, k), "", svactool::MuxerOptions{}, &err);
+            ok = recon[k] != nullptr;
+        }
+        if (ok && !opt.md5.empty() && (k == 0 || split_md5)) ok = md5[k].open(layer_path(opt.md5, k), &err);
+        if (!ok) {
             error(err);
             std::fclose(out);
             svacenc::close_input(in);
             return EXIT_IO;
         }
     }
-    svactool::Md5ListWriter md5;
-    if (!opt.md5.empty() && !md5.open(opt.md5, &err)) {
-        error(err);
-        std::fclose(out);
-        svacenc::close_input(in);
-        return EXIT_IO;
-    }
 
     svacenc::Encoder enc;
     svacenc::encoder_init(enc, e);
-    svacenc::Frame source = enc.recon;
+    svacenc::Frame source = enc.enh ? enc.enh->recon : enc.recon;
     int status = EXIT_OK;
-    int written = 0;
+    int written = 0, encoded = 0;
     size_t bytes = 0;
     double psnr_sum = 0;
     for (int i = 0; i < frames && status == EXIT_OK; i++) {
@@ -320,6 +337,7 @@ int main(int argc, char **argv) {
         std::vector<uint8_t> stream;
         std::vector<svacenc::Frame> ready;
         svacenc::encode_picture(enc, src, stream, ready);
+        encoded++;
         if (opt.ps) {
             std::vector<uint8_t> es;
             es.swap(stream);
@@ -330,15 +348,17 @@ int main(int argc, char **argv) {
             status = EXIT_IO;
         }
         bytes += stream.size();
-        // Without B pictures the picture just encoded is the one output.
+        // Without B pictures the picture just encoded is the one output (with
+        // --svc the enhancement picture, after its base picture).
         if (src && !ready.empty()) psnr_sum += luma_psnr(*src, ready.back());
         for (const svacenc::Frame &f : ready) {
             const svactool::PictureView v = view_of(f);
-            if (recon && !recon->write(v)) {
-                error(recon->error());
+            std::unique_ptr<svactool::Muxer> &r = recon[split_recon ? f.layer : 0];
+            if (r && !r->write(v)) {
+                error(r->error());
                 status = EXIT_IO;
             }
-            if (!opt.md5.empty() && !md5.add(v, &err)) {
+            if (!opt.md5.empty() && !md5[split_md5 ? f.layer : 0].add(v, &err)) {
                 error(err);
                 status = EXIT_IO;
             }
@@ -357,13 +377,15 @@ int main(int argc, char **argv) {
         error("cannot write " + opt.output);
         status = EXIT_IO;
     }
-    if (recon && !recon->finish() && status == EXIT_OK) {
-        error(recon->error());
-        status = EXIT_IO;
-    }
-    if (!opt.md5.empty() && !md5.close(&err) && status == EXIT_OK) {
-        error(err);
-        status = EXIT_IO;
+    for (int k = 0; k < 2; k++) {
+        if (recon[k] && !recon[k]->finish() && status == EXIT_OK) {
+            error(recon[k]->error());
+            status = EXIT_IO;
+        }
+        if (!md5[k].close(&err) && status == EXIT_OK) {
+            error(err);
+            status = EXIT_IO;
+        }
     }
     svacenc::close_input(in);
     if (status == EXIT_OK && written == 0) {
@@ -373,8 +395,8 @@ int main(int argc, char **argv) {
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
                      written, bytes,
-                     8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
-                     psnr_sum / written);
+                     8.0 * static_cast<double>(bytes) / (double(encoded) * e.width * e.height),
+                     psnr_sum / encoded);
     else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);
     return status;
