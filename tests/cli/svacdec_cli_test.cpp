@@ -206,31 +206,4 @@ TEST_F(Pictures, PngOfTheFirstPicture) {
     EXPECT_EQ(slurp(dir + "/layer1.png"), "");  // no enhancement layer
 }
 
-// A scalable stream: a single y4m file holds the enhancement layer, or the
-// base layer when only that is decoded; %d writes each layer to its own file.
-TEST_F(Pictures, LayersIntoOneFileOrOnePerLayer) {
-    const std::string in = tmp("layers.svac");
-    spit(in, svactest::scalable_demo_stream());
-    const std::string base = "FRAME\n" + kFlat, enh = "FRAME\n" + std::string(32 * 32 * 3 / 2, '\x80');
-    const std::string base_y4m = "YUV4MPEG2 W16 H16 F25:1 Ip A1:1 C420jpeg\n" + base + base;
-    const std::string enh_y4m = "YUV4MPEG2 W32 H32 F25:1 Ip A1:1 C420jpeg\n" + enh + enh;
-    Result r = run(in + " -o " + tmp("l.y4m"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(tmp("l.y4m")), enh_y4m);
-    EXPECT_NE(r.err.find("2 pictures of another layer or size left out"), std::string::npos) << r.err;
-    r = run(in + " --layer-mask 1 -o " + tmp("l.y4m"));
-    EXPECT_EQ(slurp(tmp("l.y4m")), base_y4m);
-    r = run(in + " -o " + tmp("l%d.y4m"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(tmp("l0.y4m")), base_y4m);
-    EXPECT_EQ(slurp(tmp("l1.y4m")), enh_y4m);
-    // Without the base layer every inter-layer macroblock is reported and
-    // the fresh frames keep their zeros.
-    r = run(in + " --layer-mask 2 -o " + tmp("m%d.md5"));
-    EXPECT_EQ(r.out.size(), 8 * std::string("can not find base layer picture\n").size()) << r.out;
-    const std::string zero_md5 = md5_hex(std::string(32 * 32 * 3 / 2, '\0'));
-    EXPECT_EQ(slurp(tmp("m1.md5")), zero_md5 + "\n" + zero_md5 + "\n");
-    EXPECT_EQ(slurp(tmp("m0.md5")), "");
-}
-
 }  // namespace

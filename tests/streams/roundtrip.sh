@@ -92,7 +92,8 @@ kernels() {
 # A scalable stream decoded with every layer mask: both layers (0, 3) give
 # the generator's list; one layer (1, 2) its layer's list, the enhancement
 # layer only when it never predicts from the base layer, else it reports the
-# missing base pictures; -o with %d writes each layer's list.
+# missing base pictures; -o with %d writes each layer's list, and a single
+# y4m file holds the enhancement layer (the base layer with mask 1).
 svc() {
     local name=$1 w=$work/$1
     shift
@@ -100,7 +101,8 @@ svc() {
     local fail="" args="$*" cells=("0 $w.md5" "3 $w.md5" "1 $w.l0.md5") alone=""
     [[ " $args " = *" --svc-no-inter-layer "* ]] && alone=1 && cells+=("2 $w.l1.md5")
     "$enc" --svc "$@" -o "$w.svac" --md5 "$w.md5" 2> "$w.enc.log" &&
-        "$enc" --svc "$@" -o "$w.svac" --md5 "$w.l%d.md5" 2>> "$w.enc.log" || fail="encoder"
+        "$enc" --svc "$@" -o "$w.svac" --md5 "$w.l%d.md5" --recon "$w.r%d.y4m" 2>> "$w.enc.log" ||
+        fail="encoder"
     for cell in "${cells[@]}"; do
         # shellcheck disable=SC2086
         set -- $cell
@@ -108,7 +110,10 @@ svc() {
             fail="--layer-mask $1"
     done
     [ -z "$fail" ] && { "$dec" "$w.svac" -o "$w.out%d.md5" --quiet > /dev/null 2>&1 &&
-        cmp -s "$w.out0.md5" "$w.l0.md5" && cmp -s "$w.out1.md5" "$w.l1.md5"; } || fail=${fail:-"-o %d"}
+        cmp -s "$w.out0.md5" "$w.l0.md5" && cmp -s "$w.out1.md5" "$w.l1.md5" &&
+        "$dec" "$w.svac" -o "$w.y4m" --quiet > /dev/null 2>&1 && cmp -s "$w.y4m" "$w.r1.y4m" &&
+        "$dec" "$w.svac" -o "$w.y4m" --layer-mask 1 --quiet > /dev/null 2>&1 && cmp -s "$w.y4m" "$w.r0.y4m"; } ||
+        fail=${fail:-"outputs"}
     [ -z "$fail" ] && [ -z "$alone" ] && ! "$dec" "$w.svac" --layer-mask 2 -o /dev/null --quiet 2>&1 |
         grep -q "can not find base layer picture" && fail="mask 2 without the message"
     if [ -n "$fail" ]; then

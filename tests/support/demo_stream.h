@@ -119,16 +119,4 @@ inline std::vector<uint8_t> flat_layer_slice(bool enhancement, int frame_num, in
     return s;
 }
 
-// Two pictures of a scalable stream: 16x16 base and 32x32 enhancement
-// pictures, every sample 128.
-inline std::vector<uint8_t> scalable_demo_stream() {
-    std::vector<uint8_t> s = scalable_parameter_sets(1, 1);
-    for (int i = 0; i < 2; i++)
-        for (bool enhancement : {false, true}) {
-            const std::vector<uint8_t> u = flat_layer_slice(enhancement, i, enhancement ? 4 : 1);
-            s.insert(s.end(), u.begin(), u.end());
-        }
-    return s;
-}
-
 }  // namespace svactest
