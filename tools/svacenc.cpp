@@ -16,8 +16,7 @@
 
 #include "encoder.h"
 #include "hex.h"
-#include "muxer.h"
-#include "picture_md5.h"
+#include "layer_outputs.h"
 #include "ps_mux.h"
 #include "source.h"
 
@@ -52,7 +51,8 @@ constexpr const char *kUsage =
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
     "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
-    "  --recon FILE         the reconstruction, .y4m or .yuv (with --svc the base layer)\n"
+    "  --recon FILE         the reconstruction, .y4m or .yuv (with --svc the enhancement\n"
+    "                       layer)\n"
     "  --md5 FILE           one MD5 per output picture of the reconstruction, both layers\n"
     "                       in output order; a %d in FILE (or --recon) writes one file\n"
     "                       per layer, %d replaced by 0 (base) and 1 (enhancement)\n"
@@ -222,12 +222,6 @@ int parse_args(int argc, char **argv, Options *o) {
     return -1;
 }
 
-// The output name of one layer: a %d in `name` becomes the layer number.
-std::string layer_path(const std::string &name, int layer) {
-    const size_t p = name.find("%d");
-    return p == std::string::npos ? name : name.substr(0, p) + std::to_string(layer) + name.substr(p + 2);
-}
-
 svactool::PictureView view_of(const svacenc::Frame &f) {
     svactool::PictureView v;
     for (int p = 0; p < f.plane_count(); p++) {
@@ -238,6 +232,7 @@ svactool::PictureView view_of(const svacenc::Frame &f) {
     v.height = svacenc::reported_height(f.width, f.height);
     v.chroma_format_idc = f.chroma_format_idc;
     v.bit_depth = f.bit_depth;
+    v.layer = f.layer;
     return v;
 }
 
@@ -295,24 +290,16 @@ int main(int argc, char **argv) {
         svacenc::close_input(in);
         return EXIT_IO;
     }
-    // One output per layer when the name holds %d.
-    const bool split_recon = opt.recon.find("%d") != std::string::npos;
-    const bool split_md5 = opt.md5.find("%d") != std::string::npos;
-    std::unique_ptr<svactool::Muxer> recon[2];
-    svactool::Md5ListWriter md5[2];
-    for (int k = 0; k < (e.svc ? 2 : 1); k++) {
-        bool ok = true;
-        if (!opt.recon.empty() && (k == 0 || split_recon)) {
-            recon[k] = svactool::open_muxer(layer_path(opt.recon, k), "", svactool::MuxerOptions{}, &err);
-            ok = recon[k] != nullptr;
-        }
-        if (ok && !opt.md5.empty() && (k == 0 || split_md5)) ok = md5[k].open(layer_path(opt.md5, k), &err);
-        if (!ok) {
-            error(err);
-            std::fclose(out);
-            svacenc::close_input(in);
-            return EXIT_IO;
-        }
+    // A %d in a name gives each layer its own file; a single raw file holds
+    // the enhancement layer, as svacdec writes it.
+    svactool::LayerOutputs recon, md5;
+    const int raw_layer = e.svc ? 1 : 0;
+    if ((!opt.recon.empty() && !recon.open(opt.recon, "", nullptr, raw_layer, &err)) ||
+        (!opt.md5.empty() && !md5.open(opt.md5, "md5", opt.md5 == "-" ? stdout : nullptr, raw_layer, &err))) {
+        error(err);
+        std::fclose(out);
+        svacenc::close_input(in);
+        return EXIT_IO;
     }
 
     svacenc::Encoder enc;
@@ -353,15 +340,11 @@ int main(int argc, char **argv) {
         if (src && !ready.empty()) psnr_sum += luma_psnr(*src, ready.back());
         for (const svacenc::Frame &f : ready) {
             const svactool::PictureView v = view_of(f);
-            std::unique_ptr<svactool::Muxer> &r = recon[split_recon ? f.layer : 0];
-            if (r && !r->write(v)) {
-                error(r->error());
-                status = EXIT_IO;
-            }
-            if (!opt.md5.empty() && !md5[split_md5 ? f.layer : 0].add(v, &err)) {
-                error(err);
-                status = EXIT_IO;
-            }
+            for (svactool::LayerOutputs *o : {&recon, &md5})
+                if (o->active() && !o->write(v)) {
+                    error(o->error());
+                    status = EXIT_IO;
+                }
             written++;
         }
     }
@@ -377,16 +360,11 @@ int main(int argc, char **argv) {
         error("cannot write " + opt.output);
         status = EXIT_IO;
     }
-    for (int k = 0; k < 2; k++) {
-        if (recon[k] && !recon[k]->finish() && status == EXIT_OK) {
-            error(recon[k]->error());
+    for (svactool::LayerOutputs *o : {&recon, &md5})
+        if (o->active() && !o->finish() && status == EXIT_OK) {
+            error(o->error());
             status = EXIT_IO;
         }
-        if (!md5[k].close(&err) && status == EXIT_OK) {
-            error(err);
-            status = EXIT_IO;
-        }
-    }
     svacenc::close_input(in);
     if (status == EXIT_OK && written == 0) {
         error("no picture encoded (empty input?)");
