@@ -14,6 +14,7 @@
 #include "intra_modes.h"
 #include "mb_recon.h"
 #include "path_stats.h"
+#include "regions.h"
 #include "rng.h"
 #include "security_writer.h"
 
@@ -47,6 +48,12 @@ struct EncoderOptions {
     bool cabac = false;      // arithmetic-coded slices
     bool encrypt = false;    // slices enciphered with `key`, announced by a security set
     CipherKey key;
+    // Regions of interest: `roi_rects`, or random ones for every picture set.
+    bool roi = false;
+    bool roi_random = false;
+    std::vector<RegionRect> roi_rects;
+    int roi_qp = -1;        // -1: random mode varies it, real mode uses the picture's
+    bool roi_skip = false;  // P macroblocks outside every region carry no data (random mode may set it)
 };
 
 // Checks the options; false with a one-line reason.
@@ -78,6 +85,9 @@ struct Encoder {
     CabacWriter cabac;  // the arithmetic coder of the current CABAC slice
     std::vector<uint8_t> cabac_bits;
     CabacNeighbourState cabac_nb;
+    RegionScan roi;                  // regions of the current picture and their scan state
+    int slice_number = 0;            // slices counted as a decoder counts them
+    std::vector<uint32_t> mb_flags;  // neighbour flags of each macroblock of the picture
 };
 
 // Prepares an encoder; validate_options must have accepted the options.
