@@ -155,10 +155,11 @@ void write_inter_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
         if ((d.cbp >> cbp_chroma_bit(i)) & 1) put_block(w, c, d.chroma_blocks[i], false, false);
 }
 
-void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value) {
+void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value,
+                      bool outside) {
     put_skip_flag(w, value);
     if (c.stats && value > 1) c.stats->cabac_long_skip_flags++;
-    if (value == 0) return;
+    if (value == 0 && !outside) return;
     set_type_code(s, c.mb_x, 6);
     set_chroma(s, c.mb_x, 0, 0);
     s.last_qp_delta = 0;

@@ -50,7 +50,9 @@ void write_inter_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
                           const SvacMvEntry cache[12]);
 
 // Skip flag with `value` (0 coded, above 0 skipped); a skipped macroblock
-// also leaves its neighbour values.
-void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value);
+// also leaves its neighbour values. A macroblock `outside` every region of
+// a picture that skips them is skipped whatever the value.
+void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value,
+                      bool outside = false);
 
 }  // namespace svacenc

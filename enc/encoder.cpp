@@ -1,6 +1,7 @@
 #include "encoder.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "dsp/qp_tables.h"
 #include "forward.h"
@@ -10,6 +11,7 @@
 #include "p_mb.h"
 #include "random_mb.h"
 #include "real_mb.h"
+#include "slice_plan.h"
 #include "stream_units.h"
 
 namespace svacenc {
@@ -40,31 +42,14 @@ void init_layer(Encoder &enc, const EncoderOptions &opt, int layer) {
     enc.mb_edges.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), ModeEdge{});
     enc.mvs.assign(static_cast<size_t>(4 * enc.mb_width * enc.mb_height), svac_intra_mv);
     cabac_neighbours_init(enc.cabac_nb, enc.mb_width);
+    enc.mb_flags.assign(enc.mb_info.size(), 0);
+    s.roi = opt.roi;
+    region_scan_start(enc.roi, {}, enc.mb_width, 0);
 }
 
-// First macroblock of each slice (ascending, the first is 0).
-std::vector<int> slice_starts(Encoder &enc) {
-    const int mbs = std::min(enc.mb_width * enc.mb_height, kLongCode);
-    int n = enc.opt.slices;
-    const bool random = enc.opt.mode == EncMode::Random;
-    if (n == 0) n = random ? std::min(mbs, enc.rng.percent(40) ? 1 : enc.rng.range(2, 4)) : 1;
-    n = std::min(n, mbs);
-    std::vector<int> starts{0};
-    if (random) {
-        // Distinct random split points: slices start anywhere in a row.
-        std::vector<int> points;
-        while (static_cast<int>(points.size()) < n - 1) {
-            const int p = enc.rng.range(1, mbs - 1);
-            if (std::find(points.begin(), points.end(), p) == points.end()) points.push_back(p);
-        }
-        std::sort(points.begin(), points.end());
-        starts.insert(starts.end(), points.begin(), points.end());
-    } else {
-        const int all = enc.mb_width * enc.mb_height;
-        for (int i = 1; i < n; i++)
-            if (int64_t(all) * i / n < kLongCode) starts.push_back(static_cast<int>(int64_t(all) * i / n));
-    }
-    return starts;
+// The first macroblock of a slice lies in a region.
+bool in_region(const Encoder &enc, int addr) {
+    return enc.sps.roi && enc.roi.index[static_cast<size_t>(addr)] >= 0;
 }
 
 SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_picture) {
@@ -86,7 +71,7 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_
         sh.keyframe_id = static_cast<uint32_t>(rng.range(0, 20));
         if (rng.percent(20)) sh.slice_type += 3;  // 5 codes I as well (3 codes P)
         sh.fixed_qp = rng.percent(20);
-        const int base = enc.pps.pic_qp;
+        const int base = slice_base_qp(enc.pps, in_region(enc, first_mb));
         if (o.qp < 0 || rng.percent(30)) sh.qp_delta = rng.range(-base, 55 - base);
         if (o.lf_offsets_set) {
             sh.lf_override = true;
@@ -103,10 +88,6 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_
         sh.lf_alpha_offset = o.lf_alpha_offset;
         sh.lf_beta_offset = o.lf_beta_offset;
     }
-    // The offsets a slice without override keeps are shared by the layers;
-    // a decoder of one layer never sees the other's, so each layer picture
-    // sets its own.
-    if (o.svc && first_mb == 0) sh.lf_override = true;
     return sh;
 }
 
@@ -193,10 +174,31 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     qp = mb_qp;
 }
 
+// Availability of the macroblock after `addr` in its pass, and that
+// macroblock (the macroblock count when the slice can hold no more). The
+// last region pass of a P picture that skips outside macroblocks leads on
+// into them.
+int region_next(Encoder &enc, int addr, bool p_picture, MbNeighbours *nb) {
+    RegionScan &r = enc.roi;
+    const int mbs = static_cast<int>(r.index.size());
+    const int g = r.index[static_cast<size_t>(addr)];
+    int next = addr + 1;
+    while (next < mbs && r.index[static_cast<size_t>(next)] != g) next++;
+    *nb = region_step(r, addr, next, enc.slice_number);
+    if (next < mbs || g < 0 || --r.remaining != 0 || !p_picture || !enc.pps.roi_skip) return next;
+    r.remaining = static_cast<int>(enc.pps.roi_first.size());
+    next = 0;
+    while (next < mbs && r.index[static_cast<size_t>(next)] != -1) next++;
+    if (next < mbs) *nb = region_neighbours(r, next, enc.slice_number);
+    return next;
+}
+
 template <class Pixel>
-void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int end_mb, BitWriter &bw) {
+void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, const SlicePlan &plan,
+                  BitWriter &bw) {
     const PicParams &pps = enc.pps;
     write_slice_header(bw, sh, pps, enc.sps);
+    enc.slice_number++;
     if (!pps.lf_disable && sh.lf_override) {
         enc.lf_alpha = sh.lf_alpha_offset;
         enc.lf_beta = sh.lf_beta_offset;
@@ -209,9 +211,11 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     st.slices_fixed_qp += !qp_changes;
     st.slices_lf_disabled += pps.lf_disable;
     st.slices_lf_override += !pps.lf_disable && sh.lf_override;
-    int qp = slice_qp(sh, pps);
+    st.roi_slices += in_region(enc, sh.first_mb);
+    int qp = slice_qp(sh, pps, in_region(enc, sh.first_mb));
     const int w = enc.mb_width;
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
+    const bool random = enc.opt.mode == EncMode::Random;
     InterPicture pic;
     if (p_slice) {
         const int cur = 2 * sh.frame_num;
@@ -233,23 +237,50 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
     // Share of skipped macroblocks in this slice: none, some, most, or all
     // (runs over the whole slice and to the end of the picture).
     static constexpr int kSkipShares[] = {0, 25, 25, 40, 90, 100};
-    const int skip_pct = p_slice && enc.opt.mode == EncMode::Random ? kSkipShares[enc.rng.range(0, 5)] : 0;
+    const int skip_pct = p_slice && random ? kSkipShares[enc.rng.range(0, 5)] : 0;
     const int intra_pct = skip_pct == 100 ? 0 : 10;
-    for (int addr = sh.first_mb; addr < end_mb; addr++) {
-        const MbNeighbours nb = mb_neighbours(addr, w, sh.first_mb);
+    MbNeighbours next_nb;
+    const size_t count = plan.addrs.size();
+    for (size_t i = 0; i < count; i++) {
+        const int addr = plan.addrs[i];
+        const bool outside = i >= plan.outside_from;
+        // The first macroblock of a slice sees no neighbour.
+        MbNeighbours nb = i == 0        ? MbNeighbours{}
+                          : enc.sps.roi ? next_nb
+                                        : mb_neighbours(addr, w, sh.first_mb);
+        if (nb.left) nb.corner_mv = (enc.mb_flags[static_cast<size_t>(addr - 1)] & 2) != 0;
+        st.roi_lone_corners += nb.top_left && !nb.top;
+        enc.mb_flags[static_cast<size_t>(addr)] = nb.flags();
+        if (outside && i == plan.outside_from && run > 0 && !pps.cabac) {
+            // The pending run may reach on into the outside macroblocks.
+            const int extra =
+                random && enc.rng.percent(60)
+                    ? enc.rng.range(0, std::min<int>(static_cast<int>(count - i), kLongCode - 1 - run))
+                    : 0;
+            bw.put_ue(static_cast<uint32_t>(run + extra));
+            st.roi_runs_into_outside += extra > 0;
+            run = 0;
+        }
         const ModeEdge *left = nb.left ? &enc.mb_edges[addr - 1] : nullptr;
         const ModeEdge *top = nb.top ? &enc.mb_edges[addr - w] : nullptr;
         bool done = false;
-        if (p_slice && (enc.opt.mode != EncMode::Random || !enc.rng.percent(intra_pct))) {
-            if (enc.opt.mode == EncMode::Random) {
-                encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf);
+        if (outside) {
+            encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, 100, qp, run, bw, lf, true);
+            done = true;
+        } else if (p_slice && (!random || !enc.rng.percent(intra_pct))) {
+            if (random) {
+                encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, skip_pct, qp, run, bw, lf, false);
                 done = true;
             } else {
                 done = encode_real_p_mb<Pixel>(enc, *source, sh, addr, nb, left, top, pic, qp, run, bw, lf);
             }
         }
         if (!done) encode_intra_mb<Pixel>(enc, source, sh, addr, nb, qp_changes, qp, run, bw, lf);
-        if (enc.pps.cabac) cabac_put_end(enc.cabac, addr + 1 == end_mb);
+        if (enc.pps.cabac) cabac_put_end(enc.cabac, i + 1 == count);
+        if (enc.sps.roi) {
+            [[maybe_unused]] const int next = region_next(enc, addr, p_slice, &next_nb);
+            assert(i + 1 == count || next == plan.addrs[i + 1]);  // the plan follows the decoder's scan
+        }
     }
     // Skipped macroblocks at the end of the slice: a run with no macroblock
     // after it. A slice that ends inside the picture with a coded macroblock
@@ -259,7 +290,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         for (uint8_t b : cabac_finish(enc.cabac)) bw.put(b, 8);
         run = 0;
     }
-    const bool last = end_mb == enc.mb_width * enc.mb_height;
+    const bool last = plan.addrs.back() == enc.mb_width * enc.mb_height - 1;
     if (p_slice) {
         st.single_ref_slices += sh.single_ref;
         st.two_bit_ref_slices += sh.field_pic && !sh.single_ref;
@@ -267,8 +298,8 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
         st.skip_runs_to_picture_end += run > 0 && last;
     }
     st.field_pictures += sh.field_pic && sh.first_mb == 0;
-    if (p_slice && !pps.cabac &&
-        (run > 0 || (!last && (enc.opt.mode != EncMode::Random || enc.rng.percent(50)))))
+    if (p_slice && !pps.cabac && plan.outside_from >= count &&
+        (run > 0 || (!last && (!random || enc.rng.percent(50)))))
         bw.put_ue(static_cast<uint32_t>(run));
 }
 
@@ -277,21 +308,29 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, int 
 void encode_layer(Encoder &enc, const Frame *source, bool keyframe, bool p_picture,
                   std::vector<uint8_t> &stream) {
     const bool random = enc.opt.mode == EncMode::Random;
-    const std::vector<int> starts = slice_starts(enc);
-    const int mbs = enc.mb_width * enc.mb_height;
     const int type = enc.layer  ? (keyframe ? NAL_SLICE_ENH_KEY : NAL_SLICE_ENH)
                      : keyframe ? NAL_SLICE_KEY
                                 : NAL_SLICE;
-    for (size_t s = 0; s < starts.size(); s++) {
-        const int end = s + 1 < starts.size() ? starts[s + 1] : mbs;
-        const SliceHeader sh = make_slice_header(enc, starts[s], keyframe, p_picture);
+    if (enc.sps.roi) enc.roi.index = region_index_map(enc.pps, enc.mb_width, enc.mb_height);
+    bool first = true;
+    for (const SlicePlan &plan : plan_slices(enc, p_picture)) {
+        SliceHeader sh = make_slice_header(enc, plan.addrs[0], keyframe, p_picture);
+        // The offsets a slice without override keeps are shared by the
+        // layers; a decoder of one layer never sees the other's, so each
+        // layer picture sets its own.
+        sh.lf_override = sh.lf_override || (enc.opt.svc && first);
+        first = false;
         BitWriter bw;
         if (enc.opt.bit_depth > 8)
-            encode_slice<uint16_t>(enc, source, sh, end, bw);
+            encode_slice<uint16_t>(enc, source, sh, plan, bw);
         else
-            encode_slice<uint8_t>(enc, source, sh, end, bw);
+            encode_slice<uint8_t>(enc, source, sh, plan, bw);
         put_nal(stream, type, bw, random ? &enc.rng : nullptr, enc.opt.encrypt ? &enc.opt.key : nullptr);
     }
+    // A finished I or P picture restarts the slice count and the region passes.
+    enc.slice_number = 0;
+    region_scan_start(enc.roi, enc.roi.index, enc.mb_width, static_cast<int>(enc.pps.roi_first.size()));
+    // The finished picture becomes the newest reference.
     enc.refs[1] = std::move(enc.refs[0]);
     enc.refs[0] = enc.recon;
     enc.ref_pic_num[1] = enc.ref_pic_num[0];
@@ -328,12 +367,17 @@ void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &str
     Encoder &e = *enc.enh;
     e.sps = enc.sps;
     e.pps = enc.pps;
+    map_regions(e.pps, enc.mb_width);
+    // A decoder keeps the deblocking offsets and the slice count once for
+    // both layers.
     e.lf_alpha = enc.lf_alpha;
     e.lf_beta = enc.lf_beta;
+    e.slice_number = enc.slice_number;
     e.base = &enc.recon;
     encode_layer(e, source, keyframe, p_picture, stream);
     enc.lf_alpha = e.lf_alpha;
     enc.lf_beta = e.lf_beta;
+    enc.slice_number = e.slice_number;
     add_stats(enc.stats, e.stats);
     e.stats = PathStats{};
     output.push_back(e.recon);

@@ -15,6 +15,7 @@
 #include "intra_modes.h"
 #include "mb_recon.h"
 #include "path_stats.h"
+#include "regions.h"
 #include "rng.h"
 #include "security_writer.h"
 
@@ -50,6 +51,12 @@ struct EncoderOptions {
     CipherKey key;
     bool svc = false;                 // two layers: the base at half the size, the enhancement at the size
     bool svc_no_inter_layer = false;  // enhancement macroblocks never predict from the base picture
+    // Regions of interest: `roi_rects`, or random ones for every picture set.
+    bool roi = false;
+    bool roi_random = false;
+    std::vector<RegionRect> roi_rects;
+    int roi_qp = -1;        // -1: random mode varies it, real mode uses the picture's
+    bool roi_skip = false;  // P macroblocks outside every region carry no data (random mode may set it)
 };
 
 // Checks the options; false with a one-line reason.
@@ -89,6 +96,9 @@ struct Encoder {
     std::unique_ptr<Encoder> enh;
     const Frame *base = nullptr;
     Frame half_source;
+    RegionScan roi;                  // regions of the current picture and their scan state
+    int slice_number = 0;            // slices counted as a decoder counts them
+    std::vector<uint32_t> mb_flags;  // neighbour flags of each macroblock of the picture
 };
 
 // Prepares an encoder; validate_options must have accepted the options.

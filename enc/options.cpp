@@ -1,6 +1,62 @@
+#include <string>
+
 #include "encoder.h"
+#include "inter_layer.h"
 
 namespace svacenc {
+
+namespace {
+
+bool regions_valid(const EncoderOptions &opt, std::string *error) {
+    if (!opt.roi) {
+        if (opt.roi_qp < 0 && !opt.roi_skip) return true;
+        *error = "--roi-qp and --roi-skip need --roi";
+        return false;
+    }
+    if (opt.roi_qp > 55 || opt.roi_qp < -1) {
+        *error = "region qp must be between 0 and 55";
+        return false;
+    }
+    // Regions are given in base-layer macroblocks.
+    const int half = opt.svc ? 2 : 1;
+    const int mbw = (opt.width / half + 15) / 16, mbh = (opt.height / half + 15) / 16;
+    // A decoder keeps at most half the macroblock count of regions.
+    const size_t limit = static_cast<size_t>(mbw * mbh / 2);
+    if (opt.roi_random) return true;
+    if (opt.roi_rects.empty() || opt.roi_rects.size() > limit) {
+        *error = limit == 0 ? std::string("a picture of one macroblock holds no region")
+                            : "between 1 and " + std::to_string(limit) + " regions fit a picture of " +
+                                  std::to_string(mbw) + "x" + std::to_string(mbh) + " macroblocks";
+        return false;
+    }
+    for (const RegionRect &r : opt.roi_rects) {
+        if (r.w < 1 || r.h < 1 || r.x + r.w > mbw || r.y + r.h > mbh) {
+            *error = "region " + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) +
+                     "," + std::to_string(r.h) + " must be at least 1x1 and lie inside the picture of " +
+                     std::to_string(mbw) + "x" + std::to_string(mbh) + " macroblocks";
+            return false;
+        }
+    }
+    // Every pass starts a slice; its first address must stay a short code
+    // (in both layers).
+    PicParams pps;
+    set_regions(pps, opt.roi_rects, mbw);
+    for (int layer = 0; layer < half; layer++) {
+        if (layer) map_regions(pps, mbw);
+        const std::vector<int> index = region_index_map(pps, mbw << layer, mbh << layer);
+        for (int g = -1; g < static_cast<int>(opt.roi_rects.size()); g++) {
+            const std::vector<int> pass = region_pass(index, g);
+            if (!pass.empty() && pass[0] >= kLongCode) {
+                *error = "a region pass would start at macroblock " + std::to_string(pass[0]) + " (at most " +
+                         std::to_string(kLongCode - 1) + ")";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 bool validate_options(const EncoderOptions &opt, std::string *error) {
     if (opt.width < 1 || opt.height < 1 || opt.width > 8192 || opt.height > 8192) {
@@ -48,6 +104,7 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
         *error = "qp must be between 0 and 55";
         return false;
     }
+    if (!regions_valid(opt, error)) return false;
     const size_t key_len = opt.key.key.size();
     if (opt.encrypt && opt.key.type == CIPHER_DES && key_len != 8) {
         *error = "a DES key has 8 bytes (16 hex digits)";

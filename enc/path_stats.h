@@ -46,6 +46,17 @@ struct PathStats {
     int64_t inter_layer_corners[4] = {};
     int64_t inter_layer_long_flags = 0;
     int64_t enh_plain_intra = 0;
+    // Regions of interest
+    int64_t roi_slices = 0;             // slices that start inside a region
+    int64_t roi_split_passes = 0;       // region passes cut into several slices
+    int64_t roi_overlaps = 0;           // macroblocks inside two or more regions
+    int64_t roi_edge_regions = 0;       // regions touching a picture edge
+    int64_t roi_empty_regions = 0;      // regions whose macroblocks all belong to lower indices
+    int64_t roi_outside_joined = 0;     // outside passes continuing the last region's slice
+    int64_t roi_outside_own = 0;        // outside passes in slices of their own
+    int64_t roi_outside_skips = 0;      // outside macroblocks that carry no data
+    int64_t roi_runs_into_outside = 0;  // skip runs reaching past the last region
+    int64_t roi_lone_corners = 0;       // upper-left neighbour available, upper one not
 };
 
 // Adds the counts of `b` to `a`; the extremes combine as extremes.

@@ -47,6 +47,11 @@ constexpr const char *kUsage =
     "                       the enhancement layer decodes alone\n"
     "  --encrypt aes|des    encipher the slices (needs --key)\n"
     "  --key HEX            cipher key: 16, 24 or 32 bytes for AES, 8 for DES\n"
+    "  --roi X,Y,W,H[/...]  regions of interest, rectangles in macroblocks, each coded as\n"
+    "                       passes of their own; 'random' draws new ones per picture set\n"
+    "  --roi-qp Q           quantiser of slices inside regions 0..55 (random mode varies it\n"
+    "                       when absent, real mode uses --qp)\n"
+    "  --roi-skip           P macroblocks outside every region carry no data\n"
     "  --input FILE         real mode input: .y4m, or raw YUV in the --size/--chroma/\n"
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
@@ -94,15 +99,14 @@ int parse_args(int argc, char **argv, Options *o) {
                               : e.svc_no_inter_layer) = true;
             continue;
         }
-        const bool flag = a == "--fixed-qp" || a == "--lf-disable";
-        if (flag) {
-            (a == "--fixed-qp" ? e.fixed_qp : e.lf_disable) = true;
+        if (a == "--fixed-qp" || a == "--lf-disable" || a == "--roi-skip") {
+            (a == "--fixed-qp" ? e.fixed_qp : a == "--lf-disable" ? e.lf_disable : e.roi_skip) = true;
             continue;
         }
         static const char *const kValued[] = {"--mode",       "--seed",    "--frames", "--size",   "--chroma",
                                               "--bitdepth",   "--entropy", "--gop",    "--slices", "--qp",
                                               "--lf-offsets", "--input",   "-o",       "--recon",  "--md5",
-                                              "--encrypt",    "--key"};
+                                              "--encrypt",    "--key",     "--roi",    "--roi-qp"};
         bool known = false;
         for (const char *k : kValued) known = known || a == k;
         if (!known) {
@@ -186,6 +190,14 @@ int parse_args(int argc, char **argv, Options *o) {
         } else if (a == "--key") {
             if (!svactool::parse_hex(v, &e.key.key)) return bad("an even number of hex digits");
             o->key_set = true;
+        } else if (a == "--roi") {
+            e.roi = true;
+            e.roi_random = v == "random";
+            if (!e.roi_random && !svacenc::parse_region_list(v, &e.roi_rects))
+                return bad("random, or X,Y,W,H rectangles in macroblocks joined by /");
+        } else if (a == "--roi-qp") {
+            if (!parse_int(v, 0, 55, &n)) return bad("0..55");
+            e.roi_qp = static_cast<int>(n);
         } else if (a == "--input") {
             o->input = v;
         } else if (a == "-o") {

@@ -110,3 +110,34 @@ TEST(RandomCoverage, EveryPathIsReached) {
 }
 
 }  // namespace
+
+// Regions: overlapping ones, ones at the edges, empty ones (covered by lower
+// indices), passes cut into slices, outside passes joining the last region's
+// slice or standing alone, outside macroblocks without data and skip runs
+// reaching into them, and the upper-left neighbour that counts while the
+// upper one does not.
+TEST(RandomCoverage, EveryRegionPathIsReached) {
+    using S = svacenc::PathStats;
+    static constexpr int64_t S::*kRegionPaths[] = {
+        &S::roi_slices,        &S::roi_split_passes,  &S::roi_overlaps,      &S::roi_edge_regions,
+        &S::roi_empty_regions, &S::roi_outside_joined, &S::roi_outside_own,  &S::roi_outside_skips,
+        &S::roi_runs_into_outside, &S::roi_lone_corners};
+    S t;
+    for (int seed = 1; seed <= 24; seed++) {
+        svacenc::EncoderOptions o;
+        o.seed = static_cast<uint64_t>(seed);
+        o.width = 80;
+        o.height = 48;
+        o.cabac = seed % 2 == 0;
+        o.gop = "IPPP";
+        o.roi = o.roi_random = true;
+        svacenc::Encoder enc;
+        svacenc::encoder_init(enc, o);
+        std::vector<uint8_t> stream;
+        std::vector<svacenc::Frame> out;
+        for (int i = 0; i < 6; i++) svacenc::encode_picture(enc, nullptr, stream, out);
+        const svacenc::PathStats &s = enc.stats;
+        for (auto f : kRegionPaths) t.*f += s.*f;
+    }
+    for (size_t i = 0; i < std::size(kRegionPaths); i++) EXPECT_GT(t.*kRegionPaths[i], 0) << "region path " << i;
+}

@@ -1,0 +1,60 @@
+// Regions of interest as the generator codes them: rectangles of
+// macroblocks, each visited by a raster pass of its own (the macroblocks
+// outside every region form one more pass), with neighbours confined to
+// the pass. The bookkeeping of slice numbers is kept the way a decoder keeps
+// it, since availability outside the regions depends on it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "headers.h"
+#include "intra_modes.h"
+#include "rng.h"
+
+namespace svacenc {
+
+// A rectangle in macroblocks.
+struct RegionRect {
+    int x = 0, y = 0, w = 1, h = 1;
+};
+
+// Parses "x,y,w,h[/x,y,w,h...]"; false for anything else.
+bool parse_region_list(const std::string &text, std::vector<RegionRect> *out);
+
+// The region corners of `pps` (first and last macroblock addresses).
+void set_regions(PicParams &pps, const std::vector<RegionRect> &rects, int mb_width);
+
+// Random rectangles: none, one, or several, overlapping ones and ones
+// touching the picture edges among them; never more than `max_count`.
+std::vector<RegionRect> random_regions(Rng &rng, int mb_width, int mb_height, int max_count);
+
+// Region index of every macroblock: the lowest index of the rectangles that
+// hold it, -1 outside all of them.
+std::vector<int> region_index_map(const PicParams &pps, int mb_width, int mb_height);
+
+// The addresses of one pass in raster order: region `g`, or -1 for the
+// macroblocks outside every region.
+std::vector<int> region_pass(const std::vector<int> &index, int g);
+
+// Scan state of one layer while a picture with regions is coded.
+struct RegionScan {
+    int mb_width = 0;
+    std::vector<int> index;                  // region index per address
+    std::vector<int> slice_top, slice_left;  // slice number per column
+    int left_slice = 0;                      // slice number seen for the upper-left neighbour
+    int remaining = 0;                       // region passes to finish before the outside pass joins a slice
+};
+
+// Picture start: numbers cleared, `remaining` = the region count.
+void region_scan_start(RegionScan &s, const std::vector<int> &index, int mb_width, int num_roi);
+
+// Availability at `addr` in slice number `slice`: a neighbour counts only in
+// the same region; outside every region it must also carry the slice number.
+MbNeighbours region_neighbours(const RegionScan &s, int addr, int slice);
+
+// Steps from the finished macroblock `from` to `to` (the macroblock count
+// when the pass is over) and returns the availability at `to`.
+MbNeighbours region_step(RegionScan &s, int from, int to, int slice);
+
+}  // namespace svacenc
