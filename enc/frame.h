@@ -19,6 +19,7 @@ struct Frame {
     int height = 0;
     int chroma_format_idc = 1;
     int bit_depth = 8;
+    int display = -1;  // display index of the picture it holds (reconstructions)
     int layer = 0;  // 0 base, 1 enhancement (scalable streams)
     Plane planes[3];
 

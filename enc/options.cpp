@@ -76,17 +76,17 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
         return false;
     }
     for (char c : opt.gop) {
-        if (c == 'B') {
-            *error = "B pictures are not supported yet (use --gop with I and P)";
-            return false;
-        }
-        if (c != 'I' && c != 'P') {
+        if (c != 'I' && c != 'P' && c != 'B') {
             *error = std::string("unknown picture type '") + c + "' in the GOP pattern";
             return false;
         }
     }
     if (opt.svc && (opt.width % 32 || opt.height % 32)) {
         *error = "with --svc the size must halve into whole macroblocks: width and height multiples of 32";
+        return false;
+    }
+    if (opt.roi && opt.gop.find('B') != std::string::npos) {
+        *error = "--roi with B pictures in --gop is not supported yet";
         return false;
     }
     if (opt.svc_no_inter_layer && !opt.svc) {
