@@ -492,6 +492,7 @@ void encode_finish(Encoder &enc, std::vector<uint8_t> &stream, std::vector<Frame
             if (r < 0 && l->ref_count > 0 && l->ref_pic_num[0] == 0) r = 0;
             if (r < 0 || l->ref_display[r] == l->last_output_display) break;
             output_reference(*l, r, output);
+            output.back().drained = true;
         }
 }
 

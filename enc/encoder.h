@@ -65,6 +65,9 @@ bool validate_options(const EncoderOptions &opt, std::string *error);
 
 // Height a decoder reports for a coded size (1088-line pictures show 1080, ...).
 int reported_height(int coded_width, int coded_height);
+// The same for a picture drained at the end of the stream, where only
+// 1088-line pictures, and 736-line ones of single-layer streams, lose rows.
+int drained_height(int coded_width, int coded_height, bool svc);
 
 struct Encoder {
     EncoderOptions opt;

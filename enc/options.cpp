@@ -129,4 +129,10 @@ int reported_height(int coded_width, int coded_height) {
     return coded_height;
 }
 
+int drained_height(int coded_width, int coded_height, bool svc) {
+    if (coded_width == 1920 && coded_height == 1088) return 1080;
+    if (coded_width == 1280 && coded_height == 736 && !svc) return 720;
+    return coded_height;
+}
+
 }  // namespace svacenc

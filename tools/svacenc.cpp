@@ -235,14 +235,15 @@ int parse_args(int argc, char **argv, Options *o) {
     return -1;
 }
 
-svactool::PictureView view_of(const svacenc::Frame &f) {
+svactool::PictureView view_of(const svacenc::Frame &f, bool svc) {
     svactool::PictureView v;
     for (int p = 0; p < f.plane_count(); p++) {
         v.plane[p] = f.planes[p].data.data();
         v.stride[p] = f.planes[p].stride;
     }
     v.width = f.width;
-    v.height = svacenc::reported_height(f.width, f.height);
+    v.height = f.drained ? svacenc::drained_height(f.width, f.height, svc)
+                         : svacenc::reported_height(f.width, f.height);
     v.chroma_format_idc = f.chroma_format_idc;
     v.bit_depth = f.bit_depth;
     v.layer = f.layer;
@@ -367,7 +368,7 @@ int main(int argc, char **argv) {
                 measured++;
                 sources.erase(it);
             }
-            const svactool::PictureView v = view_of(f);
+            const svactool::PictureView v = view_of(f, e.svc);
             for (svactool::LayerOutputs *o : {&recon, &md5})
                 if (o->active() && !o->write(v)) {
                     error(o->error());
