@@ -32,6 +32,7 @@ struct CabacMbContext {
     bool qp_changes = true;
     bool field = false;
     bool p_slice = false;
+    bool enhancement = false;        // enhancement-layer slice: the inter-layer flag follows the type
     const ModeEdge *left = nullptr;  // mode prediction neighbours (nullptr: missing)
     const ModeEdge *top = nullptr;
     PathStats *stats = nullptr;  // value classes reached, when given

@@ -14,6 +14,7 @@ namespace svacenc {
 enum CabacCtxBase : int {
     kCtxSkip = 0,
     kCtxMbType = 2,
+    kCtxSvc = 17,
     kCtxPredFlag = 22,
     kCtxRemMode = 23,
     kCtxChroma = 26,
@@ -30,6 +31,10 @@ enum CabacCtxBase : int {
 // Skip flag of P (and B) slices: 0 codes the macroblock, any value above 0
 // skips it (values above 1 only make the unary code longer).
 void put_skip_flag(CabacWriter &w, int value);
+
+// Inter-layer flag of an enhancement intra macroblock, coded like the skip
+// flag: 0 predicts as usual, any value above 0 from the base picture.
+void put_svc_flag(CabacWriter &w, int value);
 
 // I-slice type: 4x4 or 8x8 transform.
 void put_mb_type_i(CabacWriter &w, bool is8x8);

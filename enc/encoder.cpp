@@ -5,7 +5,9 @@
 
 #include "dsp/qp_tables.h"
 #include "forward.h"
+#include "inter_layer.h"
 #include "mb_writer.h"
+#include "nal_writer.h"
 #include "p_mb.h"
 #include "random_mb.h"
 #include "real_mb.h"
@@ -14,21 +16,28 @@
 
 namespace svacenc {
 
-void encoder_init(Encoder &enc, const EncoderOptions &opt) {
-    init_kernels(opt.cpu_flags);
+namespace {
+
+void init_layer(Encoder &enc, const EncoderOptions &opt, int layer) {
     enc = Encoder{};
     enc.opt = opt;
-    enc.rng = Rng(opt.seed);
-    enc.mb_width = (opt.width + 15) / 16;
-    enc.mb_height = (opt.height + 15) / 16;
+    enc.layer = layer;
+    // The enhancement layer draws its own decisions.
+    enc.rng = Rng(layer ? ~opt.seed : opt.seed);
+    const int half = opt.svc && layer == 0 ? 2 : 1;
+    enc.mb_width = (opt.width / half + 15) / 16;
+    enc.mb_height = (opt.height / half + 15) / 16;
     SeqParams &s = enc.sps;
+    s.svc = opt.svc;
     s.chroma_format_idc = opt.chroma_format_idc;
     s.bit_depth = opt.bit_depth;
     s.mb_width = enc.mb_width;
     s.mb_height = enc.mb_height;
     const int w = enc.mb_width * 16, h = enc.mb_height * 16;
     enc.unfiltered = make_frame(w, h, opt.chroma_format_idc, opt.bit_depth);
+    enc.unfiltered.layer = layer;
     enc.recon = enc.unfiltered;
+    if (opt.svc && opt.mode == EncMode::Real && layer == 0) enc.half_source = enc.recon;
     enc.mb_info.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), MbFilterInfo{});
     enc.mb_edges.assign(static_cast<size_t>(enc.mb_width * enc.mb_height), ModeEdge{});
     enc.mvs.assign(static_cast<size_t>(4 * enc.mb_width * enc.mb_height), svac_intra_mv);
@@ -38,14 +47,12 @@ void encoder_init(Encoder &enc, const EncoderOptions &opt) {
     region_scan_start(enc.roi, {}, enc.mb_width, 0);
 }
 
-namespace {
-
 // The first macroblock of a slice lies in a region.
 bool in_region(const Encoder &enc, int addr) {
     return enc.sps.roi && enc.roi.index[static_cast<size_t>(addr)] >= 0;
 }
 
-SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_picture) {
+SliceHeader make_slice_header(Encoder &enc, int first_mb, bool picture_start, bool keyframe, bool p_picture) {
     const EncoderOptions &o = enc.opt;
     const bool random = o.mode == EncMode::Random;
     Rng &rng = enc.rng;
@@ -81,6 +88,10 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, bool p_
         sh.lf_alpha_offset = o.lf_alpha_offset;
         sh.lf_beta_offset = o.lf_beta_offset;
     }
+    // The offsets a slice without override keeps are shared by the layers;
+    // a decoder of one layer never sees the other's, so each layer picture
+    // sets its own.
+    if (o.svc && picture_start) sh.lf_override = true;
     return sh;
 }
 
@@ -88,9 +99,10 @@ void count_macroblock(PathStats &st, const MbDecision &d, const MbNeighbours &nb
                       bool qp_changes) {
     (d.luma.is8x8 ? st.mb_8x8 : st.mb_4x4)++;
     const int w = d.luma.is8x8 ? 2 : 4;
-    for (int i = 0; i < w * w; i++)
+    // Modes of an inter-layer macroblock predict nothing.
+    for (int i = 0; i < w * w && !d.svc; i++)
         st.luma_modes[luma_mode_at_edge(d.luma.modes[i], !nb.left && i % w == 0, !nb.top && i < w)]++;
-    for (int row = 0; row < chroma; row++)
+    for (int row = 0; row < chroma && !d.svc; row++)
         st.chroma_modes[chroma_mode_at_edge(d.chroma_modes[row], !nb.left, !nb.top && row == 0)]++;
     st.cbp_zero += d.cbp == 0;
     st.cbp_full += d.cbp == (chroma == 2 ? 255 : chroma == 1 ? 63 : 15);
@@ -109,14 +121,18 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
     const int scan = sh.field_pic ? 1 : 0;
     const bool cabac = enc.pps.cabac;
+    const bool inter_layer = enc.layer == 1 && !enc.opt.svc_no_inter_layer;
     PathStats &st = enc.stats;
     MbDecision d;
     if (enc.opt.mode == EncMode::Random) {
         RandomMbContext rc{nb, left, top, enc.sps.chroma_format_idc, qp_changes, qp, cabac};
         decide_random_mb(enc.rng, rc, &d);
+        if (inter_layer && enc.rng.percent(40))
+            make_inter_layer(d, left, top, cabac && enc.rng.percent(15) ? enc.rng.range(2, 4) : 1);
     } else {
         RealMbContext rc{nb, left, top, x, y, qp, scan, cabac ? 4 : 7};
         decide_real_mb<Pixel>(*source, enc.unfiltered, rc, &d);
+        if (inter_layer) choose_inter_layer<Pixel>(*source, enc.unfiltered, *enc.base, rc, &d);
     }
     const int mb_qp = d.cbp != 0 && qp_changes ? qp_after_delta(qp, d.qp_delta) : qp;
 
@@ -125,6 +141,7 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
         CabacMbContext cc = cabac_mb_context(enc, sh, addr, nb, qp_changes);
         cc.left = left;
         cc.top = top;
+        cc.enhancement = enc.layer == 1;
         if (p_slice) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, 0);
         write_intra_mb_cabac(enc.cabac, enc.cabac_nb, cc, d);
     } else {
@@ -133,6 +150,7 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
         sc.qp_changes = qp_changes;
         sc.left = left;
         sc.top = top;
+        sc.enhancement = enc.layer == 1;
         if (p_slice) {
             // Intra macroblocks of P slices end a skip run and follow the P types.
             bw.put_ue(static_cast<uint32_t>(run));
@@ -143,7 +161,13 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     run = 0;
     count_macroblock(st, d, nb, enc.sps.chroma_format_idc, qp, qp_changes);
 
-    reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);
+    if (d.svc) {
+        count_inter_layer(st, d, x, y, enc.mb_width, enc.mb_height);
+        reconstruct_inter_layer_mb<Pixel>(*enc.base, enc.unfiltered, x, y, d, mb_qp, scan);
+    } else {
+        st.enh_plain_intra += enc.layer;
+        reconstruct_intra_mb<Pixel>(enc.unfiltered, x, y, nb, d, mb_qp, scan);
+    }
     enc.mb_edges[addr] = mode_edge_of(d.luma);
     for (int k = 0; k < 4; k++) enc.mvs[static_cast<size_t>(4 * addr + k)] = svac_intra_mv;
     const MbFilterInfo info{mb_qp, d.cbp, d.luma.is8x8 ? 1 : 0};
@@ -283,7 +307,45 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
         bw.put_ue(static_cast<uint32_t>(run));
 }
 
+// The slices of one layer's picture, which then becomes the layer's newest
+// reference.
+void encode_layer(Encoder &enc, const Frame *source, bool keyframe, bool p_picture,
+                  std::vector<uint8_t> &stream) {
+    const bool random = enc.opt.mode == EncMode::Random;
+    const int type = enc.layer  ? (keyframe ? NAL_SLICE_ENH_KEY : NAL_SLICE_ENH)
+                     : keyframe ? NAL_SLICE_KEY
+                                : NAL_SLICE;
+    if (enc.sps.roi) enc.roi.index = region_index_map(enc.pps, enc.mb_width, enc.mb_height);
+    const std::vector<SlicePlan> plans = plan_slices(enc, p_picture);
+    for (const SlicePlan &plan : plans) {
+        const SliceHeader sh = make_slice_header(enc, plan.addrs[0], &plan == &plans[0], keyframe, p_picture);
+        BitWriter bw;
+        if (enc.opt.bit_depth > 8)
+            encode_slice<uint16_t>(enc, source, sh, plan, bw);
+        else
+            encode_slice<uint8_t>(enc, source, sh, plan, bw);
+        put_nal(stream, type, bw, random ? &enc.rng : nullptr, enc.opt.encrypt ? &enc.opt.key : nullptr);
+    }
+    // A finished I or P picture restarts the slice count and the region passes.
+    enc.slice_number = 0;
+    region_scan_start(enc.roi, enc.roi.index, enc.mb_width, static_cast<int>(enc.pps.roi_first.size()));
+    enc.refs[1] = std::move(enc.refs[0]);
+    enc.refs[0] = enc.recon;
+    enc.ref_pic_num[1] = enc.ref_pic_num[0];
+    enc.ref_pic_num[0] = 2 * (enc.pictures & 0xFF);
+    enc.ref_count = std::min(enc.ref_count + 1, 2);
+    enc.pictures++;
+}
+
 }  // namespace
+
+void encoder_init(Encoder &enc, const EncoderOptions &opt) {
+    init_kernels(opt.cpu_flags);
+    init_layer(enc, opt, 0);
+    if (!opt.svc) return;
+    enc.enh = std::make_unique<Encoder>();
+    init_layer(*enc.enh, opt, 1);
+}
 
 void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &stream,
                     std::vector<Frame> &output) {
@@ -293,29 +355,26 @@ void encode_picture(Encoder &enc, const Frame *source, std::vector<uint8_t> &str
     const bool keyframe = enc.pictures == 0 || !random || enc.rng.percent(50);
     const char kind = enc.opt.gop[static_cast<size_t>(enc.pictures) % enc.opt.gop.size()];
     const bool p_picture = kind == 'P' && enc.ref_count > 0;
-    if (enc.sps.roi) enc.roi.index = region_index_map(enc.pps, enc.mb_width, enc.mb_height);
-    for (const SlicePlan &plan : plan_slices(enc, p_picture)) {
-        const SliceHeader sh = make_slice_header(enc, plan.addrs[0], keyframe, p_picture);
-        BitWriter bw;
-        if (enc.opt.bit_depth > 8)
-            encode_slice<uint16_t>(enc, source, sh, plan, bw);
-        else
-            encode_slice<uint8_t>(enc, source, sh, plan, bw);
-        put_nal(stream, keyframe ? NAL_SLICE_KEY : NAL_SLICE, bw, random ? &enc.rng : nullptr,
-                enc.opt.encrypt ? &enc.opt.key : nullptr);
-    }
-    // A finished I or P picture restarts the slice count and the region passes.
-    enc.slice_number = 0;
-    region_scan_start(enc.roi, enc.roi.index, enc.mb_width, static_cast<int>(enc.pps.roi_first.size()));
-    // The finished picture becomes the newest reference.
-    enc.refs[1] = std::move(enc.refs[0]);
-    enc.refs[0] = enc.recon;
-    enc.ref_pic_num[1] = enc.ref_pic_num[0];
-    enc.ref_pic_num[0] = 2 * (enc.pictures & 0xFF);
-    enc.ref_count = std::min(enc.ref_count + 1, 2);
-    enc.pictures++;
+    if (source && enc.enh) downscale_half(*source, enc.half_source);
+    encode_layer(enc, enc.enh && source ? &enc.half_source : source, keyframe, p_picture, stream);
     // Without B pictures every picture is output as soon as it is complete.
     output.push_back(enc.recon);
+    if (!enc.enh) return;
+    // The enhancement picture follows its base picture, with the same
+    // parameter sets, number and type.
+    Encoder &e = *enc.enh;
+    e.sps = enc.sps;
+    e.pps = enc.pps;
+    if (e.sps.roi) map_regions_to_enhancement(e.pps, enc.mb_width, e.mb_width);
+    e.lf_alpha = enc.lf_alpha;
+    e.lf_beta = enc.lf_beta;
+    e.base = &enc.recon;
+    encode_layer(e, source, keyframe, p_picture, stream);
+    enc.lf_alpha = e.lf_alpha;
+    enc.lf_beta = e.lf_beta;
+    add_stats(enc.stats, e.stats);
+    e.stats = PathStats{};
+    output.push_back(e.recon);
 }
 
 }  // namespace svacenc

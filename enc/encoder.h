@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ struct EncoderOptions {
     std::vector<RegionRect> roi_rects;
     int roi_qp = -1;        // -1: random mode varies it, real mode uses the picture's
     bool roi_skip = false;  // P macroblocks outside every region carry no data (random mode may set it)
+    bool svc = false;       // two layers: the base at half the size, the enhancement at the size
+    bool svc_no_inter_layer = false;  // enhancement macroblocks never predict from the base picture
 };
 
 // Checks the options; false with a one-line reason.
@@ -88,6 +91,14 @@ struct Encoder {
     RegionScan roi;                  // regions of the current picture and their scan state
     int slice_number = 0;            // slices counted as a decoder counts them
     std::vector<uint32_t> mb_flags;  // neighbour flags of each macroblock of the picture
+    // Scalable streams: this encoder codes the base layer and `enh` the
+    // enhancement layer, which predicts from `base` (the base picture of the
+    // same number) and reads its input from `source`; `half_source` is the
+    // base layer's input in real mode.
+    int layer = 0;
+    std::unique_ptr<Encoder> enh;
+    const Frame *base = nullptr;
+    Frame half_source;
 };
 
 // Prepares an encoder; validate_options must have accepted the options.

@@ -19,6 +19,7 @@ struct Frame {
     int height = 0;
     int chroma_format_idc = 1;
     int bit_depth = 8;
+    int layer = 0;  // 0 base, 1 enhancement (scalable streams)
     Plane planes[3];
 
     int plane_count() const { return chroma_format_idc == 0 ? 1 : 3; }

@@ -16,7 +16,9 @@ bool regions_valid(const EncoderOptions &opt, std::string *error) {
         *error = "region qp must be between 0 and 55";
         return false;
     }
-    const int mbw = (opt.width + 15) / 16, mbh = (opt.height + 15) / 16;
+    // Rectangles are given in base-layer macroblocks.
+    const int half = opt.svc ? 2 : 1;
+    const int mbw = (opt.width / half + 15) / 16, mbh = (opt.height / half + 15) / 16;
     // A decoder keeps at most half the macroblock count of regions.
     const size_t limit = static_cast<size_t>(mbw * mbh / 2);
     if (opt.roi_random) return true;
@@ -37,13 +39,16 @@ bool regions_valid(const EncoderOptions &opt, std::string *error) {
     // Every pass starts a slice; its first address must stay a short code.
     PicParams pps;
     set_regions(pps, opt.roi_rects, mbw);
-    const std::vector<int> index = region_index_map(pps, mbw, mbh);
-    for (int g = -1; g < static_cast<int>(opt.roi_rects.size()); g++) {
-        const std::vector<int> pass = region_pass(index, g);
-        if (!pass.empty() && pass[0] >= kLongCode) {
-            *error = "a region pass would start at macroblock " + std::to_string(pass[0]) + " (at most " +
-                     std::to_string(kLongCode - 1) + ")";
-            return false;
+    for (int layer = 0; layer < (opt.svc ? 2 : 1); layer++) {
+        if (layer) map_regions_to_enhancement(pps, mbw, 2 * mbw);
+        const std::vector<int> index = region_index_map(pps, mbw << layer, mbh << layer);
+        for (int g = -1; g < static_cast<int>(opt.roi_rects.size()); g++) {
+            const std::vector<int> pass = region_pass(index, g);
+            if (!pass.empty() && pass[0] >= kLongCode) {
+                *error = "a region pass would start at macroblock " + std::to_string(pass[0]) + " (at most " +
+                         std::to_string(kLongCode - 1) + ")";
+                return false;
+            }
         }
     }
     return true;
@@ -78,7 +83,17 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
             return false;
         }
     }
-    const int mbs = ((opt.width + 15) / 16) * ((opt.height + 15) / 16);
+    if (opt.svc && (opt.width % 32 || opt.height % 32)) {
+        *error = "with --svc the size must halve into whole macroblocks: width and height multiples of 32";
+        return false;
+    }
+    if (opt.svc_no_inter_layer && !opt.svc) {
+        *error = "--svc-no-inter-layer needs --svc";
+        return false;
+    }
+    // Slices split the base layer's pictures as well.
+    const int half = opt.svc ? 2 : 1;
+    const int mbs = ((opt.width / half + 15) / 16) * ((opt.height / half + 15) / 16);
     if (opt.slices < 0 || opt.slices > mbs) {
         *error = "slice count must be between 1 and the number of macroblocks";
         return false;

@@ -2,6 +2,8 @@
 // the tool can show that random mode reaches the rare ones.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace svacenc {
@@ -47,6 +49,27 @@ struct PathStats {
     int64_t roi_outside_skips = 0;      // outside macroblocks that carry no data
     int64_t roi_runs_into_outside = 0;  // skip runs reaching past the last region
     int64_t roi_lone_corners = 0;       // upper-left neighbour available, upper one not
+    // Scalable streams: enhancement macroblocks predicted from the base
+    // picture, those with a residual, those in each picture corner (top-left,
+    // top-right, bottom-left, bottom-right), flag values above 1 (CABAC), and
+    // enhancement intra macroblocks predicted as usual.
+    int64_t inter_layer_mbs = 0, inter_layer_coded = 0;
+    int64_t inter_layer_corners[4] = {};
+    int64_t inter_layer_long_flags = 0;
+    int64_t enh_plain_intra = 0;
 };
+
+// Adds the counts of `b` to `a`; the extremes combine as extremes.
+inline void add_stats(PathStats &a, const PathStats &b) {
+    const PathStats old = a;
+    auto *d = reinterpret_cast<int64_t *>(&a);
+    const auto *s = reinterpret_cast<const int64_t *>(&b);
+    for (size_t i = 0; i < sizeof a / sizeof(int64_t); i++) d[i] += s[i];
+    a.cabac_qp_delta_min = std::min(old.cabac_qp_delta_min, b.cabac_qp_delta_min);
+    a.cabac_qp_delta_max = std::max(old.cabac_qp_delta_max, b.cabac_qp_delta_max);
+    a.cabac_longest_run = std::max(old.cabac_longest_run, b.cabac_longest_run);
+    a.cabac_largest_level = std::max(old.cabac_largest_level, b.cabac_largest_level);
+    a.longest_skip_run = std::max(old.longest_skip_run, b.longest_skip_run);
+}
 
 }  // namespace svacenc

@@ -104,6 +104,7 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
         enc.slice_number = 0;
         enc.roi.left_slice = 0;
         enc.roi.remaining = static_cast<int>(p.roi_first.size());
+        if (enc.enh) enc.enh->roi.remaining = enc.roi.remaining;  // both layers count down
         BitWriter bw;
         write_pps(bw, p, enc.sps);
         put_nal(stream, NAL_PPS, bw, random ? &rng : nullptr);

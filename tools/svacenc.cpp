@@ -16,8 +16,7 @@
 
 #include "encoder.h"
 #include "hex.h"
-#include "muxer.h"
-#include "picture_md5.h"
+#include "layer_outputs.h"
 #include "ps_mux.h"
 #include "source.h"
 
@@ -42,6 +41,10 @@ constexpr const char *kUsage =
     "  --fixed-qp           no quantiser changes inside pictures\n"
     "  --lf-disable         deblocking off\n"
     "  --lf-offsets A,B     deblocking alpha and beta offsets in every slice\n"
+    "  --svc                two layers: the enhancement layer at --size (multiples of\n"
+    "                       32), the base layer at half of it\n"
+    "  --svc-no-inter-layer no enhancement macroblock predicts from the base layer, so\n"
+    "                       the enhancement layer decodes alone\n"
     "  --encrypt aes|des    encipher the slices (needs --key)\n"
     "  --key HEX            cipher key: 16, 24 or 32 bytes for AES, 8 for DES\n"
     "  --roi X,Y,W,H[/...]  regions of interest, rectangles in macroblocks, each coded as\n"
@@ -53,8 +56,11 @@ constexpr const char *kUsage =
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
     "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
-    "  --recon FILE         the reconstruction, .y4m or .yuv\n"
-    "  --md5 FILE           one MD5 per output picture of the reconstruction\n"
+    "  --recon FILE         the reconstruction, .y4m or .yuv (with --svc the enhancement\n"
+    "                       layer)\n"
+    "  --md5 FILE           one MD5 per output picture of the reconstruction, both layers\n"
+    "                       in output order; a %d in FILE (or --recon) writes one file\n"
+    "                       per layer, %d replaced by 0 (base) and 1 (enhancement)\n"
     "  --help\n";
 
 void error(const std::string &msg) { std::fprintf(stderr, "svacenc: %s\n", msg.c_str()); }
@@ -86,8 +92,11 @@ int parse_args(int argc, char **argv, Options *o) {
             std::fputs(kUsage, stdout);
             return EXIT_OK;
         }
-        if (a == "--field" || a == "--ps") {
-            (a == "--ps" ? o->ps : e.field) = true;
+        if (a == "--field" || a == "--ps" || a == "--svc" || a == "--svc-no-inter-layer") {
+            (a == "--ps"      ? o->ps
+             : a == "--svc"   ? e.svc
+             : a == "--field" ? e.field
+                              : e.svc_no_inter_layer) = true;
             continue;
         }
         if (a == "--fixed-qp" || a == "--lf-disable" || a == "--roi-skip") {
@@ -235,6 +244,7 @@ svactool::PictureView view_of(const svacenc::Frame &f) {
     v.height = svacenc::reported_height(f.width, f.height);
     v.chroma_format_idc = f.chroma_format_idc;
     v.bit_depth = f.bit_depth;
+    v.layer = f.layer;
     return v;
 }
 
@@ -292,18 +302,12 @@ int main(int argc, char **argv) {
         svacenc::close_input(in);
         return EXIT_IO;
     }
-    std::unique_ptr<svactool::Muxer> recon;
-    if (!opt.recon.empty()) {
-        recon = svactool::open_muxer(opt.recon, "", svactool::MuxerOptions{}, &err);
-        if (!recon) {
-            error(err);
-            std::fclose(out);
-            svacenc::close_input(in);
-            return EXIT_IO;
-        }
-    }
-    svactool::Md5ListWriter md5;
-    if (!opt.md5.empty() && !md5.open(opt.md5, &err)) {
+    // A %d in a name gives each layer its own file; a single raw file holds
+    // the enhancement layer, as svacdec writes it.
+    svactool::LayerOutputs recon, md5;
+    const int raw_layer = e.svc ? 1 : 0;
+    if ((!opt.recon.empty() && !recon.open(opt.recon, "", nullptr, raw_layer, &err)) ||
+        (!opt.md5.empty() && !md5.open(opt.md5, "md5", opt.md5 == "-" ? stdout : nullptr, raw_layer, &err))) {
         error(err);
         std::fclose(out);
         svacenc::close_input(in);
@@ -312,9 +316,9 @@ int main(int argc, char **argv) {
 
     svacenc::Encoder enc;
     svacenc::encoder_init(enc, e);
-    svacenc::Frame source = enc.recon;
+    svacenc::Frame source = enc.enh ? enc.enh->recon : enc.recon;
     int status = EXIT_OK;
-    int written = 0;
+    int written = 0, encoded = 0;
     size_t bytes = 0;
     double psnr_sum = 0;
     for (int i = 0; i < frames && status == EXIT_OK; i++) {
@@ -332,6 +336,7 @@ int main(int argc, char **argv) {
         std::vector<uint8_t> stream;
         std::vector<svacenc::Frame> ready;
         svacenc::encode_picture(enc, src, stream, ready);
+        encoded++;
         if (opt.ps) {
             std::vector<uint8_t> es;
             es.swap(stream);
@@ -342,18 +347,16 @@ int main(int argc, char **argv) {
             status = EXIT_IO;
         }
         bytes += stream.size();
-        // Without B pictures the picture just encoded is the one output.
+        // Without B pictures the picture just encoded is the one output (with
+        // --svc the enhancement picture, after its base picture).
         if (src && !ready.empty()) psnr_sum += luma_psnr(*src, ready.back());
         for (const svacenc::Frame &f : ready) {
             const svactool::PictureView v = view_of(f);
-            if (recon && !recon->write(v)) {
-                error(recon->error());
-                status = EXIT_IO;
-            }
-            if (!opt.md5.empty() && !md5.add(v, &err)) {
-                error(err);
-                status = EXIT_IO;
-            }
+            for (svactool::LayerOutputs *o : {&recon, &md5})
+                if (o->active() && !o->write(v)) {
+                    error(o->error());
+                    status = EXIT_IO;
+                }
             written++;
         }
     }
@@ -369,14 +372,11 @@ int main(int argc, char **argv) {
         error("cannot write " + opt.output);
         status = EXIT_IO;
     }
-    if (recon && !recon->finish() && status == EXIT_OK) {
-        error(recon->error());
-        status = EXIT_IO;
-    }
-    if (!opt.md5.empty() && !md5.close(&err) && status == EXIT_OK) {
-        error(err);
-        status = EXIT_IO;
-    }
+    for (svactool::LayerOutputs *o : {&recon, &md5})
+        if (o->active() && !o->finish() && status == EXIT_OK) {
+            error(o->error());
+            status = EXIT_IO;
+        }
     svacenc::close_input(in);
     if (status == EXIT_OK && written == 0) {
         error("no picture encoded (empty input?)");
@@ -385,8 +385,8 @@ int main(int argc, char **argv) {
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
                      written, bytes,
-                     8.0 * static_cast<double>(bytes) / (double(written) * e.width * e.height),
-                     psnr_sum / written);
+                     8.0 * static_cast<double>(bytes) / (double(encoded) * e.width * e.height),
+                     psnr_sum / encoded);
     else if (status == EXIT_OK)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);
     return status;

@@ -4,10 +4,9 @@
 // replacement yields), empty and full blocks, escapes, wrapping runs and QP
 // deltas, mid-row slices, every QP and filter setting, every P type and
 // quarter phase, references outside the picture, skip runs ending slices
-// and pictures, every arithmetic-coding context and the long value classes.
+// and pictures, every arithmetic-coding context and the long value classes,
+// and inter-layer macroblocks in every picture corner.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include "encoder.h"
 
@@ -15,24 +14,14 @@ namespace {
 
 TEST(RandomCoverage, EveryPathIsReached) {
     svacenc::PathStats t;
-    int64_t qp_min = 0, qp_max = 0, longest_run = 0, largest_level = 0, longest_skip = 0;
     auto run = [&](svacenc::EncoderOptions o, int pictures) {
         svacenc::Encoder enc;
         svacenc::encoder_init(enc, o);
         std::vector<uint8_t> stream;
         std::vector<svacenc::Frame> out;
         for (int i = 0; i < pictures; i++) svacenc::encode_picture(enc, nullptr, stream, out);
-        EXPECT_EQ(out.size(), static_cast<size_t>(pictures));
-        const svacenc::PathStats &s = enc.stats;
-        // Every field is a counter; the extremes are kept apart.
-        auto *d = reinterpret_cast<int64_t *>(&t);
-        const auto *a = reinterpret_cast<const int64_t *>(&s);
-        for (size_t i = 0; i < sizeof t / sizeof(int64_t); i++) d[i] += a[i];
-        qp_min = std::min(qp_min, s.cabac_qp_delta_min);
-        qp_max = std::max(qp_max, s.cabac_qp_delta_max);
-        longest_run = std::max(longest_run, s.cabac_longest_run);
-        largest_level = std::max(largest_level, s.cabac_largest_level);
-        longest_skip = std::max(longest_skip, s.longest_skip_run);
+        EXPECT_EQ(out.size(), static_cast<size_t>(o.svc ? 2 * pictures : pictures));
+        svacenc::add_stats(t, enc.stats);
     };
     for (int chroma = 0; chroma < 3; chroma++)
         for (int seed = 1; seed <= 4; seed++) {
@@ -56,34 +45,68 @@ TEST(RandomCoverage, EveryPathIsReached) {
         o.field = seed % 2 == 0;
         run(o, 8);
     }
+    // Scalable streams: 2 x 2 base macroblocks, every enhancement macroblock
+    // at an edge of the picture.
+    for (int seed = 1; seed <= 4; seed++) {
+        svacenc::EncoderOptions o;
+        o.seed = static_cast<uint64_t>(seed);
+        o.width = o.height = 64;
+        o.chroma_format_idc = seed % 3;
+        o.cabac = seed > 2;
+        o.gop = "IP";
+        o.svc = true;
+        run(o, 4);
+    }
     EXPECT_GT(t.mb_4x4, 0);
     EXPECT_GT(t.mb_8x8, 0);
     for (int m = 0; m < 8; m++) EXPECT_GT(t.luma_modes[m], 0) << "luma mode " << m;
     for (int m = 0; m < 7; m++) EXPECT_GT(t.chroma_modes[m], 0) << "chroma mode " << m;
-    for (int64_t n : {t.cbp_zero, t.cbp_full, t.empty_blocks, t.full_blocks, t.wrapped_blocks, t.escapes,
-                      t.qp_wraps, t.slices_mid_row, t.slices_fixed_qp, t.slices_lf_disabled, t.slices_lf_override,
-                      t.intra_in_p, t.ref1_partitions, t.single_ref_slices, t.two_bit_ref_slices,
-                      t.outside_partly, t.outside_fully, t.skip_runs_at_slice_end, t.skip_runs_to_picture_end,
-                      t.field_pictures, t.cabac_long_skip_flags, t.cabac_full_blocks})
+    for (int64_t n : {t.cbp_zero,
+                      t.cbp_full,
+                      t.empty_blocks,
+                      t.full_blocks,
+                      t.wrapped_blocks,
+                      t.escapes,
+                      t.qp_wraps,
+                      t.slices_mid_row,
+                      t.slices_fixed_qp,
+                      t.slices_lf_disabled,
+                      t.slices_lf_override,
+                      t.intra_in_p,
+                      t.ref1_partitions,
+                      t.single_ref_slices,
+                      t.two_bit_ref_slices,
+                      t.outside_partly,
+                      t.outside_fully,
+                      t.skip_runs_at_slice_end,
+                      t.skip_runs_to_picture_end,
+                      t.field_pictures,
+                      t.cabac_long_skip_flags,
+                      t.cabac_full_blocks,
+                      t.inter_layer_coded,
+                      t.inter_layer_long_flags,
+                      t.enh_plain_intra})
         EXPECT_GT(n, 0);
     EXPECT_LT(t.slices_fixed_qp, t.slices);
     for (int k = 0; k < 5; k++) EXPECT_GT(t.p_types[k], 0) << "P type " << k;
     for (int k = 0; k < 16; k++) EXPECT_GT(t.phases[k], 0) << "phase " << k;
-    EXPECT_GE(longest_skip, 12);  // a whole picture of 4 x 3 macroblocks
-    // Every context of I and P slices codes bins (B, SVC and partition
-    // elements aside; the second reference-index bin context only serves
-    // indices above 1, which two references never need).
+    for (int k = 0; k < 4; k++) EXPECT_GT(t.inter_layer_corners[k], 0) << "corner " << k;
+    EXPECT_GE(t.longest_skip_run, 12);  // a whole picture of 4 x 3 macroblocks
+    // Every context of I and P slices codes bins (B and partition elements
+    // aside; the second reference-index bin context only serves indices
+    // above 1, which two references never need).
     for (int c = 0; c < 64; c++) {
-        if ((c >= 7 && c <= 21) || c == 35) continue;
+        if ((c >= 7 && c <= 16) || (c >= 19 && c <= 21) || c == 35) continue;
         EXPECT_GT(t.cabac_ctx_bins[c], 0) << "context " << c;
     }
     for (int g : {64, 131, 198, 265})
-        for (int i = 1; i < 67; i++) EXPECT_GT(t.cabac_ctx_bins[g + i], 0) << "group " << g << " context " << i;
+        for (int i = 1; i < 67; i++)
+            EXPECT_GT(t.cabac_ctx_bins[g + i], 0) << "group " << g << " context " << i;
     for (int k = 0; k < 5; k++) EXPECT_GT(t.cabac_mvd_classes[k], 0) << "vector difference class " << k;
-    EXPECT_EQ(qp_min, -55);
-    EXPECT_EQ(qp_max, 55);
-    EXPECT_EQ(longest_run, 64);
-    EXPECT_GE(largest_level, 1000);
+    EXPECT_EQ(t.cabac_qp_delta_min, -55);
+    EXPECT_EQ(t.cabac_qp_delta_max, 55);
+    EXPECT_EQ(t.cabac_longest_run, 64);
+    EXPECT_GE(t.cabac_largest_level, 1000);
 }
 
 }  // namespace
