@@ -216,6 +216,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
     st.slices_lf_disabled += pps.lf_disable;
     st.slices_lf_override += !pps.lf_disable && sh.lf_override;
     st.roi_slices += in_region(enc, sh.first_mb);
+    st.roi_enh_slices += enc.layer == 1 && in_region(enc, sh.first_mb);
     int qp = slice_qp(sh, pps, in_region(enc, sh.first_mb));
     const int w = enc.mb_width;
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
@@ -253,7 +254,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
                           : enc.sps.roi ? next_nb
                                         : mb_neighbours(addr, w, sh.first_mb);
         if (nb.left) nb.corner_mv = (enc.mb_flags[static_cast<size_t>(addr - 1)] & 2) != 0;
-        st.roi_lone_corners += nb.top_left && !nb.top;
+        st.roi_lone_corners += nb.top_left && !nb.corner_mv;
         enc.mb_flags[static_cast<size_t>(addr)] = nb.flags();
         if (outside && i == plan.outside_from && run > 0 && !pps.cabac) {
             // The pending run may reach on into the outside macroblocks.

@@ -12,6 +12,10 @@ bool regions_valid(const EncoderOptions &opt, std::string *error) {
         *error = "--roi-qp and --roi-skip need --roi";
         return false;
     }
+    if (opt.slices) {
+        *error = "--slices and --roi exclude each other (slices follow the region passes)";
+        return false;
+    }
     if (opt.roi_qp > 55 || opt.roi_qp < -1) {
         *error = "region qp must be between 0 and 55";
         return false;
