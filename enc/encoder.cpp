@@ -226,6 +226,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
     st.slices_lf_disabled += pps.lf_disable;
     st.slices_lf_override += !pps.lf_disable && sh.lf_override;
     st.roi_slices += in_region(enc, sh.first_mb);
+    st.roi_enh_slices += enc.layer == 1 && in_region(enc, sh.first_mb);
     int qp = slice_qp(sh, pps, in_region(enc, sh.first_mb));
     const int w = enc.mb_width;
     const bool p_slice = sh.slice_type % 3 == SLICE_P;
@@ -265,7 +266,7 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
                           : enc.sps.roi ? next_nb
                                         : mb_neighbours(addr, w, sh.first_mb);
         if (nb.left) nb.corner_mv = (enc.mb_flags[static_cast<size_t>(addr - 1)] & 2) != 0;
-        st.roi_lone_corners += nb.top_left && !nb.top;
+        st.roi_lone_corners += nb.top_left && !nb.corner_mv;
         enc.mb_flags[static_cast<size_t>(addr)] = nb.flags();
         if (outside && i == plan.outside_from && run > 0 && !pps.cabac) {
             // The pending run may reach on into the outside macroblocks.
@@ -442,7 +443,7 @@ void code_picture(Encoder &enc, int display, char kind, const Frame *source, std
     Encoder &e = *enc.enh;
     e.sps = enc.sps;
     e.pps = enc.pps;
-    map_regions(e.pps, enc.mb_width);
+    if (e.sps.roi) map_regions_to_enhancement(e.pps, enc.mb_width, e.mb_width);
     // A decoder keeps the deblocking offsets and the slice count once for
     // both layers.
     e.lf_alpha = enc.lf_alpha;

@@ -77,15 +77,6 @@ void count_inter_layer(PathStats &st, const MbDecision &d, int mb_x, int mb_y, i
     if ((mb_x == 0 || right) && (mb_y == 0 || bottom)) st.inter_layer_corners[2 * bottom + right]++;
 }
 
-void map_regions(PicParams &pps, int base_mb_width) {
-    const int b = base_mb_width, e = 2 * base_mb_width;
-    for (size_t i = 0; i < pps.roi_first.size(); i++) {
-        const int f = pps.roi_first[i], l = pps.roi_last[i];
-        pps.roi_first[i] = 2 * (f / b) * e + 2 * (f % b);
-        pps.roi_last[i] = (2 * (l / b) + 1) * e + 2 * (l % b) + 1;
-    }
-}
-
 void downscale_half(const Frame &src, Frame &dst) {
     for (int p = 0; p < dst.plane_count(); p++)
         for (int y = 0; y < dst.planes[p].height; y++)

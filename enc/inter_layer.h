@@ -4,7 +4,6 @@
 #pragma once
 
 #include "frame.h"
-#include "headers.h"
 #include "intra_modes.h"
 #include "macroblock.h"
 #include "path_stats.h"
@@ -29,11 +28,6 @@ void reconstruct_inter_layer_mb(const Frame &base, Frame &unf, int mb_x, int mb_
 
 // Counts an inter-layer macroblock at (mb_x, mb_y) of a picture mb_w x mb_h.
 void count_inter_layer(PathStats &st, const MbDecision &d, int mb_x, int mb_y, int mb_w, int mb_h);
-
-// Moves the region corners of `pps` (base-layer addresses in a raster
-// base_mb_width wide) to the enhancement layer: each region covers the same
-// picture area, twice as many macroblocks across and down.
-void map_regions(PicParams &pps, int base_mb_width);
 
 // Real mode: the base layer's input, each sample the rounded mean of a 2x2
 // block of `src`.

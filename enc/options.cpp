@@ -1,7 +1,6 @@
 #include <string>
 
 #include "encoder.h"
-#include "inter_layer.h"
 
 namespace svacenc {
 
@@ -13,11 +12,15 @@ bool regions_valid(const EncoderOptions &opt, std::string *error) {
         *error = "--roi-qp and --roi-skip need --roi";
         return false;
     }
+    if (opt.slices) {
+        *error = "--slices and --roi exclude each other (slices follow the region passes)";
+        return false;
+    }
     if (opt.roi_qp > 55 || opt.roi_qp < -1) {
         *error = "region qp must be between 0 and 55";
         return false;
     }
-    // Regions are given in base-layer macroblocks.
+    // Rectangles are given in base-layer macroblocks.
     const int half = opt.svc ? 2 : 1;
     const int mbw = (opt.width / half + 15) / 16, mbh = (opt.height / half + 15) / 16;
     // A decoder keeps at most half the macroblock count of regions.
@@ -41,8 +44,8 @@ bool regions_valid(const EncoderOptions &opt, std::string *error) {
     // (in both layers).
     PicParams pps;
     set_regions(pps, opt.roi_rects, mbw);
-    for (int layer = 0; layer < half; layer++) {
-        if (layer) map_regions(pps, mbw);
+    for (int layer = 0; layer < (opt.svc ? 2 : 1); layer++) {
+        if (layer) map_regions_to_enhancement(pps, mbw, 2 * mbw);
         const std::vector<int> index = region_index_map(pps, mbw << layer, mbh << layer);
         for (int g = -1; g < static_cast<int>(opt.roi_rects.size()); g++) {
             const std::vector<int> pass = region_pass(index, g);

@@ -47,16 +47,9 @@ struct PathStats {
     int64_t cabac_qp_delta_min = 0, cabac_qp_delta_max = 0;
     int64_t cabac_full_blocks = 0;  // blocks of 65 (17) pairs: no end-of-block bin
     int64_t cabac_longest_run = 0, cabac_largest_level = 0;
-    // Scalable streams: enhancement macroblocks predicted from the base
-    // picture, those with a residual, those in each picture corner (top-left,
-    // top-right, bottom-left, bottom-right), flag values above 1 (CABAC), and
-    // enhancement intra macroblocks predicted as usual.
-    int64_t inter_layer_mbs = 0, inter_layer_coded = 0;
-    int64_t inter_layer_corners[4] = {};
-    int64_t inter_layer_long_flags = 0;
-    int64_t enh_plain_intra = 0;
     // Regions of interest
     int64_t roi_slices = 0;             // slices that start inside a region
+    int64_t roi_enh_slices = 0;         // of them in the enhancement layer
     int64_t roi_split_passes = 0;       // region passes cut into several slices
     int64_t roi_overlaps = 0;           // macroblocks inside two or more regions
     int64_t roi_edge_regions = 0;       // regions touching a picture edge
@@ -65,7 +58,15 @@ struct PathStats {
     int64_t roi_outside_own = 0;        // outside passes in slices of their own
     int64_t roi_outside_skips = 0;      // outside macroblocks that carry no data
     int64_t roi_runs_into_outside = 0;  // skip runs reaching past the last region
-    int64_t roi_lone_corners = 0;       // upper-left neighbour available, upper one not
+    int64_t roi_lone_corners = 0;       // upper-left neighbour available, its motion entry not
+    // Scalable streams: enhancement macroblocks predicted from the base
+    // picture, those with a residual, those in each picture corner (top-left,
+    // top-right, bottom-left, bottom-right), flag values above 1 (CABAC), and
+    // enhancement intra macroblocks predicted as usual.
+    int64_t inter_layer_mbs = 0, inter_layer_coded = 0;
+    int64_t inter_layer_corners[4] = {};
+    int64_t inter_layer_long_flags = 0;
+    int64_t enh_plain_intra = 0;
 };
 
 // Adds the counts of `b` to `a`; the extremes combine as extremes.

@@ -36,6 +36,15 @@ void set_regions(PicParams &pps, const std::vector<RegionRect> &rects, int mb_wi
     }
 }
 
+void map_regions_to_enhancement(PicParams &pps, int base_mb_width, int enh_mb_width) {
+    for (size_t i = 0; i < pps.roi_first.size(); i++) {
+        const int x1 = pps.roi_first[i] % base_mb_width, y1 = pps.roi_first[i] / base_mb_width;
+        const int x2 = pps.roi_last[i] % base_mb_width, y2 = pps.roi_last[i] / base_mb_width;
+        pps.roi_first[i] = 2 * y1 * enh_mb_width + 2 * x1;
+        pps.roi_last[i] = (2 * y2 + 1) * enh_mb_width + 2 * x2 + 1;
+    }
+}
+
 std::vector<RegionRect> random_regions(Rng &rng, int mb_width, int mb_height, int max_count) {
     std::vector<RegionRect> rects;
     const int n = std::min(max_count, rng.percent(10) ? 0 : rng.range(1, 4));

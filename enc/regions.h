@@ -25,6 +25,11 @@ bool parse_region_list(const std::string &text, std::vector<RegionRect> *out);
 // The region corners of `pps` (first and last macroblock addresses).
 void set_regions(PicParams &pps, const std::vector<RegionRect> &rects, int mb_width);
 
+// Scalable streams: the corners of base-layer regions (`base_mb_width`
+// wide) as the enhancement layer (`enh_mb_width` wide, twice the size)
+// sees them: each region covers the same picture area.
+void map_regions_to_enhancement(PicParams &pps, int base_mb_width, int enh_mb_width);
+
 // Random rectangles: none, one, or several, overlapping ones and ones
 // touching the picture edges among them; never more than `max_count`.
 std::vector<RegionRect> random_regions(Rng &rng, int mb_width, int mb_height, int max_count);
