@@ -1,7 +1,6 @@
 #include "encoder.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "dsp/qp_tables.h"
 #include "forward.h"
@@ -178,25 +177,6 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     qp = mb_qp;
 }
 
-// Availability of the macroblock after `addr` in its pass, and that
-// macroblock (the macroblock count when the slice can hold no more). The
-// last region pass of a P picture that skips outside macroblocks leads on
-// into them.
-int region_next(Encoder &enc, int addr, bool p_picture, MbNeighbours *nb) {
-    RegionScan &r = enc.roi;
-    const int mbs = static_cast<int>(r.index.size());
-    const int g = r.index[static_cast<size_t>(addr)];
-    int next = addr + 1;
-    while (next < mbs && r.index[static_cast<size_t>(next)] != g) next++;
-    *nb = region_step(r, addr, next, enc.slice_number);
-    if (next < mbs || g < 0 || --r.remaining != 0 || !p_picture || !enc.pps.roi_skip) return next;
-    r.remaining = static_cast<int>(enc.pps.roi_first.size());
-    next = 0;
-    while (next < mbs && r.index[static_cast<size_t>(next)] != -1) next++;
-    if (next < mbs) *nb = region_neighbours(r, next, enc.slice_number);
-    return next;
-}
-
 template <class Pixel>
 void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, const SlicePlan &plan,
                   BitWriter &bw) {
@@ -282,10 +262,9 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
         }
         if (!done) encode_intra_mb<Pixel>(enc, source, sh, addr, nb, qp_changes, qp, run, bw, lf);
         if (enc.pps.cabac) cabac_put_end(enc.cabac, i + 1 == count);
-        if (enc.sps.roi) {
-            [[maybe_unused]] const int next = region_next(enc, addr, p_slice, &next_nb);
-            assert(i + 1 == count || next == plan.addrs[i + 1]);  // the plan follows the decoder's scan
-        }
+        if (enc.sps.roi)
+            next_nb = region_advance(enc.roi, addr, enc.slice_number, p_slice && pps.roi_skip,
+                                     static_cast<int>(pps.roi_first.size()));
     }
     // Skipped macroblocks at the end of the slice: a run with no macroblock
     // after it. A slice that ends inside the picture with a coded macroblock
