@@ -51,7 +51,8 @@ struct RegionScan {
     int remaining = 0;                       // region passes to finish before the outside pass joins a slice
 };
 
-// Picture start: numbers cleared, `remaining` = the region count.
+// At the start and after every I or P picture: numbers cleared, `remaining`
+// = the region count.
 void region_scan_start(RegionScan &s, const std::vector<int> &index, int mb_width, int num_roi);
 
 // Availability at `addr` in slice number `slice`: a neighbour counts only in
