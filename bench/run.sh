@@ -7,8 +7,8 @@
 # Usage: bench/run.sh [BUILD_DIR]      (default build; needs svacdec and svacenc built there)
 # Environment: BENCH_SIZES (default "720p 1080p"), BENCH_FRAMES (120), BENCH_RUNS (7),
 #              BENCH_QP (32, svacenc's quantiser), BENCH_DATA (BUILD_DIR/bench-data),
-#              BENCH_ENTROPY ("vlc cabac": svacenc VLC against x264 CAVLC, svacenc CABAC
-#              against x264 CABAC).
+#              BENCH_ENTROPY ("vlc cabac ibbp": svacenc VLC against x264 CAVLC, svacenc CABAC
+#              against x264 CABAC, svacenc IBBP CABAC against x264 CABAC with 2 B pictures).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-build}
@@ -18,7 +18,7 @@ FRAMES=${BENCH_FRAMES:-120}
 RUNS=${BENCH_RUNS:-7}
 QP=${BENCH_QP:-32}
 DATA=${BENCH_DATA:-$BUILD/bench-data}
-ENTROPIES=${BENCH_ENTROPY:-vlc cabac}
+ENTROPIES=${BENCH_ENTROPY:-vlc cabac ibbp}
 DEC=$BUILD/svacdec
 ENC=$BUILD/svacenc
 # Rate control settings of the H.264 anchors; the coder, GOP and rate are added below.
@@ -51,6 +51,8 @@ else
     GOP=I$(printf 'P%.0s' $(seq 49))
     GOP_NOTE="svacenc GOP: I and 49 P"
 fi
+# The IBBP rows: the same 2 s GOP with two B pictures between references.
+BGOP=I$(printf 'BBP%.0s' $(seq 16))P
 
 CONTENT=$DATA/content-$FRAMES
 "$ROOT/bench/make_content.sh" "$CONTENT" "$FRAMES"
@@ -92,7 +94,7 @@ encode_h264() {
         # shellcheck disable=SC2086
         x264 $X264_COMMON $coder $3 --bitrate "$rate" --vbv-maxrate "$rate" \
             --vbv-bufsize "$rate" -o "$1" "$y4m" 2>&1 |
-            grep -E '^x264 \[info\]: (kb/s|frame I|frame P)' | sed 's/^/  /'
+            grep -E '^x264 \[info\]: (kb/s|frame I|frame P|frame B)' | sed 's/^/  /'
         hbytes=$(stat -c %s "$1")
         (( hbytes * 100 > sbytes * 97 && hbytes * 100 < sbytes * 103 )) && return
         rate=$(( rate * sbytes / hbytes ))
@@ -103,7 +105,13 @@ encode_h264() {
 # all-intra stream so that intra decoding is compared with intra decoding.
 VARIANTS="IP"
 [[ $GOP = I ]] && VARIANTS="IP I"
-gop_options() { [[ $1 = IP ]] && echo "--bframes 0" || echo "--bframes 0 --keyint 1 --min-keyint 1"; }
+gop_options() {
+    case $1 in
+        IP) echo "--bframes 0" ;;
+        IBBP) echo "--bframes 2" ;;
+        *) echo "--bframes 0 --keyint 1 --min-keyint 1" ;;
+    esac
+}
 
 # Peak resident set size of one default decode, in KiB.
 peak_rss() {
@@ -128,16 +136,18 @@ for size in $SIZES; do
     pixels=$(( w * h * FRAMES ))
     for ent in $ENTROPIES; do
         svac=$DATA/$size-q$QP.svac
-        variants=$VARIANTS h264=cavlc label=""
+        variants=$VARIANTS h264=cavlc label="" coder=$ent gop=$GOP
         if [[ $ent = cabac ]]; then
             svac=$DATA/$size-q$QP-cabac.svac variants=IP h264=cabac label=" CABAC"
+        elif [[ $ent = ibbp ]]; then
+            svac=$DATA/$size-q$QP-ibbp.svac variants=IBBP h264=cabac label=" CABAC" coder=cabac gop=$BGOP
         fi
         # Streams of an older svacenc or content are made again; otherwise reused.
         if [[ -s $svac && -s $svac.md5 && $svac -nt $ENC && $svac -nt $y4m ]]; then
             echo "bench: $size: reusing $svac"
         else
-            echo "bench: $size: svacenc --entropy $ent --qp $QP"
-            "$ENC" --mode real --entropy "$ent" --input "$y4m" --qp "$QP" --gop "$GOP" -o "$svac" \
+            echo "bench: $size: svacenc --entropy $coder --qp $QP --gop ${gop:0:7}..."
+            "$ENC" --mode real --entropy "$coder" --input "$y4m" --qp "$QP" --gop "$gop" -o "$svac" \
                 --md5 "$svac.md5" 2>&1 | sed 's/^/  /'
         fi
         "$DEC" --quiet --verify "$svac.md5" -o /dev/null "$svac" ||
@@ -145,7 +155,7 @@ for size in $SIZES; do
         sbytes=$(stat -c %s "$svac")
         declare -A hsize
         for v in $variants; do
-            encode_h264 "$DATA/$size-q$QP-$h264-$v.264" "$v" "$(gop_options "$v")" "$ent"
+            encode_h264 "$DATA/$size-q$QP-$h264-$v.264" "$v" "$(gop_options "$v")" "$coder"
             hsize[$v]=$hbytes
         done
 
@@ -207,7 +217,7 @@ header='| clip | H.264 GOP | bpp svac | bpp H.264 | svacdec C | ffmpeg C | svacd
 |---|---|---|---|---|---|---|---|---|---|'
 echo
 echo "svacdec against FFmpeg's H.264 decoder (x264 CAVLC, or CABAC in the CABAC rows, 2 refs,"
-echo "8x8 transform, no B pictures),"
+echo "8x8 transform, B pictures only in the IBBP rows: 2 between references, temporal direct),"
 echo "$FRAMES pictures, svacenc qp $QP; $GOP_NOTE."
 echo "Medians of $RUNS interleaved runs, one thread each; $(nproc) cores, load $load_before -> $load_after."
 echo "fps = pictures / CPU seconds (user+sys; FFmpeg's decoding loop, svacdec's whole process):"

@@ -67,6 +67,30 @@ void put_cbp_qp(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c,
     s.top_cbp[static_cast<size_t>(c.mb_x)] = cbp;
 }
 
+// Neighbours whose type code is not 0 (the B type context).
+int b_type_inc(const CabacNeighbourState &s, const CabacMbContext &c) {
+    return (c.nb.left && s.left_type_code != 0) +
+           (c.nb.top && s.top_type_code[static_cast<size_t>(c.mb_x)] != 0);
+}
+
+void put_mvd_pair(CabacWriter &w, const CabacMbContext &c, const int mvd[2], const int left_abs[2]) {
+    for (int k = 0; k < 2; k++) {
+        put_mvd(w, k, mvd[k], left_abs[k]);
+        const int m = std::abs(mvd[k]);
+        if (c.stats) c.stats->cabac_mvd_classes[m == 0 ? 0 : m < 8 ? 1 : m == 8 ? 2 : m < 256 ? 3 : 4]++;
+    }
+}
+
+// cbp, quantiser delta and blocks of a coded inter macroblock.
+void put_inter_tail(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, const InterDecision &d) {
+    set_chroma(s, c.mb_x, 0, 0);
+    put_cbp_qp(w, s, c, d.cbp, d.qp_delta, nullptr, nullptr);
+    for (int k = 0; k < 4; k++)
+        if ((d.cbp >> k) & 1) put_block(w, c, d.luma_blocks[k], true, false);
+    for (int i = 0; i < 2 * c.chroma_format_idc; i++)
+        if ((d.cbp >> cbp_chroma_bit(i)) & 1) put_block(w, c, d.chroma_blocks[i], false, false);
+}
+
 }  // namespace
 
 void cabac_neighbours_init(CabacNeighbourState &s, int mb_width) {
@@ -82,7 +106,10 @@ void write_intra_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
                           const MbDecision &d) {
     const int cf = c.chroma_format_idc, x = c.mb_x;
     const bool is8x8 = d.luma.is8x8;
-    if (c.p_slice) {
+    if (c.b_slice) {
+        put_mb_type_b(w, is8x8 ? 24 : 23, b_type_inc(s, c));
+        set_type_code(s, x, is8x8 ? 24 : 23);
+    } else if (c.p_slice) {
         put_mb_type_p(w, is8x8 ? 5 : 4);
         set_type_code(s, x, is8x8 ? 0 : 5);
     } else {
@@ -139,20 +166,21 @@ void write_inter_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
         }
     for (int i = 0; i < n; i++) {
         const SvacMvEntry &left = cache[calls[i].block - 1];
-        put_mvd(w, 0, mvd[i][0], std::abs(int(left.mvd_x)));
-        put_mvd(w, 1, mvd[i][1], std::abs(int(left.mvd_y)));
-        if (c.stats)
-            for (int k = 0; k < 2; k++) {
-                const int m = std::abs(mvd[i][k]);
-                c.stats->cabac_mvd_classes[m == 0 ? 0 : m < 8 ? 1 : m == 8 ? 2 : m < 256 ? 3 : 4]++;
-            }
+        const int left_abs[2] = {std::abs(int(left.mvd_x)), std::abs(int(left.mvd_y))};
+        put_mvd_pair(w, c, mvd[i], left_abs);
     }
-    set_chroma(s, c.mb_x, 0, 0);
-    put_cbp_qp(w, s, c, d.cbp, d.qp_delta, nullptr, nullptr);
-    for (int k = 0; k < 4; k++)
-        if ((d.cbp >> k) & 1) put_block(w, c, d.luma_blocks[k], true, false);
-    for (int i = 0; i < 2 * c.chroma_format_idc; i++)
-        if ((d.cbp >> cbp_chroma_bit(i)) & 1) put_block(w, c, d.chroma_blocks[i], false, false);
+    put_inter_tail(w, s, c, d);
+}
+
+void write_b_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, const BDecision &d) {
+    put_mb_type_b(w, d.type - BDIRECT, b_type_inc(s, c));
+    set_type_code(s, c.mb_x, d.type - BDIRECT);
+    if (d.type == B8X8)
+        for (int k = 0; k < 4; k++) put_part_type(w, d.sub[k]);
+    const BMotionSyntax &m = d.syn;
+    for (int i = 0; i < m.refs; i++) put_ref_idx(w, d.ref_val[i], m.ref_a[i], m.ref_b[i], true);
+    for (int i = 0; i < m.mvds; i++) put_mvd_pair(w, c, m.mvd[i], m.left_abs[i]);
+    put_inter_tail(w, s, c, d.res);
 }
 
 void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value,
@@ -160,7 +188,7 @@ void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbConte
     put_skip_flag(w, value);
     if (c.stats && value > 1) c.stats->cabac_long_skip_flags++;
     if (value == 0 && !outside) return;
-    set_type_code(s, c.mb_x, 6);
+    set_type_code(s, c.mb_x, c.b_slice ? 30 : 6);
     set_chroma(s, c.mb_x, 0, 0);
     s.last_qp_delta = 0;
     s.prev_cbp = 0;

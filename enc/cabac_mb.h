@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "b_motion.h"
 #include "cabac_syntax.h"
 #include "inter_mb.h"
 #include "intra_modes.h"
@@ -32,6 +33,7 @@ struct CabacMbContext {
     bool qp_changes = true;
     bool field = false;
     bool p_slice = false;
+    bool b_slice = false;
     bool enhancement = false;        // enhancement-layer slice: the inter-layer flag follows the type
     const ModeEdge *left = nullptr;  // mode prediction neighbours (nullptr: missing)
     const ModeEdge *top = nullptr;
@@ -48,6 +50,10 @@ void write_intra_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
 void write_inter_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c,
                           const InterPicture &pic, const InterDecision &d, const int mvd[4][2],
                           const SvacMvEntry cache[12]);
+
+// Type and macroblock of a coded B macroblock (its motion syntax with the
+// contexts the derivation recorded).
+void write_b_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, const BDecision &d);
 
 // Skip flag with `value` (0 coded, above 0 skipped); a skipped macroblock
 // also leaves its neighbour values. A macroblock `outside` every region of

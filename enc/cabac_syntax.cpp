@@ -40,6 +40,19 @@ void put_mb_type_p(CabacWriter &w, int value) {
     if (value != 5) put_type_tail(w, value);
 }
 
+void put_mb_type_b(CabacWriter &w, int value, int inc) {
+    cabac_put(w, w.ctx[kCtxMbTypeB + inc], value != 0);
+    if (value == 0) return;
+    cabac_put(w, w.ctx[kCtxMbTypeB + 3], value == 1);
+    for (int k = 2; k <= value; k++) cabac_put(w, w.ctx[kCtxMbTypeB + 2 + std::min(k, 7)], k == value);
+}
+
+void put_part_type(CabacWriter &w, int value) {
+    const int b0 = value >> 1;
+    cabac_put(w, w.ctx[kCtxPartType], b0);
+    cabac_put(w, w.ctx[kCtxPartType + 1 + b0], value & 1);
+}
+
 void put_luma_mode(CabacWriter &w, bool use_predicted, int rem) {
     cabac_put(w, w.ctx[kCtxPredFlag], use_predicted);
     if (use_predicted) return;
@@ -53,9 +66,9 @@ void put_chroma_mode(CabacWriter &w, int mode, int inc) {
     for (int i = 1; i < 3 && i <= mode; i++) cabac_put(w, w.ctx[kCtxChroma + 3], i < mode);
 }
 
-void put_ref_idx(CabacWriter &w, int ref, bool a, bool b) {
+void put_ref_idx(CabacWriter &w, int ref, bool a, bool b, bool b_slice) {
     cabac_put(w, w.ctx[kCtxRef + a + 2 * b], ref == 0);
-    if (ref == 0) return;
+    if (ref == 0 || b_slice) return;
     cabac_put(w, w.ctx[kCtxRef + 4], ref == 1);
     if (ref > 1) put_unary(w, ref - 2, w.ctx[kCtxRef + 5], w.ctx[kCtxRef + 5]);
 }

@@ -14,7 +14,9 @@ namespace svacenc {
 enum CabacCtxBase : int {
     kCtxSkip = 0,
     kCtxMbType = 2,
+    kCtxMbTypeB = 7,
     kCtxSvc = 17,
+    kCtxPartType = 19,
     kCtxPredFlag = 22,
     kCtxRemMode = 23,
     kCtxChroma = 26,
@@ -42,14 +44,22 @@ void put_mb_type_i(CabacWriter &w, bool is8x8);
 // P-slice type 0..5: 0..3 the inter partitions, 4 intra 4x4, 5 intra 8x8.
 void put_mb_type_p(CabacWriter &w, int value);
 
+// B-slice type 0..24: 0..22 the inter kinds, 23, 24 intra 4x4 and 8x8;
+// `inc` counts the neighbours with a type code other than 0.
+void put_mb_type_b(CabacWriter &w, int value, int inc);
+
+// Sub-type 0..3 of a B 8x8 block.
+void put_part_type(CabacWriter &w, int value);
+
 // Luma mode syntax: the predicted-mode flag, else the remainder 0..3.
 void put_luma_mode(CabacWriter &w, bool use_predicted, int rem);
 
 // Chroma mode 0..3; `inc` is the neighbour increment 0..2.
 void put_chroma_mode(CabacWriter &w, int mode, int inc);
 
-// Reference index of a P partition; a, b: the left and upper index above 0.
-void put_ref_idx(CabacWriter &w, int ref, bool a, bool b);
+// Reference index of a partition; a, b: the left and upper index above 0.
+// B slices code 0 or 1 in one bin.
+void put_ref_idx(CabacWriter &w, int ref, bool a, bool b, bool b_slice = false);
 
 // One vector difference component; `left_abs` is |difference| of the block
 // to the left (same component).

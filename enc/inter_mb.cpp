@@ -88,6 +88,10 @@ void write_inter_mb(BitWriter &bw, const InterPicture &pic, int chroma_format_id
         bw.put_se(mvd[i][0]);
         bw.put_se(mvd[i][1]);
     }
+    write_inter_residual(bw, chroma_format_idc, qp_changes, d);
+}
+
+void write_inter_residual(BitWriter &bw, int chroma_format_idc, bool qp_changes, const InterDecision &d) {
     if (chroma_format_idc == 2) {
         bw.put_ue(static_cast<uint32_t>(inter_cbp4_code(d.cbp & 15)));
         bw.put_ue(static_cast<uint32_t>(inter_cbp4_code((d.cbp >> 4) & 15)));
@@ -131,7 +135,7 @@ void copy_clamped(const Frame &ref, int p, int x0, int y0, int w, int h, uint8_t
 // formed in scratch rows wide enough for the 21-sample source and copied.
 template <class Pixel>
 void predict_block(const Frame &ref, Frame &cur, int bx, int by, int n, int mx, int my,
-                   std::vector<uint8_t> &scratch) {
+                   std::vector<uint8_t> &scratch, bool avg) {
     constexpr int kStride = 64;  // bytes: 21 samples of 16 bits and more
     constexpr size_t kSrc = 0, kDst = 24 * kStride;
     const int d = cur.bit_depth - 8;
@@ -144,9 +148,15 @@ void predict_block(const Frame &ref, Frame &cur, int bx, int by, int n, int mx, 
         for (int j = 0; j < h; j++)
             std::memcpy(cur.at(p, x0, y0 + j), dst + j * kStride, static_cast<size_t>(w * bps));
     };
+    // The averaging kernels combine with the first prediction, brought in first.
+    auto copy_in = [&](int p, int x0, int y0, int w, int h) {
+        for (int j = 0; avg && j < h; j++)
+            std::memcpy(dst + j * kStride, cur.at(p, x0, y0 + j), static_cast<size_t>(w * bps));
+    };
     copy_clamped<Pixel>(ref, 0, x - 2, y - 2, 21, 21, src, kStride);
-    put_svac_qpel_pixels_tab[d][n == 16 ? 0 : 1][(Y & 3) * 4 + (X & 3)](dst, src + 2 * kStride + 2 * bps,
-                                                                        kStride);
+    copy_in(0, bx, by, n, n);
+    (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[d][n == 16 ? 0 : 1][(Y & 3) * 4 + (X & 3)](
+        dst, src + 2 * kStride + 2 * bps, kStride);
     copy_out(0, bx, by, n, n);
     if (cur.chroma_format_idc == 0) return;
     const bool is422 = cur.chroma_format_idc == 2;
@@ -155,7 +165,9 @@ void predict_block(const Frame &ref, Frame &cur, int bx, int by, int n, int mx, 
     const int h = (n == 16 ? 8 : 4) * (is422 ? 2 : 1);
     for (int p = 1; p < 3; p++) {
         copy_clamped<Pixel>(ref, p, cx, cy, 9, h + 1, src, kStride);
-        put_chroma_pixels_tab[d][n == 16 ? 0 : 1](dst, src, kStride, h, px, py);
+        copy_in(p, bx / 2, is422 ? by : by / 2, n / 2, h);
+        (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[d][n == 16 ? 0 : 1](dst, src, kStride, h, px,
+                                                                                  py);
         copy_out(p, bx / 2, is422 ? by : by / 2, n / 2, h);
     }
 }
@@ -190,9 +202,10 @@ void add_inter_residual(Frame &cur, int mb_x, int mb_y, const InterDecision &d, 
                          cur.bit_depth, d.chroma_blocks[i], cqp, false, scan);
 }
 
-#define SVACENC_INSTANTIATE(P)                                                                               \
-    template void predict_block<P>(const Frame &, Frame &, int, int, int, int, int, std::vector<uint8_t> &); \
-    template void predict_inter_mb<P>(const Frame *const[2], Frame &, int, int, int, const SvacMvEntry[12],  \
+#define SVACENC_INSTANTIATE(P)                                                                              \
+    template void predict_block<P>(const Frame &, Frame &, int, int, int, int, int, std::vector<uint8_t> &, \
+                                   bool);                                                                   \
+    template void predict_inter_mb<P>(const Frame *const[2], Frame &, int, int, int, const SvacMvEntry[12], \
                                       std::vector<uint8_t> &);
 SVACENC_INSTANTIATE(uint8_t)
 SVACENC_INSTANTIATE(uint16_t)

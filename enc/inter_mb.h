@@ -56,6 +56,9 @@ void predict_partitions(SvacMvEntry cache[12], const InterPicture &pic, InterDec
 void write_inter_mb(BitWriter &bw, const InterPicture &pic, int chroma_format_idc, bool qp_changes,
                     const InterDecision &d, const int mvd[4][2]);
 
+// The cbp, QP delta and residual part of a coded inter macroblock.
+void write_inter_residual(BitWriter &bw, int chroma_format_idc, bool qp_changes, const InterDecision &d);
+
 // Motion compensated prediction of the whole macroblock from `refs` into
 // `cur` with the vectors of the cache entries 5, 6, 9, 10.
 template <class Pixel>
@@ -63,10 +66,11 @@ void predict_inter_mb(const Frame *const refs[2], Frame &cur, int mb_x, int mb_y
                       const SvacMvEntry cache[12], std::vector<uint8_t> &scratch);
 
 // Prediction of one block of n x n luma samples at (bx, by) with vector
-// (mx, my) from `ref` into `cur` (and the matching chroma).
+// (mx, my) from `ref` into `cur` (and the matching chroma); `avg` averages it
+// with the prediction already there (the second list of a bi-predicted block).
 template <class Pixel>
 void predict_block(const Frame &ref, Frame &cur, int bx, int by, int n, int mx, int my,
-                   std::vector<uint8_t> &scratch);
+                   std::vector<uint8_t> &scratch, bool avg = false);
 
 // Adds the inter residual (after prediction) at quantiser qp.
 void add_inter_residual(Frame &cur, int mb_x, int mb_y, const InterDecision &d, int qp, int scan);

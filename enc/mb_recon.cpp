@@ -102,7 +102,7 @@ void reconstruct_intra_mb(Frame &unf, int mb_x, int mb_y, const MbNeighbours &nb
 
 void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const MbFilterInfo &cur,
                 const MbFilterInfo &left, const MbFilterInfo &top, const LoopFilterSettings &lf,
-                const SvacMvEntry *mv_cache) {
+                const SvacMvEntry *mv_cache, const SvacMvEntry *mv_cache1) {
     SvacFilterParams p{};
     p.dst_y = out.at(0, mb_x * 16, mb_y * 16);
     if (out.chroma_format_idc != 0) {
@@ -131,6 +131,8 @@ void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const Mb
     for (SvacMvEntry &e : p.mv_cache) e = svac_intra_mv;
     if (mv_cache)
         for (int i = 0; i < 12; i++) p.mv_cache[i] = mv_cache[i];
+    if (mv_cache1)
+        for (int i = 0; i < 12; i++) p.mv_cache[12 + i] = mv_cache1[i];
     VQ_SVACDEC_svac_filter(&p);
 }
 

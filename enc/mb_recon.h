@@ -40,7 +40,7 @@ void add_residual(uint8_t *dst, int stride, int bit_depth, const BlockPairs &b, 
 struct MbFilterInfo {
     int qp = 0;
     int cbp = 0;
-    int type = 0;  // 0 intra with 4x4 transform, 1 intra with 8x8 transform, 2..6 P types
+    int type = 0;  // 0 intra with 4x4 transform, 1 intra with 8x8 transform, 2..6 P, 7..30 B types
 };
 
 struct LoopFilterSettings {
@@ -50,9 +50,10 @@ struct LoopFilterSettings {
 };
 
 // Deblocks the macroblock in the filtered picture `out`. `mv_cache` holds
-// the 12 list-0 motion entries of an inter macroblock (nullptr: intra).
+// the 12 list-0 motion entries of an inter macroblock (nullptr: intra),
+// `mv_cache1` the list-1 entries of a B macroblock.
 void deblock_mb(Frame &out, int mb_x, int mb_y, const MbNeighbours &nb, const MbFilterInfo &cur,
                 const MbFilterInfo &left, const MbFilterInfo &top, const LoopFilterSettings &lf,
-                const SvacMvEntry *mv_cache = nullptr);
+                const SvacMvEntry *mv_cache = nullptr, const SvacMvEntry *mv_cache1 = nullptr);
 
 }  // namespace svacenc

@@ -73,11 +73,7 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
         return false;
     }
     for (char c : opt.gop) {
-        if (c == 'B') {
-            *error = "B pictures are not supported yet (use --gop with I and P)";
-            return false;
-        }
-        if (c != 'I' && c != 'P') {
+        if (c != 'I' && c != 'P' && c != 'B') {
             *error = std::string("unknown picture type '") + c + "' in the GOP pattern";
             return false;
         }
@@ -123,6 +119,12 @@ int reported_height(int coded_width, int coded_height) {
     if (coded_width == 1280 && coded_height == 736) return 720;
     if (coded_width == 640 && coded_height == 368) return 360;
     if (coded_width == 960 && coded_height == 544) return 540;
+    return coded_height;
+}
+
+int drained_height(int coded_width, int coded_height, bool svc) {
+    if (coded_width == 1920 && coded_height == 1088) return 1080;
+    if (coded_width == 1280 && coded_height == 736 && !svc) return 720;
     return coded_height;
 }
 

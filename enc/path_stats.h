@@ -31,6 +31,15 @@ struct PathStats {
     int64_t skip_runs_at_slice_end = 0, skip_runs_to_picture_end = 0;
     int64_t longest_skip_run = 0;
     int64_t field_pictures = 0;
+    // B pictures
+    int64_t b_pictures = 0;
+    int64_t b_types[24] = {};      // internal types 7..30
+    int64_t b_sub_types[4] = {};   // sub-types of B_8X8
+    int64_t b_direct_col[2] = {};  // direct blocks with an intra / inter co-located block
+    int64_t b_bi_blocks = 0;       // 8x8 blocks predicted from both lists
+    int64_t b_sym_far = 0;         // symmetric vectors of 128 quarter samples or more
+    int64_t intra_in_b = 0;
+    int64_t b_field_ref_slices = 0;  // field B slices with reference index syntax
     // CABAC slices
     int64_t cabac_ctx_bins[332] = {};   // bins coded with each context
     int64_t cabac_long_skip_flags = 0;  // skip values above 1
@@ -47,7 +56,7 @@ struct PathStats {
     int64_t roi_empty_regions = 0;      // regions whose macroblocks all belong to lower indices
     int64_t roi_outside_joined = 0;     // outside passes continuing the last region's slice
     int64_t roi_outside_own = 0;        // outside passes in slices of their own
-    int64_t roi_outside_skips = 0;      // outside macroblocks that carry no data
+    int64_t roi_outside_skips[2] = {};  // outside macroblocks without data, in P and in B pictures
     int64_t roi_runs_into_outside = 0;  // skip runs reaching past the last region
     int64_t roi_lone_corners = 0;       // upper-left neighbour available, its motion entry not
     // Scalable streams: enhancement macroblocks predicted from the base

@@ -105,11 +105,13 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
             p.lf_disable = o.lf_disable;
         }
         if (o.roi) choose_regions(enc);
-        // A picture set restarts the slice count and the region passes.
-        enc.slice_number = 0;
-        enc.roi.left_slice = 0;
-        enc.roi.remaining = static_cast<int>(p.roi_first.size());
-        if (enc.enh) enc.enh->roi.remaining = enc.roi.remaining;  // both layers count down
+        // A picture set restarts the slice count and the region passes (of
+        // both layers).
+        for (Encoder *l = &enc; l; l = l->enh.get()) {
+            l->slice_number = 0;
+            l->roi.left_slice = 0;
+            l->roi.remaining = static_cast<int>(p.roi_first.size());
+        }
         BitWriter bw;
         write_pps(bw, p, enc.sps);
         put_nal(stream, NAL_PPS, bw, random ? &rng : nullptr);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@ constexpr const char *kUsage =
     "  --chroma 400|420|422 chroma format (default 420, or the Y4M file's)\n"
     "  --bitdepth 8|10      sample bit depth (default 8, or the Y4M file's)\n"
     "  --entropy vlc|cabac  entropy coder (default vlc)\n"
-    "  --gop LETTERS        picture types in display order, repeated (I and P)\n"
+    "  --gop LETTERS        picture types in display order, repeated (I, P, B)\n"
     "  --field              code every picture as a field (top and bottom alternate)\n"
     "  --slices N           slices per picture (random mode varies it when absent)\n"
     "  --qp Q               picture quantiser 0..55 (random mode varies it when absent)\n"
@@ -234,14 +235,15 @@ int parse_args(int argc, char **argv, Options *o) {
     return -1;
 }
 
-svactool::PictureView view_of(const svacenc::Frame &f) {
+svactool::PictureView view_of(const svacenc::Frame &f, bool svc) {
     svactool::PictureView v;
     for (int p = 0; p < f.plane_count(); p++) {
         v.plane[p] = f.planes[p].data.data();
         v.stride[p] = f.planes[p].stride;
     }
     v.width = f.width;
-    v.height = svacenc::reported_height(f.width, f.height);
+    v.height = f.drained ? svacenc::drained_height(f.width, f.height, svc)
+                         : svacenc::reported_height(f.width, f.height);
     v.chroma_format_idc = f.chroma_format_idc;
     v.bit_depth = f.bit_depth;
     v.layer = f.layer;
@@ -318,26 +320,37 @@ int main(int argc, char **argv) {
     svacenc::encoder_init(enc, e);
     svacenc::Frame source = enc.enh ? enc.enh->recon : enc.recon;
     int status = EXIT_OK;
-    int written = 0, encoded = 0;
+    int written = 0;
     size_t bytes = 0;
     double psnr_sum = 0;
-    for (int i = 0; i < frames && status == EXIT_OK; i++) {
+    // Sources by display index until their picture is first handed out (real mode).
+    std::map<int, svacenc::Frame> sources;
+    int pictures_in = 0, measured = 0;
+    for (int i = 0; i <= frames && status == EXIT_OK; i++) {
         const svacenc::Frame *src = nullptr;
-        if (e.mode == svacenc::EncMode::Real) {
+        bool last = i == frames;
+        if (!last && e.mode == svacenc::EncMode::Real) {
             if (in.file) {
                 svacenc::SourcePicture pic;
-                if (!svacenc::read_input(in, &pic)) break;
-                svacenc::convert_picture(pic, source);
+                if (svacenc::read_input(in, &pic))
+                    svacenc::convert_picture(pic, source);
+                else
+                    last = true;
             } else {
                 svacenc::synthetic_picture(i, source);
             }
+            if (!last) sources[i] = source;
             src = &source;
         }
         std::vector<uint8_t> stream;
         std::vector<svacenc::Frame> ready;
-        svacenc::encode_picture(enc, src, stream, ready);
-        encoded++;
-        if (opt.ps) {
+        if (last) {
+            svacenc::encode_finish(enc, stream, ready);
+        } else {
+            svacenc::encode_picture(enc, src, stream, ready);
+            pictures_in++;
+        }
+        if (opt.ps && !stream.empty()) {
             std::vector<uint8_t> es;
             es.swap(stream);
             svactool::ps_write_picture(&stream, es.data(), es.size(), 3600 * (i + 1), i == 0);
@@ -347,11 +360,15 @@ int main(int argc, char **argv) {
             status = EXIT_IO;
         }
         bytes += stream.size();
-        // Without B pictures the picture just encoded is the one output (with
-        // --svc the enhancement picture, after its base picture).
-        if (src && !ready.empty()) psnr_sum += luma_psnr(*src, ready.back());
         for (const svacenc::Frame &f : ready) {
-            const svactool::PictureView v = view_of(f);
+            // PSNR of the picture at --size (the enhancement layer of scalable streams).
+            const auto it = f.layer == raw_layer ? sources.find(f.display) : sources.end();
+            if (it != sources.end()) {
+                psnr_sum += luma_psnr(it->second, f);
+                measured++;
+                sources.erase(it);
+            }
+            const svactool::PictureView v = view_of(f, e.svc);
             for (svactool::LayerOutputs *o : {&recon, &md5})
                 if (o->active() && !o->write(v)) {
                     error(o->error());
@@ -359,6 +376,7 @@ int main(int argc, char **argv) {
                 }
             written++;
         }
+        if (last) break;
     }
     if (opt.ps && status == EXIT_OK) {
         std::vector<uint8_t> end;
@@ -384,10 +402,10 @@ int main(int argc, char **argv) {
     }
     if (status == EXIT_OK && e.mode == svacenc::EncMode::Real)
         std::fprintf(stderr, "svacenc: %d pictures, %zu bytes, %.3f bits per pixel, luma PSNR %.2f dB\n",
-                     written, bytes,
-                     8.0 * static_cast<double>(bytes) / (double(encoded) * e.width * e.height),
-                     psnr_sum / encoded);
+                     pictures_in, bytes,
+                     8.0 * static_cast<double>(bytes) / (double(pictures_in) * e.width * e.height),
+                     measured ? psnr_sum / measured : 0.0);
     else if (status == EXIT_OK)
-        std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", written, bytes);
+        std::fprintf(stderr, "svacenc: %d pictures, %zu bytes\n", pictures_in, bytes);
     return status;
 }

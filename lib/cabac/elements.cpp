@@ -11,6 +11,8 @@ namespace {
 enum : int {
     CTX_SKIP = 0,
     CTX_TYPE = 2,
+    CTX_TYPE_B = 7,
+    CTX_PART = 19,
     CTX_SVC = 17,
     CTX_PRED_FLAG = 22,
     CTX_LUMA_MODE = 23,
@@ -94,6 +96,31 @@ int32_t cabac_decode_mb_type_p(SvacCabac *c, SvacMacroblock *mb) {
     return -1;
 }
 
+int32_t cabac_decode_mb_type_b(SvacCabac *c, SvacMacroblock *mb) {
+    const int inc = ((mb->neighbour_flags & NB_LEFT) && mb->left_type_code != 0) +
+                    ((mb->neighbour_flags & NB_TOP) && mb->top_type_code[mb->mb_x] != 0);
+    int32_t type = 0;
+    if (cabac_decode_symbol(c, c->ctx[CTX_TYPE_B + inc])) {
+        type = 1;
+        if (!cabac_decode_symbol(c, c->ctx[CTX_TYPE_B + 3])) {
+            type = 2;
+            while (!cabac_decode_symbol(c, c->ctx[9 + (type < 7 ? type : 7)])) {
+                if (++type > static_cast<int32_t>(kMaxUnary)) {
+                    svac_cabac_break(c);
+                    break;
+                }
+            }
+        }
+    }
+    set_type_code(mb, type);
+    return type;
+}
+
+uint32_t cabac_decode_mb_part_type(SvacCabac *c) {
+    const uint32_t b0 = cabac_decode_symbol(c, c->ctx[CTX_PART]);
+    return 2 * b0 + cabac_decode_symbol(c, c->ctx[CTX_PART + 1 + b0]);
+}
+
 uint32_t cabac_decode_pred_mode_flag(SvacCabac *c) { return cabac_decode_symbol(c, c->ctx[CTX_PRED_FLAG]); }
 
 uint32_t cabac_decode_intra_luma_pred_mode(SvacCabac *c) {
@@ -122,12 +149,13 @@ uint32_t cabac_decode_intra_chroma_pred_mode(SvacCabac *c, const SvacMacroblock 
     return cabac_decode_symbol(c, rest) ? 3 : 2;
 }
 
-uint32_t cabac_decode_mb_reference_index(SvacCabac *c, const SvacMacroblock *mb, int pos) {
+uint32_t cabac_decode_mb_reference_index(SvacCabac *c, const SvacMacroblock *mb, int pos, bool b_slice) {
     const SvacMvEntry *list = mb->mv_cache[pos / 12];
     const int p = pos % 12;
     const int a = list[p - 1].ref_idx > 0;
     const int b = list[p - 4].ref_idx > 0;
     if (cabac_decode_symbol(c, c->ctx[CTX_REF + a + 2 * b])) return 0;
+    if (b_slice) return 1;
     if (cabac_decode_symbol(c, c->ctx[CTX_REF + 4])) return 1;
     uint32_t idx = 2;
     while (!cabac_decode_symbol(c, c->ctx[CTX_REF + 5]) && idx < kMaxRefIdx) idx++;

@@ -21,6 +21,10 @@ uint32_t cabac_decode_svc_mode_flag(SvacCabac *c);
 // first (no such type: the slice ends).
 int32_t cabac_decode_mb_type_i(SvacCabac *c, SvacMacroblock *mb);
 int32_t cabac_decode_mb_type_p(SvacCabac *c, SvacMacroblock *mb);
+// B: 0..22 inter, 23 and 24 intra; larger values are handed on.
+int32_t cabac_decode_mb_type_b(SvacCabac *c, SvacMacroblock *mb);
+// Sub-type 0..3 of an 8x8 block of a B_8X8 macroblock.
+uint32_t cabac_decode_mb_part_type(SvacCabac *c);
 
 uint32_t cabac_decode_pred_mode_flag(SvacCabac *c);
 // rem_mode 0..3 of a luma block.
@@ -30,8 +34,9 @@ uint32_t cabac_decode_intra_chroma_pred_mode(SvacCabac *c, const SvacMacroblock 
                                              bool enhancement);
 
 // Reference index of the partition whose first 8x8 block is at motion-cache
-// position `pos` of list 0.
-uint32_t cabac_decode_mb_reference_index(SvacCabac *c, const SvacMacroblock *mb, int pos);
+// position `pos` (list 1 from 12 on); B slices code only 0 and 1.
+uint32_t cabac_decode_mb_reference_index(SvacCabac *c, const SvacMacroblock *mb, int pos,
+                                         bool b_slice = false);
 // Motion vector difference of component 0 (horizontal) or 1; `left_mvd` is
 // the neighbour's difference of that component that chooses the context.
 int32_t cabac_decode_mv_diff(SvacCabac *c, int component, int32_t left_mvd);

@@ -12,6 +12,10 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type);
 // type: internal P type 2..6. Returns 0 or a negative error.
 int decode_mb_p(SvacDecoder *dec, int32_t type);
 
+// type: internal B type 7..30; others are refused with a message. Returns 0
+// or a negative error.
+int decode_mb_b(SvacDecoder *dec, int32_t type);
+
 // Marks the current macroblock as non-intra for the mode prediction of later
 // macroblocks.
 void set_intra_mode_default(SvacDecoder *dec);

@@ -99,11 +99,14 @@ bool outside_regions(SvacDecoder *dec) {
 }
 
 // A skip run r means r skipped macroblocks and then one coded macroblock;
-// macroblocks outside every region consume the run like skipped ones.
-int decode_p_macroblocks(SvacDecoder *dec) {
+// macroblocks outside every region consume the run like skipped ones. B
+// types 0..22 are inter, larger ones intra; a failed type code becomes the
+// invalid internal type 4.
+int decode_inter_macroblocks(SvacDecoder *dec) {
     SvacBitReader *br = &dec->br;
     SvacMacroblock &mb = svac_cur_layer(dec).mb;
-    svac_set_dump_info(dump_p);
+    const bool b = dec->pic_type == PIC_B;
+    svac_set_dump_info(b ? dump_b : dump_p);
     int32_t run = -1;
     for (;;) {
         const bool outside = outside_regions(dec);
@@ -119,9 +122,14 @@ int decode_p_macroblocks(SvacDecoder *dec) {
         run--;
         int r;
         if (skipped || outside) {
-            r = decode_mb_p(dec, P_SKIP);
+            r = b ? decode_mb_b(dec, B_SKIP) : decode_mb_p(dec, P_SKIP);
+        } else if (svac_br_bits_left(br) < 1) {
+            return 0;
+        } else if (b) {
+            const int32_t mb_type =
+                cabac_slice(dec) ? cabac_decode_mb_type_b(&dec->cabac, &mb) : svac_br_read_ue(br);
+            r = mb_type < 23 ? decode_mb_b(dec, mb_type + B_DIRECT_16X16) : decode_mb_i(dec, mb_type - 23);
         } else {
-            if (svac_br_bits_left(br) < 1) return 0;
             const int32_t mb_type =
                 cabac_slice(dec) ? cabac_decode_mb_type_p(&dec->cabac, &mb) : svac_br_read_ue(br);
             if (mb_type < 0) {
@@ -145,14 +153,8 @@ int decode_slice(SvacDecoder *dec) {
     }
     set_picture_values(dec, l);
 
-    int r;
-    if (dec->pic_type == PIC_B) {
-        // B pictures are not decoded yet.
-        r = SVAC_ERR_INVALID;
-    } else {
-        if (cabac_slice(dec)) start_cabac(dec);
-        r = dec->pic_type == PIC_I ? decode_i_macroblocks(dec) : decode_p_macroblocks(dec);
-    }
+    if (cabac_slice(dec)) start_cabac(dec);
+    const int r = dec->pic_type == PIC_I ? decode_i_macroblocks(dec) : decode_inter_macroblocks(dec);
     if (r < 0) {
         abandon_picture(l.mb);
         return r;

@@ -68,23 +68,6 @@ bool can_decipher(const SvacDecoder *dec) {
     return dec->nal_encrypted && dec->sec.encryption_flag && dec->sec.cipher;
 }
 
-// A B picture is handed out at once; otherwise the reference next in
-// picture-number order.
-void choose_output(SvacDecoder *dec, int32_t *got_picture) {
-    SvacLayerState &l = svac_cur_layer(dec);
-    if (dec->pic_type == PIC_B) {
-        VQ_SVACDEC_frame_move_ref(&l.output_frame, &l.cur_frame);
-        l.last_output_num = l.cur_pic_num;
-        return;
-    }
-    const int slot = svac_take_output_slot(l, false);
-    if (slot < 0) {
-        *got_picture = 0;
-        return;
-    }
-    VQ_SVACDEC_frame_ref(&l.output_frame, l.ref_frame[slot]);
-}
-
 // One NAL unit as the driver hands it on: header values in the decoder, the
 // payload unescaped and deciphered.
 struct NalUnit {
@@ -176,8 +159,7 @@ int dispatch_nal_unit(SvacDecoder *dec, const NalUnit &u, int32_t *got_picture) 
     const int r = decode_slice(dec);
     if (r < 0) return r;
     if (r == 0) {
-        *got_picture = 1;
-        choose_output(dec, got_picture);
+        *got_picture = svac_choose_output(svac_cur_layer(dec), dec->pic_type == PIC_B) ? 1 : 0;
     }
     return 0;
 }

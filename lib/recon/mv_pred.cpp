@@ -45,6 +45,40 @@ SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvE
     return sb;
 }
 
+namespace {
+
+// Rounded up away from zero; the product is kept to 32 bits and shifted as
+// an unsigned value.
+int16_t direct_component(int32_t c, int32_t dist, int32_t s) {
+    const uint32_t m =
+        static_cast<uint32_t>(std::abs(c)) * static_cast<uint32_t>(dist) * static_cast<uint32_t>(s) +
+        static_cast<uint32_t>(s) - 1u;
+    const int32_t v = static_cast<int32_t>(m >> 14);
+    return static_cast<int16_t>(c < 0 ? -v : c > 0 ? v : 0);
+}
+
+int16_t mirrored(int32_t v, int32_t sym_scale) {
+    return static_cast<int16_t>(-((static_cast<int64_t>(v) * sym_scale + 256) >> 9));
+}
+
+}  // namespace
+
+void svac_direct_mv(const SvacMvEntry &col, int32_t col_inv_dist, int32_t df, int32_t db, SvacMvEntry &l0,
+                    SvacMvEntry &l1) {
+    l0.mv_x = direct_component(col.mv_x, df, col_inv_dist);
+    l0.mv_y = direct_component(col.mv_y, df, col_inv_dist);
+    l0.ref_dist = static_cast<int16_t>(df);
+    l0.ref_idx = 1;
+    l1.mv_x = static_cast<int16_t>(-direct_component(col.mv_x, db, col_inv_dist));
+    l1.mv_y = static_cast<int16_t>(-direct_component(col.mv_y, db, col_inv_dist));
+    l1.ref_dist = static_cast<int16_t>(db);
+    l1.ref_idx = 0;
+}
+
+SvacMvEntry svac_symmetric_mv(const SvacMvEntry &f, int32_t sym_scale, int32_t db) {
+    return {mirrored(f.mv_x, sym_scale), mirrored(f.mv_y, sym_scale), static_cast<int16_t>(db), 0, 0, 0};
+}
+
 void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int32_t pref, int32_t shape,
                         const int32_t inv_dist[2]) {
     SvacMvEntry *cache = &mb->mv_cache[0][0];

@@ -27,6 +27,18 @@ struct SvacMv {
 SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvEntry &c, int32_t ref_idx,
                        int32_t ref_dist, int32_t pref, const int32_t inv_dist[2]);
 
+// Direct prediction of one 8x8 block from the co-located entry `col` of the
+// backward reference: `col_inv_dist` is 16384 / (the distance of col's
+// reference), df and db the forward and backward distances. Writes vector,
+// distance and reference index of both lists; the differences stay.
+void svac_direct_mv(const SvacMvEntry &col, int32_t col_inv_dist, int32_t df, int32_t db, SvacMvEntry &l0,
+                    SvacMvEntry &l1);
+
+// The backward entry a symmetric partition derives from its forward entry
+// `f`: the vector mirrored and scaled by sym_scale / 512, reference 0 at
+// distance db, no differences.
+SvacMvEntry svac_symmetric_mv(const SvacMvEntry &f, int32_t sym_scale, int32_t db);
+
 // The neighbour that stands in for C: D when C is unavailable or the block
 // is the lower-right one (its upper-right is never decoded yet).
 inline const SvacMvEntry &svac_mv_neighbour_c(const SvacMvEntry *cache, int block, int c_index) {

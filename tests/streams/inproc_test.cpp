@@ -98,6 +98,7 @@ std::string round_trip(const svacenc::EncoderOptions &opt, int frames) {
         if (opt.mode == svacenc::EncMode::Real) svacenc::synthetic_picture(i, source);
         svacenc::encode_picture(enc, &source, stream, expected);
     }
+    svacenc::encode_finish(enc, stream, expected);
     std::string errors;
     const std::vector<Decoded> got = decode_stream(stream, &errors);
     const std::string cmd = command_line(opt, frames);
@@ -181,14 +182,15 @@ TEST_F(StreamsInProcess, RandomIntra) {
 
 // P pictures (and field pictures) over formats, depths, slice counts and
 // settings: skip runs, every P type, both references, vectors far outside
-// the picture, inter residual and deblocking across inter edges. With
+// the picture, inter residual and deblocking across inter edges, B
+// pictures with their output order and drain. With
 // `cabac`, arithmetic-coded slices, I pictures among them and a real-mode
 // cell.
 void inter_matrix(bool cabac) {
     std::vector<std::string> f;
     int total = 0;
-    const std::vector<std::string> gops = cabac ? std::vector<std::string>{"I", "IPPP", "PPIP", "IPPPPPPP"}
-                                                : std::vector<std::string>{"IPPP", "IPPPPPPP", "PPIP"};
+    const std::vector<std::string> gops = cabac ? std::vector<std::string>{"I", "IPPP", "PPIP", "IPPPPPPP", "IBBP"}
+                                                : std::vector<std::string>{"IPPP", "IPPPPPPP", "PPIP", "IBP"};
     const struct {
         int w, h;
     } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 64}};

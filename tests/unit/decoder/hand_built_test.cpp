@@ -250,14 +250,15 @@ TEST(BadSlices, BitDepthSwitchStartsWithFreshLineBuffers) {
     EXPECT_LT(*std::max_element(luma[1].begin(), luma[1].end()), 1024);
 }
 
-// Base 1 x 2 macroblocks, enhancement 2 x 4. An enhancement picture
+// Base 1 x 2 macroblocks, enhancement 2 x 4, a region below the picture
+// (no macroblock lies in it). An enhancement picture
 // without its base picture reports every inter-layer macroblock and keeps
 // the fresh frame's zeros; a layer mask refuses the other layer's slices; an
 // enhancement picture between two slices of its base picture predicts from
 // it, and the base picture still completes.
 TEST(ScalableStream, MissingBasePicturesMasksAndInterleavedSlices) {
     HostDecoder d;
-    d.decode(svactest::scalable_parameter_sets(1, 2));
+    d.decode(svactest::scalable_parameter_sets(1, 2, {{5, 9}}));
     std::string printed, eight;
     d.decode(flat_layer_slice(true, 1, 8), &printed);
     EXPECT_EQ(d.out.layer, 1);

@@ -1,6 +1,8 @@
 // Motion vector prediction from neighbour entries, worked by hand.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "recon/mv_pred.h"
 
 namespace {
@@ -60,6 +62,41 @@ TEST(MvPrediction, NeighbourCFallsBackToD) {
     cache[5] = mv(9, 9, 0);
     cache[6] = mv(4, 4, 0);
     EXPECT_EQ(svac_mv_neighbour_c(cache, 10, 6).mv_x, 9);
+}
+
+// B pictures: both lists from the co-located vector, and the backward
+// vector mirrored from the forward one, worked by hand.
+TEST(MvPrediction, DirectAndSymmetricDerivations) {
+    const struct {
+        int cx, cy, s, df, db, x0, y0, x1, y1;
+    } direct[] = {
+        // (5 * 2 * 4096 + 4095) >> 14 = 2, (3 * 2 * 4096 + 4095) >> 14 = 1.
+        {-5, 3, 4096, 2, 2, -2, 1, 2, -1},
+        // Co-located distance 3 (s = 5461): 3 * 5461 + 5460 = 21843 -> 1,
+        // 3 * 2 * 5461 + 5460 = 38226 -> 2; without the + s - 1 both drop by 1.
+        {3, -3, 5461, 1, 2, 1, -1, -2, 2},
+        {0, 0, 4096, 2, 2, 0, 0, 0, 0},
+    };
+    for (const auto &c : direct) {
+        SvacMvEntry l0 = {9, 9, 9, 9, 4, 5}, l1 = l0;
+        svac_direct_mv(mv(c.cx, c.cy, 0), c.s, c.df, c.db, l0, l1);
+        const SvacMvEntry want0 = {int16_t(c.x0), int16_t(c.y0), int16_t(c.df), 1, 4, 5};
+        const SvacMvEntry want1 = {int16_t(c.x1), int16_t(c.y1), int16_t(c.db), 0, 4, 5};
+        EXPECT_EQ(std::memcmp(&l0, &want0, sizeof l0), 0) << c.cx << "," << c.cy;
+        EXPECT_EQ(std::memcmp(&l1, &want1, sizeof l1), 0) << c.cx << "," << c.cy;
+    }
+    const struct {
+        int fx, fy, scale, x, y;
+    } sym[] = {
+        {-1, 1, 256, 0, -1},  // -((-256 + 256) >> 9) = 0; -((256 + 256) >> 9) = -1
+        // df 3, db 1: scale 170; -850 + 256 = -594 >> 9 = -2 (floor), 1190 + 256 >> 9 = 2.
+        {-5, 7, 170, 2, -2},
+    };
+    for (const auto &c : sym) {
+        const SvacMvEntry e = svac_symmetric_mv({int16_t(c.fx), int16_t(c.fy), 3, 1, 6, 7}, c.scale, 5);
+        const SvacMvEntry want = {int16_t(c.x), int16_t(c.y), 5, 0, 0, 0};
+        EXPECT_EQ(std::memcmp(&e, &want, sizeof e), 0) << c.fx << "," << c.fy;
+    }
 }
 
 }  // namespace
