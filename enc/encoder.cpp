@@ -1,7 +1,6 @@
 #include "encoder.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "b_mb.h"
 #include "dsp/qp_tables.h"
@@ -188,25 +187,6 @@ void encode_intra_mb(Encoder &enc, const Frame *source, const SliceHeader &sh, i
     qp = mb_qp;
 }
 
-// Availability of the macroblock after `addr` in its pass, and that
-// macroblock (the macroblock count when the slice can hold no more). The
-// last region pass of a P picture that skips outside macroblocks leads on
-// into them.
-int region_next(Encoder &enc, int addr, bool p_picture, MbNeighbours *nb) {
-    RegionScan &r = enc.roi;
-    const int mbs = static_cast<int>(r.index.size());
-    const int g = r.index[static_cast<size_t>(addr)];
-    int next = addr + 1;
-    while (next < mbs && r.index[static_cast<size_t>(next)] != g) next++;
-    *nb = region_step(r, addr, next, enc.slice_number);
-    if (next < mbs || g < 0 || --r.remaining != 0 || !p_picture || !enc.pps.roi_skip) return next;
-    r.remaining = static_cast<int>(enc.pps.roi_first.size());
-    next = 0;
-    while (next < mbs && r.index[static_cast<size_t>(next)] != -1) next++;
-    if (next < mbs) *nb = region_neighbours(r, next, enc.slice_number);
-    return next;
-}
-
 template <class Pixel>
 void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, const SlicePlan &plan,
                   const BPicture &bp, BitWriter &bw) {
@@ -283,11 +263,14 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
         bool done = false;
         if (b_slice) b_dir_codes_start(enc.dir_code, nb.left);
         if (outside) {
-            encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, 100, qp, run, bw, lf, true);
+            if (b_slice)
+                encode_b_mb<Pixel>(enc, sh, addr, nb, bp, qp_changes, 100, qp, run, bw, lf, true);
+            else
+                encode_p_mb<Pixel>(enc, sh, addr, nb, pic, qp_changes, 100, qp, run, bw, lf, true);
             done = true;
         } else if (b_slice && (!random || !enc.rng.percent(intra_pct))) {
             if (random) {
-                encode_b_mb<Pixel>(enc, sh, addr, nb, bp, qp_changes, skip_pct, qp, run, bw, lf);
+                encode_b_mb<Pixel>(enc, sh, addr, nb, bp, qp_changes, skip_pct, qp, run, bw, lf, false);
                 done = true;
             } else {
                 done = encode_real_b_mb<Pixel>(enc, *source, sh, addr, nb, left, top, bp, qp, run, bw, lf);
@@ -302,10 +285,9 @@ void encode_slice(Encoder &enc, const Frame *source, const SliceHeader &sh, cons
         }
         if (!done) encode_intra_mb<Pixel>(enc, source, sh, addr, nb, qp_changes, qp, run, bw, lf);
         if (enc.pps.cabac) cabac_put_end(enc.cabac, i + 1 == count);
-        if (enc.sps.roi) {
-            [[maybe_unused]] const int next = region_next(enc, addr, p_slice, &next_nb);
-            assert(i + 1 == count || next == plan.addrs[i + 1]);  // the plan follows the decoder's scan
-        }
+        if (enc.sps.roi)
+            next_nb = region_advance(enc.roi, addr, enc.slice_number, inter_slice && pps.roi_skip,
+                                     static_cast<int>(pps.roi_first.size()));
     }
     // Skipped macroblocks at the end of the slice: a run with no macroblock
     // after it. A slice that ends inside the picture with a coded macroblock
@@ -383,7 +365,7 @@ void code_layer(Encoder &enc, int display, char kind, bool keyframe, const Frame
                                 : NAL_SLICE;
     if (enc.sps.roi) enc.roi.index = region_index_map(enc.pps, enc.mb_width, enc.mb_height);
     bool first = true;
-    for (const SlicePlan &plan : plan_slices(enc, p_picture)) {
+    for (const SlicePlan &plan : plan_slices(enc, slice_type != SLICE_I)) {
         SliceHeader sh = make_slice_header(enc, plan.addrs[0], keyframe, display, slice_type);
         // The offsets a slice without override keeps are shared by the
         // layers; a decoder of one layer never sees the other's, so each

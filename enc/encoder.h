@@ -60,6 +60,10 @@ struct EncoderOptions {
     bool roi_skip = false;  // P macroblocks outside every region carry no data (random mode may set it)
 };
 
+// A decoder misreads long codes, so a region's last macroblock stays below
+// kLongCode - 1 in each layer; every pass then starts below kLongCode too.
+bool region_codes_short(const RegionRect &r, int base_mb_width, bool svc);
+
 // Checks the options; false with a one-line reason.
 bool validate_options(const EncoderOptions &opt, std::string *error);
 

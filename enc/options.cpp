@@ -39,27 +39,21 @@ bool regions_valid(const EncoderOptions &opt, std::string *error) {
                      std::to_string(mbw) + "x" + std::to_string(mbh) + " macroblocks";
             return false;
         }
-    }
-    // Every pass starts a slice; its first address must stay a short code
-    // (in both layers).
-    PicParams pps;
-    set_regions(pps, opt.roi_rects, mbw);
-    for (int layer = 0; layer < (opt.svc ? 2 : 1); layer++) {
-        if (layer) map_regions_to_enhancement(pps, mbw, 2 * mbw);
-        const std::vector<int> index = region_index_map(pps, mbw << layer, mbh << layer);
-        for (int g = -1; g < static_cast<int>(opt.roi_rects.size()); g++) {
-            const std::vector<int> pass = region_pass(index, g);
-            if (!pass.empty() && pass[0] >= kLongCode) {
-                *error = "a region pass would start at macroblock " + std::to_string(pass[0]) + " (at most " +
-                         std::to_string(kLongCode - 1) + ")";
-                return false;
-            }
+        if (!region_codes_short(r, mbw, opt.svc)) {
+            *error = "regions must end before macroblock " + std::to_string(kLongCode - 1) + " of each layer";
+            return false;
         }
     }
     return true;
 }
 
 }  // namespace
+
+bool region_codes_short(const RegionRect &r, int base_mb_width, bool svc) {
+    const int64_t x = r.x + r.w - 1, y = r.y + r.h - 1;
+    const int64_t last = svc ? (2 * y + 1) * 2 * base_mb_width + 2 * x + 1 : y * base_mb_width + x;
+    return last < kLongCode - 1;
+}
 
 bool validate_options(const EncoderOptions &opt, std::string *error) {
     if (opt.width < 1 || opt.height < 1 || opt.width > 8192 || opt.height > 8192) {
@@ -86,10 +80,6 @@ bool validate_options(const EncoderOptions &opt, std::string *error) {
     }
     if (opt.svc && (opt.width % 32 || opt.height % 32)) {
         *error = "with --svc the size must halve into whole macroblocks: width and height multiples of 32";
-        return false;
-    }
-    if (opt.roi && opt.gop.find('B') != std::string::npos) {
-        *error = "--roi with B pictures in --gop is not supported yet";
         return false;
     }
     if (opt.svc_no_inter_layer && !opt.svc) {

@@ -53,7 +53,7 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
         }
         run = 0;
     } else if (outside) {
-        enc.stats.roi_outside_skips++;
+        enc.stats.roi_outside_skips[0]++;
         if (cabac) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, rng.percent(60) ? 1 : rng.range(0, 2), true);
     } else {
         run++;

@@ -56,7 +56,7 @@ struct PathStats {
     int64_t roi_empty_regions = 0;      // regions whose macroblocks all belong to lower indices
     int64_t roi_outside_joined = 0;     // outside passes continuing the last region's slice
     int64_t roi_outside_own = 0;        // outside passes in slices of their own
-    int64_t roi_outside_skips = 0;      // outside macroblocks that carry no data
+    int64_t roi_outside_skips[2] = {};  // outside macroblocks without data, in P and in B pictures
     int64_t roi_runs_into_outside = 0;  // skip runs reaching past the last region
     int64_t roi_lone_corners = 0;       // upper-left neighbour available, its motion entry not
     // Scalable streams: enhancement macroblocks predicted from the base

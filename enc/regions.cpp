@@ -108,6 +108,11 @@ MbNeighbours region_neighbours(const RegionScan &s, int addr, int slice) {
     return n;
 }
 
+namespace {
+
+// Steps from the finished macroblock `from` to `to` (the macroblock count
+// when the pass is over), numbering the columns as a decoder does, and
+// returns the availability at `to`.
 MbNeighbours region_step(RegionScan &s, int from, int to, int slice) {
     const int w = s.mb_width;
     const size_t ox = static_cast<size_t>(from % w), nx = static_cast<size_t>(to % w);
@@ -121,6 +126,21 @@ MbNeighbours region_step(RegionScan &s, int from, int to, int slice) {
     s.slice_top[ox] = slice;
     s.slice_top[nx] = slice;
     return n;
+}
+
+}  // namespace
+
+MbNeighbours region_advance(RegionScan &s, int addr, int slice, bool outside_joins, int num_roi) {
+    const int mbs = static_cast<int>(s.index.size());
+    const int g = s.index[static_cast<size_t>(addr)];
+    int next = addr + 1;
+    while (next < mbs && s.index[static_cast<size_t>(next)] != g) next++;
+    MbNeighbours nb = region_step(s, addr, next, slice);
+    if (next < mbs || g < 0 || --s.remaining != 0 || !outside_joins) return nb;
+    s.remaining = num_roi;
+    next = 0;
+    while (next < mbs && s.index[static_cast<size_t>(next)] != -1) next++;
+    return next < mbs ? region_neighbours(s, next, slice) : nb;
 }
 
 }  // namespace svacenc

@@ -51,15 +51,18 @@ struct RegionScan {
     int remaining = 0;                       // region passes to finish before the outside pass joins a slice
 };
 
-// Picture start: numbers cleared, `remaining` = the region count.
+// At the start and after every I or P picture: numbers cleared, `remaining`
+// = the region count.
 void region_scan_start(RegionScan &s, const std::vector<int> &index, int mb_width, int num_roi);
 
 // Availability at `addr` in slice number `slice`: a neighbour counts only in
 // the same region; outside every region it must also carry the slice number.
 MbNeighbours region_neighbours(const RegionScan &s, int addr, int slice);
 
-// Steps from the finished macroblock `from` to `to` (the macroblock count
-// when the pass is over) and returns the availability at `to`.
-MbNeighbours region_step(RegionScan &s, int from, int to, int slice);
+// Steps past the finished macroblock `addr` as a decoder does: to the next
+// macroblock of its pass or, after the last region pass of a picture whose
+// outside macroblocks carry no data (`outside_joins`), on to the first
+// outside one. Returns the availability there.
+MbNeighbours region_advance(RegionScan &s, int addr, int slice, bool outside_joins, int num_roi);
 
 }  // namespace svacenc

@@ -71,7 +71,7 @@ void count_regions(const Encoder &enc, PathStats &st) {
     }
 }
 
-std::vector<SlicePlan> plan_region_slices(Encoder &enc, bool p_picture) {
+std::vector<SlicePlan> plan_region_slices(Encoder &enc, bool inter_picture) {
     const bool random = enc.opt.mode == EncMode::Random;
     Rng &rng = enc.rng;
     PathStats &st = enc.stats;
@@ -82,9 +82,9 @@ std::vector<SlicePlan> plan_region_slices(Encoder &enc, bool p_picture) {
     if (random)
         for (int i = n - 1; i > 0; i--)
             std::swap(order[static_cast<size_t>(i)], order[static_cast<size_t>(rng.range(0, i))]);
-    // Outside macroblocks of a P picture that skips them carry no data; a
-    // VLC slice of them cannot end early, so such a pass stays whole.
-    const bool no_data = p_picture && enc.pps.roi_skip;
+    // Outside macroblocks of a P or B picture that skips them carry no data;
+    // a VLC slice of them cannot end early, so such a pass stays whole.
+    const bool no_data = inter_picture && enc.pps.roi_skip;
     const std::vector<int> outside = region_pass(enc.roi.index, -1);
     bool outside_done = outside.empty();
     int remaining = enc.roi.remaining;  // region passes a decoder still counts down
@@ -122,8 +122,8 @@ std::vector<SlicePlan> plan_region_slices(Encoder &enc, bool p_picture) {
 
 }  // namespace
 
-std::vector<SlicePlan> plan_slices(Encoder &enc, bool p_picture) {
-    if (enc.sps.roi) return plan_region_slices(enc, p_picture);
+std::vector<SlicePlan> plan_slices(Encoder &enc, bool inter_picture) {
+    if (enc.sps.roi) return plan_region_slices(enc, inter_picture);
     const std::vector<int> starts = slice_starts(enc);
     const int mbs = enc.mb_width * enc.mb_height;
     std::vector<SlicePlan> plans(starts.size());

@@ -14,12 +14,12 @@ namespace svacenc {
 struct SlicePlan {
     std::vector<int> addrs;  // macroblocks in decoding order
     // From this position on, the macroblocks lie outside every region of a
-    // P picture that skips them: they carry no data.
+    // P or B picture that skips them: they carry no data.
     size_t outside_from = SIZE_MAX;
 };
 
 // The slices of the next picture. With regions, `enc.roi` must hold the
 // picture's region index and scan state.
-std::vector<SlicePlan> plan_slices(Encoder &enc, bool p_picture);
+std::vector<SlicePlan> plan_slices(Encoder &enc, bool inter_picture);
 
 }  // namespace svacenc

@@ -37,8 +37,13 @@ void choose_regions(Encoder &enc) {
     Rng &rng = enc.rng;
     const bool random = o.mode == EncMode::Random;
     const int limit = enc.mb_width * enc.mb_height / 2;  // a decoder's region arrays hold no more
-    set_regions(p, o.roi_random ? random_regions(rng, enc.mb_width, enc.mb_height, limit) : o.roi_rects,
-                enc.mb_width);
+    std::vector<RegionRect> rects = o.roi_rects;
+    if (o.roi_random) {
+        rects = random_regions(rng, enc.mb_width, enc.mb_height, limit);
+        std::erase_if(rects,
+                      [&](const RegionRect &r) { return !region_codes_short(r, enc.mb_width, o.svc); });
+    }
+    set_regions(p, rects, enc.mb_width);
     // Without regions the set carries neither flag nor quantiser.
     p.roi_skip = !p.roi_first.empty() && (o.roi_skip || (random && rng.percent(50)));
     p.roi_el = random && rng.percent(50);

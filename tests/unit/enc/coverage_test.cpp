@@ -83,13 +83,13 @@ TEST(RandomCoverage, EveryPathIsReached) {
         o.width = o.svc ? 128 : 80;
         o.height = o.svc ? 96 : 48;
         o.cabac = seed % 2 == 0;
-        o.gop = "IPPP";
+        o.gop = seed % 4 ? "IPPP" : "IBBP";
         o.roi = o.roi_random = true;
         run(o, 6);
     }
     for (int64_t n : {t.roi_slices, t.roi_enh_slices, t.roi_split_passes, t.roi_overlaps, t.roi_edge_regions,
-                      t.roi_empty_regions, t.roi_outside_joined, t.roi_outside_own, t.roi_outside_skips,
-                      t.roi_runs_into_outside, t.roi_lone_corners})
+                      t.roi_empty_regions, t.roi_outside_joined, t.roi_outside_own, t.roi_outside_skips[0],
+                      t.roi_outside_skips[1], t.roi_runs_into_outside, t.roi_lone_corners})
         EXPECT_GT(n, 0);
     EXPECT_GT(t.mb_4x4, 0);
     EXPECT_GT(t.mb_8x8, 0);
