@@ -89,25 +89,30 @@ inline std::vector<uint8_t> scalable_parameter_sets(int mb_w, int mb_h, std::vec
     return s;
 }
 
-// A keyframe slice of `mbs` macroblocks of one layer: 8x8 intra with every
-// block coded by an end-of-block code only. Base macroblocks predict the
-// constant 128, enhancement ones the upsampled base picture.
-inline std::vector<uint8_t> flat_layer_slice(bool enhancement, int frame_num, int mbs, int first_mb = 0) {
+// A slice of `mbs` macroblocks of one layer: 8x8 intra with every block
+// coded by an end-of-block code only, in a keyframe or a B picture. Base
+// macroblocks predict the constant 128, enhancement ones the upsampled base
+// picture.
+inline std::vector<uint8_t> flat_layer_slice(bool enhancement, int frame_num, int mbs, int first_mb = 0,
+                                             bool b_picture = false) {
     svacenc::SeqParams sps;
     sps.svc = true;
     svacenc::SliceHeader sh;
     sh.frame_num = frame_num;
-    sh.keyframe = true;
+    sh.keyframe = !b_picture;
+    sh.slice_type = b_picture ? svacenc::SLICE_B : svacenc::SLICE_I;
     sh.first_mb = first_mb;
     svacenc::BitWriter bw;
     svacenc::write_slice_header(bw, sh, svacenc::PicParams(), sps);
     for (int i = 0; i < mbs; i++) {
-        if (!enhancement) {
-            flat_mb(bw);
-            continue;
+        if (b_picture) bw.put_ue(0);  // no skipped macroblock
+        bw.put_ue(b_picture ? 24 : 1);
+        if (enhancement) {
+            bw.put1(true);  // inter-layer prediction
+        } else {
+            bw.put(0b1111, 4);
+            bw.put_ue(0);
         }
-        bw.put_ue(1);
-        bw.put1(true);  // inter-layer prediction
         bw.put_se(0);
         for (int b = 0; b < 6; b++) {
             bw.put_ue(58 >> 2);  // end of block
@@ -115,7 +120,7 @@ inline std::vector<uint8_t> flat_layer_slice(bool enhancement, int frame_num, in
         }
     }
     std::vector<uint8_t> s;
-    add_nal(s, enhancement ? 4 : 2, bw);
+    add_nal(s, (b_picture ? 1 : 2) + (enhancement ? 2 : 0), bw);
     return s;
 }
 

@@ -258,7 +258,8 @@ TEST(BadSlices, BitDepthSwitchStartsWithFreshLineBuffers) {
 // its base picture predicts from it, and the base picture still completes;
 // an enhancement picture whose number no base picture has reports every
 // inter-layer macroblock and keeps the fresh frame's zeros; a layer mask
-// refuses the other layer's slices.
+// refuses the other layer's slices. A finished base B picture has left the
+// base layer's slots, so the enhancement B picture after it finds nothing.
 TEST(ScalableStream, InterleavedSlicesMissingBasePicturesAndMasks) {
     HostDecoder d;
     d.decode(svactest::scalable_parameter_sets(1, 2, {{5, 9}}));
@@ -279,6 +280,13 @@ TEST(ScalableStream, InterleavedSlicesMissingBasePicturesAndMasks) {
     EXPECT_EQ(printed, eight);
     EXPECT_EQ(d.decode(flat_layer_slice(true, 2, 8), 1), -2);
     EXPECT_EQ(d.decode(flat_layer_slice(false, 3, 2), 2), -2);
+
+    for (bool enhancement : {false, true}) d.decode(flat_layer_slice(enhancement, 7, 2 + 6 * enhancement));
+    d.decode(flat_layer_slice(false, 6, 2, 0, true));
+    EXPECT_EQ(d.out.layer, 0);
+    d.decode(flat_layer_slice(true, 6, 8, 0, true), &printed);
+    EXPECT_EQ(d.out.layer, 1);
+    EXPECT_EQ(printed, eight);
 }
 
 // Format and bit depth, then every plane's samples row by row.
