@@ -1,7 +1,6 @@
 #include "recon/svc_recon.h"
 
 #include "dsp/predict.h"
-#include "dsp/qp_tables.h"
 #include "mem/frame_pool.h"
 #include "recon/macroblock.h"
 #include "recon/residual_add.h"

@@ -7,7 +7,7 @@
 # and P pictures and fields of every format and depth, "bframes" for B
 # pictures (IBBP, IBP; frames and fields; both entropy modes; every format
 # and depth; portable and default kernels), "svc" for scalable streams
-# decoded with every layer mask, or "secure" for
+# decoded with every layer mask and for regions, or "secure" for
 # enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
@@ -125,11 +125,14 @@ svc() {
 }
 
 if [ "$group" = svc ]; then
+    # Scalable streams (B pictures, regions, both), and regions alone.
     seed=0
     for chroma in 400 420 422; do
         for depth in 8 10; do
             for entropy in vlc cabac; do
-                for variant in "--gop IPPP" "--gop IPP --svc-no-inter-layer --slices 2" "--gop I --field"; do
+                for variant in "--gop IPPP" "--gop IPP --svc-no-inter-layer --slices 2" "--gop I --field" \
+                               "--gop IBP" "--gop IPPP --roi random" \
+                               "--gop IBBP --roi random --roi-skip --svc-no-inter-layer"; do
                     seed=$((seed + 1))
                     # shellcheck disable=SC2086
                     svc "s_$seed" --mode random --seed $((seed * 37)) --frames 5 --size 128x96 --chroma $chroma \
@@ -137,8 +140,18 @@ if [ "$group" = svc ]; then
                 done
                 svc "s_real_${chroma}_${depth}_$entropy" --mode real --frames 3 --size 96x64 --gop IPP \
                     --chroma $chroma --bitdepth $depth --entropy $entropy --qp 30
+                for variant in "--gop IPPP" "--gop IPBP --roi-skip --field"; do
+                    seed=$((seed + 1))
+                    # shellcheck disable=SC2086
+                    run "roi_$seed" --mode random --seed $((seed * 37)) --frames 5 --size 80x48 --roi random \
+                        --chroma $chroma --bitdepth $depth --entropy $entropy $variant
+                done
             done
         done
+    done
+    for skip in "" --roi-skip; do
+        run "roi_real$skip" --mode real --frames 4 --gop IPP --size 176x144 --roi 2,2,4,3/5,4,4,5 --roi-qp 20 \
+            --qp 40 $skip
     done
 elif [ "$group" = kernels ]; then
     for chroma in 400 420 422; do
