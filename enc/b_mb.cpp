@@ -148,8 +148,13 @@ bool encode_real_b_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     int v[2][2] = {}, pred[2][2] = {};
     SvacMvEntry cache[24];
     BMotionSyntax syn;
-    auto derive = [&](int type, int *dir_code) {
+    // Trials run on a copy of the direction codes; the final choice on the
+    // encoder's own (an intra macroblock writes none, so they are kept).
+    int codes[6];
+    auto derive = [&](int type, bool final) {
+        std::copy(enc.dir_code, enc.dir_code + 6, codes);
         std::copy(base, base + 24, cache);
+        int *dir_code = final ? enc.dir_code : codes;
         derive_b_motion(
             cache, dir_code, bp, col, type, no_sub, ref_syntax,
             [&](int list, int, int px, int py, int &mx, int &my) {
@@ -163,16 +168,13 @@ bool encode_real_b_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     auto mv_bits = [&](int list) {
         return se_bits(v[list][0] - pred[list][0]) + se_bits(v[list][1] - pred[list][1]);
     };
-    int codes[6];
-    std::copy(enc.dir_code, enc.dir_code + 6, codes);
-
-    derive(BDIRECT, codes);
+    derive(BDIRECT, false);
     predict_b_mb<Pixel>(enc, x, y, BDIRECT, cache);
     const int direct_sad = luma_sad(source, unf, x0, y0);
     int best_type = BDIRECT, best_cost = direct_sad + lambda;
     int chosen[2][2] = {};
     for (int list = 0; list < 2; list++) {
-        derive(list ? BBWD : BFWD, codes);  // the prediction of the list
+        derive(list ? BBWD : BFWD, false);  // the prediction of the list
         const int cost = search_vector<Pixel>(enc, source, enc.refs[list ? 0 : 1], x, y, pred[list][0],
                                               pred[list][1], lambda, chosen[list][0], chosen[list][1]) +
                          2 * lambda;
@@ -180,7 +182,7 @@ bool encode_real_b_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     }
     v[0][0] = chosen[0][0];
     v[0][1] = chosen[0][1];
-    derive(BSYM, codes);
+    derive(BSYM, false);
     predict_b_mb<Pixel>(enc, x, y, BSYM, cache);
     const int sym_cost = luma_sad(source, unf, x0, y0) + lambda * (mv_bits(0) + 2);
     if (sym_cost < best_cost) best_cost = sym_cost, best_type = BSYM;
@@ -192,7 +194,7 @@ bool encode_real_b_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     v[0][1] = chosen[0][1];
     v[1][0] = chosen[1][0];
     v[1][1] = chosen[1][1];
-    derive(d.type, enc.dir_code);
+    derive(d.type, true);
     d.syn = syn;
     predict_b_mb<Pixel>(enc, x, y, d.type, cache);
     if (!skip) {

@@ -355,7 +355,6 @@ int main(int argc, char **argv) {
             es.swap(stream);
             svactool::ps_write_picture(&stream, es.data(), es.size(), 3600 * (i + 1), i == 0);
         }
-        // The drain may add no bytes (and an empty vector has no data pointer).
         if (!stream.empty() && std::fwrite(stream.data(), 1, stream.size(), out) != stream.size()) {
             error("cannot write " + opt.output);
             status = EXIT_IO;

@@ -4,8 +4,10 @@
 # format, "real" for real-mode streams of every format, "inter" for P and
 # field pictures of every format, "kernels" for 8-bit streams decoded with
 # the portable and with the default kernels, "cabac" for arithmetic-coded I
-# and P pictures and fields of every format and depth, "svc" for scalable
-# streams decoded with every layer mask, or "secure" for
+# and P pictures and fields of every format and depth, "bframes" for B
+# pictures (IBBP, IBP; frames and fields; both entropy modes; every format
+# and depth; portable and default kernels), "svc" for scalable streams
+# decoded with every layer mask, or "secure" for
 # enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
@@ -166,6 +168,28 @@ elif [ "$group" = cabac ]; then
                 --gop IPPP --chroma $chroma --bitdepth $depth --field
         done
     done
+elif [ "$group" = bframes ]; then
+    seed=0
+    for chroma in 400 420 422; do
+        for depth in 8 10; do
+            for entropy in vlc cabac; do
+                for variant in "--gop IBBP" "--gop IBP --field" "--gop IBBPBBP --slices 3" \
+                               "--gop IBP --field --slices 2 --fixed-qp"; do
+                    seed=$((seed + 1))
+                    # shellcheck disable=SC2086
+                    run "b_${seed}" --entropy $entropy --mode random --seed $((seed * 613)) --frames 7 \
+                        --size 80x48 --chroma $chroma --bitdepth $depth $variant
+                done
+            done
+            run "b_real_${chroma}_${depth}" --entropy cabac --mode real --frames 7 --size 96x64 \
+                --gop IBBP --chroma $chroma --bitdepth $depth --qp 30
+        done
+    done
+    # Display order ending on B pictures and on a P picture; one B picture.
+    run b_end_b --mode random --seed 77 --frames 6 --size 48x32 --gop IBBP
+    run b_one --mode random --seed 78 --frames 3 --size 48x32 --gop IBP
+    kernels k_b_vlc --mode random --seed 79 --frames 7 --size 176x144 --gop IBBP
+    kernels k_b_cabac --entropy cabac --mode real --frames 7 --size 176x144 --gop IBBP --qp 28
 elif [ "$group" = secure ]; then
     aes128=000102030405060708090a0b0c0d0e0f
     aes192=000102030405060708090a0b0c0d0e0f1011121314151617
