@@ -53,6 +53,7 @@ else
 fi
 # The IBBP rows: the same 2 s GOP with two B pictures between references.
 BGOP=I$(printf 'BBP%.0s' $(seq 16))P
+GOP_NOTE+="; IBBP rows: I, then BBP 16 times and P"
 
 CONTENT=$DATA/content-$FRAMES
 "$ROOT/bench/make_content.sh" "$CONTENT" "$FRAMES"
@@ -127,7 +128,7 @@ wall_of() {
     awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
 }
 
-declare -a ROWS WROWS MROWS
+ROWS=() WROWS=() MROWS=()
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for size in $SIZES; do
     y4m=$CONTENT/$size.y4m

@@ -197,22 +197,31 @@ bool encode_real_b_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     derive(d.type, true);
     d.syn = syn;
     predict_b_mb<Pixel>(enc, x, y, d.type, cache);
+    RealChoice choice = RealChoice::Skip;
     if (!skip) {
-        const bool coded = code_real_inter<Pixel>(
+        // A skip costs about one bin and no residual: it may still win once
+        // the residual bits of the coded choice are known.
+        choice = code_real_inter<Pixel>(
             enc, source, sh, addr, nb, left, top, qp, run, bw, d.res,
             [&](CabacWriter &cw, CabacNeighbourState &ns, const CabacMbContext &cc) {
                 write_b_mb_cabac(cw, ns, cc, d);
             },
-            [&](BitWriter &vw) { write_b_mb(vw, cf, qp_changes, d); });
-        if (!coded) {
-            // An intra macroblock leaves the direction codes as they were.
-            std::copy(codes, codes + 6, enc.dir_code);
-            return false;
+            [&](BitWriter &vw) { write_b_mb(vw, cf, qp_changes, d); }, direct_sad + lambda);
+        // Neither an intra macroblock nor a second derivation may see the
+        // direction codes of the coded choice.
+        if (choice != RealChoice::Inter) std::copy(codes, codes + 6, enc.dir_code);
+        if (choice == RealChoice::Intra) return false;
+        if (choice == RealChoice::Skip && run < kLongCode - 1) {
+            d = BDecision{};
+            derive(BSKIP, true);
+            predict_b_mb<Pixel>(enc, x, y, BSKIP, cache);
         }
-    } else if (enc.pps.cabac) {
-        write_skip_cabac(enc.cabac, enc.cabac_nb, cabac_mb_context(enc, sh, addr, nb, qp_changes), 1);
-    } else {
-        run++;
+    }
+    if (choice == RealChoice::Skip) {
+        if (enc.pps.cabac)
+            write_skip_cabac(enc.cabac, enc.cabac_nb, cabac_mb_context(enc, sh, addr, nb, qp_changes), 1);
+        else
+            run++;
     }
     count_b(enc.stats, d, cache, col, x, y, w * 16, enc.mb_height * 16);
     finish_inter_mb(enc, unf, addr, nb, qp, d.type, d.res.cbp, lf, cache, cache + 12);

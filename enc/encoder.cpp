@@ -55,6 +55,9 @@ bool in_region(const Encoder &enc, int addr) {
     return enc.sps.roi && enc.roi.index[static_cast<size_t>(addr)] >= 0;
 }
 
+// Real mode: quantiser of B pictures above the picture quantiser.
+constexpr int kBQpOffset = 2;
+
 SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, int display, int slice_type) {
     const EncoderOptions &o = enc.opt;
     const bool random = o.mode == EncMode::Random;
@@ -90,6 +93,8 @@ SliceHeader make_slice_header(Encoder &enc, int first_mb, bool keyframe, int dis
             sh.lf_beta_offset = rng.range(-span, span);
         }
     } else {
+        // B pictures serve no later picture: a coarser quantiser costs nothing downstream.
+        if (slice_type == SLICE_B) sh.qp_delta = std::min(kBQpOffset, 55 - enc.pps.pic_qp);
         sh.lf_override = o.lf_offsets_set;
         sh.lf_alpha_offset = o.lf_alpha_offset;
         sh.lf_beta_offset = o.lf_beta_offset;

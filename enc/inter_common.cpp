@@ -111,10 +111,10 @@ template int search_vector<uint16_t>(Encoder &, const Frame &, const Frame &, in
                                      int &);
 
 template <class Pixel>
-bool code_real_inter(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
-                     const MbNeighbours &nb, const ModeEdge *left, const ModeEdge *top, int qp, int &run,
-                     BitWriter &bw, InterDecision &d, const CabacMbWrite &write_cabac,
-                     const VlcMbWrite &write_vlc) {
+RealChoice code_real_inter(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
+                           const MbNeighbours &nb, const ModeEdge *left, const ModeEdge *top, int qp,
+                           int &run, BitWriter &bw, InterDecision &d, const CabacMbWrite &write_cabac,
+                           const VlcMbWrite &write_vlc, int64_t skip_cost) {
     const int w = enc.mb_width, x = addr % w, y = addr / w;
     const int x0 = 16 * x, y0 = 16 * y;
     const int cf = enc.sps.chroma_format_idc;
@@ -165,7 +165,8 @@ bool code_real_inter(Encoder &enc, const Frame &source, const SliceHeader &sh, i
         bits = static_cast<int64_t>(intra_bits.bit_count());
     }
     const int64_t intra_cost = luma_sad(source, unf, x0, y0) + int64_t(lambda) * bits;
-    if (intra_cost < inter_cost) return false;
+    if (skip_cost < inter_cost && skip_cost <= intra_cost) return RealChoice::Skip;
+    if (intra_cost < inter_cost) return RealChoice::Intra;
     copy_macroblock(enc.trial, unf, x, y);
     if (cabac) {
         cc.stats = &enc.stats;
@@ -176,14 +177,14 @@ bool code_real_inter(Encoder &enc, const Frame &source, const SliceHeader &sh, i
         run = 0;
         append_bits(bw, trial);
     }
-    return true;
+    return RealChoice::Inter;
 }
 
-#define SVACENC_INSTANTIATE(P)                                                                             \
-    template bool code_real_inter<P>(Encoder &, const Frame &, const SliceHeader &, int,                   \
-                                     const MbNeighbours &, const ModeEdge *, const ModeEdge *, int, int &, \
-                                     BitWriter &, InterDecision &, const CabacMbWrite &,                   \
-                                     const VlcMbWrite &);
+#define SVACENC_INSTANTIATE(P)                                                                            \
+    template RealChoice code_real_inter<P>(Encoder &, const Frame &, const SliceHeader &, int,            \
+                                           const MbNeighbours &, const ModeEdge *, const ModeEdge *, int, \
+                                           int &, BitWriter &, InterDecision &, const CabacMbWrite &,     \
+                                           const VlcMbWrite &, int64_t);
 SVACENC_INSTANTIATE(uint8_t)
 SVACENC_INSTANTIATE(uint16_t)
 #undef SVACENC_INSTANTIATE

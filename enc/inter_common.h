@@ -51,15 +51,17 @@ int search_vector(Encoder &enc, const Frame &source, const Frame &ref, int x, in
 
 // Real mode, a coded inter macroblock whose prediction stands in
 // enc.unfiltered: quantises and adds its residual (into d), weighs it against
-// the intra choice by distortion plus bits, and writes the winner when it is
-// the inter one (skip flag or run first). false: intra wins, the caller codes it.
+// the intra choice and a skip of distortion `skip_cost` by distortion plus
+// bits, and writes the winner when it is the inter one (skip flag or run
+// first). Otherwise the caller codes the winner.
+enum class RealChoice { Inter, Intra, Skip };
 using CabacMbWrite = std::function<void(CabacWriter &, CabacNeighbourState &, const CabacMbContext &)>;
 using VlcMbWrite = std::function<void(BitWriter &)>;
 template <class Pixel>
-bool code_real_inter(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
-                     const MbNeighbours &nb, const ModeEdge *left, const ModeEdge *top, int qp, int &run,
-                     BitWriter &bw, InterDecision &d, const CabacMbWrite &write_cabac,
-                     const VlcMbWrite &write_vlc);
+RealChoice code_real_inter(Encoder &enc, const Frame &source, const SliceHeader &sh, int addr,
+                           const MbNeighbours &nb, const ModeEdge *left, const ModeEdge *top, int qp,
+                           int &run, BitWriter &bw, InterDecision &d, const CabacMbWrite &write_cabac,
+                           const VlcMbWrite &write_vlc, int64_t skip_cost = INT64_MAX);
 
 // Appends the bits written into `src` (most significant first).
 void append_bits(BitWriter &bw, const BitWriter &src);

@@ -131,13 +131,13 @@ bool encode_real_p_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
     }
     predict_inter_mb<Pixel>(refs, unf, x, y, d.type, cache, enc.mc_scratch);
     if (!skip) {
-        const bool coded = code_real_inter<Pixel>(
+        const RealChoice choice = code_real_inter<Pixel>(
             enc, source, sh, addr, nb, left, top, qp, run, bw, d,
             [&](CabacWriter &cw, CabacNeighbourState &ns, const CabacMbContext &cc) {
                 write_inter_mb_cabac(cw, ns, cc, pic, d, mvd, cache);
             },
             [&](BitWriter &vw) { write_inter_mb(vw, pic, cf, qp_changes, d, mvd); });
-        if (!coded) return false;
+        if (choice == RealChoice::Intra) return false;
     } else if (enc.pps.cabac) {
         write_skip_cabac(enc.cabac, enc.cabac_nb, cabac_mb_context(enc, sh, addr, nb, qp_changes), 1);
     } else {
