@@ -3,6 +3,7 @@
 // syntax alone (every sample 128).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -28,7 +29,10 @@ std::string slurp(const std::string &path) {
     return s.str();
 }
 
-std::string tmp(const std::string &name) { return testing::TempDir() + "svacdec_cli_" + name; }
+// Other runs of this test (other build trees) share the directory.
+std::string tmp(const std::string &name) {
+    return testing::TempDir() + "svacdec_cli_" + std::to_string(getpid()) + "_" + name;
+}
 
 void spit(const std::string &path, const Bytes &b) {
     std::ofstream f(path, std::ios::binary);
