@@ -3,10 +3,10 @@
 // syntax alone (every sample 128).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "demo_stream.h"
@@ -29,9 +29,10 @@ std::string slurp(const std::string &path) {
     return s.str();
 }
 
-// Other runs of this test (other build trees) share the directory.
+// Runs from other build trees share the directory: each tree has its names.
 std::string tmp(const std::string &name) {
-    return testing::TempDir() + "svacdec_cli_" + std::to_string(getpid()) + "_" + name;
+    return testing::TempDir() + "svacdec_cli_" + std::to_string(std::hash<std::string>{}(SVACDEC_BIN) % 100000) +
+           "_" + name;
 }
 
 void spit(const std::string &path, const Bytes &b) {
