@@ -87,6 +87,21 @@ void prefetch_ahead(const McContext &m, const SvacFrame *ref, const SvacMacroblo
     }
 }
 
+bool same_motion(const SvacMvEntry &a, const SvacMvEntry &b) {
+    return a.mv_x == b.mv_x && a.mv_y == b.mv_y && a.ref_idx == b.ref_idx;
+}
+
+// Four 8x8 blocks with one motion in each list give the samples of one
+// 16x16 block: every kernel computes each sample from the same reference
+// samples, and edge emulation only stands in for samples outside the
+// picture. Direct and skipped B macroblocks mostly qualify.
+bool uniform_motion(const SvacMvEntry *l0, const SvacMvEntry *l1) {
+    for (int k = 1; k < 4; k++)
+        if (!same_motion(l0[5], l0[kMvOwnBlocks[k]]) || !same_motion(l1[5], l1[kMvOwnBlocks[k]]))
+            return false;
+    return true;
+}
+
 // Reference pictures must have the geometry and format of the picture they
 // predict; a stream that mixes them is refused rather than read out of bounds.
 bool usable(const SvacFrame *ref, const SvacFrame *cur) {
@@ -119,7 +134,7 @@ void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t 
     const SvacMvEntry *l1 = mb->mv_cache[1];
     if (l0[5].ref_idx >= 0 && l0[5].ref_idx <= 1 && ctx.ref_frame[l0[5].ref_idx])
         prefetch_ahead(m, ctx.ref_frame[l0[5].ref_idx], mb, l0[5]);
-    if (svac_partition_flags[type] == 0) {
+    if (svac_partition_flags[type] == 0 || uniform_motion(l0, l1)) {
         const int bx = 16 * mb->mb_x, by = 16 * mb->mb_y;
         const bool fwd = l0[5].ref_idx >= 0;
         if (fwd)

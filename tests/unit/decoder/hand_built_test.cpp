@@ -19,7 +19,7 @@ using svactest::HandBuilt;
 using svactest::HostDecoder;
 using Bytes = std::vector<uint8_t>;
 
-constexpr int kI = svacenc::SLICE_I, kP = svacenc::SLICE_P;
+constexpr int kI = svacenc::SLICE_I, kP = svacenc::SLICE_P, kB = svacenc::SLICE_B;
 
 Bytes unit(int type, const BitWriter &bw) {
     Bytes s;
@@ -177,6 +177,9 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
              bw.put_se(0);
          },
          kP, -2, ""},
+        // No skipped macroblock, then a failed type code: internal type 4.
+        {"B type from a failed code", [](BitWriter &bw) { bw.put1(true); bw.put(0, 24); bw.put(1, 8); }, kB, -2,
+         "log >= 0 failed at ../../../../lib/bitstream.h:773.\nInvalid mb_type 4 in B frame\n"},
     };
     const HandBuilt h(1, 1);
     for (const auto &c : cases) {
