@@ -49,7 +49,8 @@ constexpr const char *kUsage =
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
     "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
-    "  --recon FILE         the reconstruction, .y4m or .yuv\n"
+    "  --recon FILE         the reconstruction, .y4m or .yuv, in a decoder's output\n"
+    "                       order (with B pictures a P picture may come twice)\n"
     "  --md5 FILE           one MD5 per output picture of the reconstruction\n"
     "  --help\n";
 
