@@ -57,18 +57,12 @@ constexpr const char *kUsage =
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
     "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
-    "  --recon FILE         the reconstruction, .y4m or .yuv, in a decoder's output order
-"
-    "                       (with B pictures a P picture may come twice; with --svc the
-"
-    "                       enhancement layer)
-"
-    "  --md5 FILE           one MD5 per output picture of the reconstruction, both layers
-"
-    "                       in output order; a %d in FILE (or --recon) writes one file
-"
-    "                       per layer, %d replaced by 0 (base) and 1 (enhancement)
-"
+    "  --recon FILE         the reconstruction, .y4m or .yuv, in a decoder's output order\n"
+    "                       (with B pictures a P picture may come twice; with --svc the\n"
+    "                       enhancement layer)\n"
+    "  --md5 FILE           one MD5 per output picture of the reconstruction, both layers\n"
+    "                       in output order; a %d in FILE (or --recon) writes one file\n"
+    "                       per layer, %d replaced by 0 (base) and 1 (enhancement)\n"
     "  --help\n";
 
 void error(const std::string &msg) { std::fprintf(stderr, "svacenc: %s\n", msg.c_str()); }
