@@ -76,7 +76,7 @@ void write_b_mb(BitWriter &bw, int chroma_format_idc, bool qp_changes, const BDe
 template <class Pixel>
 void encode_b_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb, const BPicture &bp,
                  bool qp_changes, int skip_pct, int &qp, int &run, BitWriter &bw,
-                 const LoopFilterSettings &lf) {
+                 const LoopFilterSettings &lf, bool outside) {
     Rng &rng = enc.rng;
     const int w = enc.mb_width, x = addr % w, y = addr / w;
     const int cf = enc.sps.chroma_format_idc;
@@ -84,7 +84,7 @@ void encode_b_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
     SvacMvEntry cache[24];
     load_b_cache(cache, enc, addr, nb);
     BDecision d;
-    d.type = rng.percent(skip_pct) && run < kLongCode - 1 ? BSKIP : rng.range(BDIRECT, B8X8);
+    d.type = outside || (rng.percent(skip_pct) && run < kLongCode - 1) ? BSKIP : rng.range(BDIRECT, B8X8);
     if (d.type == B8X8)
         for (int &s : d.sub) s = rng.range(SUB_DIRECT, SUB_SYM);
     const Colocated col = colocated(enc, addr);
@@ -108,6 +108,9 @@ void encode_b_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
             write_b_mb(bw, cf, qp_changes, d);
         }
         run = 0;
+    } else if (outside) {
+        enc.stats.roi_outside_skips[1]++;
+        if (cabac) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, rng.percent(60) ? 1 : rng.range(0, 2), true);
     } else {
         run++;
         enc.stats.longest_skip_run = std::max<int64_t>(enc.stats.longest_skip_run, run);
@@ -228,7 +231,7 @@ bool encode_real_b_mb(Encoder &enc, const Frame &source, const SliceHeader &sh, 
 #define SVACENC_INSTANTIATE(P)                                                                      \
     template void encode_b_mb<P>(Encoder &, const SliceHeader &, int, const MbNeighbours &,         \
                                  const BPicture &, bool, int, int &, int &, BitWriter &,            \
-                                 const LoopFilterSettings &);                                       \
+                                 const LoopFilterSettings &, bool);                                 \
     template bool encode_real_b_mb<P>(                                                              \
         Encoder &, const Frame &, const SliceHeader &, int, const MbNeighbours &, const ModeEdge *, \
         const ModeEdge *, const BPicture &, int &, int &, BitWriter &, const LoopFilterSettings &);

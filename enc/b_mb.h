@@ -20,11 +20,14 @@ inline void b_dir_codes_start(int dir_code[6], bool left_available) {
 // differences, cbp, QP delta and residual of a coded B macroblock.
 void write_b_mb(BitWriter &bw, int chroma_format_idc, bool qp_changes, const BDecision &d);
 
-// Random mode: a skipped or coded B macroblock (skip_pct: share of skips).
+// Random mode: a skipped or coded B macroblock (skip_pct: share of skips);
+// one `outside` every region of a picture that skips them is skipped
+// without data (in CABAC slices its skip flag is still written, with any
+// value).
 template <class Pixel>
 void encode_b_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb, const BPicture &bp,
                  bool qp_changes, int skip_pct, int &qp, int &run, BitWriter &bw,
-                 const LoopFilterSettings &lf);
+                 const LoopFilterSettings &lf, bool outside);
 
 // Real mode: the cheapest of skip, direct, forward, backward and symmetric
 // weighed against the intra choice; false means intra wins.

@@ -20,6 +20,30 @@ int16_t scale_direct(int v, int d, int32_t s) {
     return static_cast<int16_t>(v < 0 ? -r : v > 0 ? r : 0);
 }
 
+// The backward component of a symmetric pair.
+int16_t symmetric_component(int v, int sym_scale) {
+    return static_cast<int16_t>(-((int64_t{v} * sym_scale + 256) >> 9));
+}
+
+// Direct vectors of one block from its co-located entry: forward ...
+SvacMvEntry direct_list0(const SvacMvEntry &col, const BPicture &bp) {
+    const int32_t s = bp.col_inv[col.ref_idx & 1];
+    const int df = bp.pic.ref_dist[1];
+    return {scale_direct(col.mv_x, df, s), scale_direct(col.mv_y, df, s), static_cast<int16_t>(df), 1, 0, 0};
+}
+
+// ... and backward.
+SvacMvEntry direct_list1(const SvacMvEntry &col, const BPicture &bp) {
+    const int32_t s = bp.col_inv[col.ref_idx & 1];
+    const int db = bp.pic.ref_dist[0];
+    return {static_cast<int16_t>(-scale_direct(col.mv_x, db, s)),
+            static_cast<int16_t>(-scale_direct(col.mv_y, db, s)),
+            static_cast<int16_t>(db),
+            0,
+            0,
+            0};
+}
+
 struct Deriver {
     SvacMvEntry *c;
     int *dc;
@@ -89,27 +113,6 @@ struct Deriver {
 };
 
 }  // namespace
-
-int16_t symmetric_component(int v, int sym_scale) {
-    return static_cast<int16_t>(-((int64_t{v} * sym_scale + 256) >> 9));
-}
-
-SvacMvEntry direct_list0(const SvacMvEntry &col, const BPicture &bp) {
-    const int32_t s = bp.col_inv[col.ref_idx & 1];
-    const int df = bp.pic.ref_dist[1];
-    return {scale_direct(col.mv_x, df, s), scale_direct(col.mv_y, df, s), static_cast<int16_t>(df), 1, 0, 0};
-}
-
-SvacMvEntry direct_list1(const SvacMvEntry &col, const BPicture &bp) {
-    const int32_t s = bp.col_inv[col.ref_idx & 1];
-    const int db = bp.pic.ref_dist[0];
-    return {static_cast<int16_t>(-scale_direct(col.mv_x, db, s)),
-            static_cast<int16_t>(-scale_direct(col.mv_y, db, s)),
-            static_cast<int16_t>(db),
-            0,
-            0,
-            0};
-}
 
 void derive_b_motion(SvacMvEntry cache[24], int dir_code[6], const BPicture &bp, const Colocated &col,
                      int type, const int sub[4], bool ref_syntax, const BChoice &choose, BMotionSyntax &out) {

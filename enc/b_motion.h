@@ -71,9 +71,4 @@ using BChoice = std::function<void(int, int, int, int, int &, int &)>;
 void derive_b_motion(SvacMvEntry cache[24], int dir_code[6], const BPicture &bp, const Colocated &col,
                      int type, const int sub[4], bool ref_syntax, const BChoice &choose, BMotionSyntax &out);
 
-// Single steps, exposed for the unit tests of the formulas.
-SvacMvEntry direct_list0(const SvacMvEntry &col, const BPicture &bp);
-SvacMvEntry direct_list1(const SvacMvEntry &col, const BPicture &bp);
-int16_t symmetric_component(int v, int sym_scale);
-
 }  // namespace svacenc

@@ -116,7 +116,8 @@ void write_intra_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
         put_mb_type_i(w, is8x8);
         set_type_code(s, x, is8x8 ? 2 : 1);
     }
-    const int n = is8x8 ? 4 : 16;
+    if (c.enhancement) put_svc_flag(w, d.svc);
+    const int n = d.svc ? 0 : is8x8 ? 4 : 16;
     int cur[16];
     for (int i = 0; i < n; i++) {
         const int pos = is8x8 ? i : blk4_raster(i);
@@ -127,13 +128,13 @@ void write_intra_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
         cur[pos] = d.luma.modes[pos];
     }
     const size_t col = static_cast<size_t>(x);
-    if (cf > 0) {
+    if (cf > 0 && !d.svc) {
         // 4:2:2 compares the upper block with the upper macroblock's lower one.
         const int a = c.nb.left && s.left_chroma[0] != 0;
         const int b = c.nb.top && s.top_chroma[cf == 2 ? 1 : 0][col] != 0;
         put_chroma_mode(w, d.chroma_modes[0], a + b);
     }
-    if (cf == 2) {
+    if (cf == 2 && !d.svc) {
         // The lower block reads the column's upper-block value without an
         // availability test: whatever macroblock last wrote it.
         const int a = c.nb.left && s.left_chroma[1] != 0;
@@ -182,10 +183,11 @@ void write_b_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbConte
     put_inter_tail(w, s, c, d.res);
 }
 
-void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value) {
+void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value,
+                      bool outside) {
     put_skip_flag(w, value);
     if (c.stats && value > 1) c.stats->cabac_long_skip_flags++;
-    if (value == 0) return;
+    if (value == 0 && !outside) return;
     set_type_code(s, c.mb_x, c.b_slice ? 30 : 6);
     set_chroma(s, c.mb_x, 0, 0);
     s.last_qp_delta = 0;

@@ -34,6 +34,7 @@ struct CabacMbContext {
     bool field = false;
     bool p_slice = false;
     bool b_slice = false;
+    bool enhancement = false;        // enhancement-layer slice: the inter-layer flag follows the type
     const ModeEdge *left = nullptr;  // mode prediction neighbours (nullptr: missing)
     const ModeEdge *top = nullptr;
     PathStats *stats = nullptr;  // value classes reached, when given
@@ -55,7 +56,9 @@ void write_inter_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbC
 void write_b_mb_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, const BDecision &d);
 
 // Skip flag with `value` (0 coded, above 0 skipped); a skipped macroblock
-// also leaves its neighbour values.
-void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value);
+// also leaves its neighbour values. A macroblock `outside` every region of
+// a picture that skips them is skipped whatever the value.
+void write_skip_cabac(CabacWriter &w, CabacNeighbourState &s, const CabacMbContext &c, int value,
+                      bool outside = false);
 
 }  // namespace svacenc

@@ -13,12 +13,17 @@ void put_unary(CabacWriter &w, int zeros, CabacCtx &first, CabacCtx &rest) {
     for (int i = 0; i <= zeros; i++) cabac_put(w, i ? rest : first, i == zeros);
 }
 
+// Bin 0 is 1 for the value 0; other values follow as a unary count.
+void put_count_flag(CabacWriter &w, int value, int ctx) {
+    cabac_put(w, w.ctx[ctx], value == 0);
+    if (value > 0) put_unary(w, value - 1, w.ctx[ctx + 1], w.ctx[ctx + 1]);
+}
+
 }  // namespace
 
-void put_skip_flag(CabacWriter &w, int value) {
-    cabac_put(w, w.ctx[kCtxSkip], value == 0);
-    if (value > 0) put_unary(w, value - 1, w.ctx[kCtxSkip + 1], w.ctx[kCtxSkip + 1]);
-}
+void put_skip_flag(CabacWriter &w, int value) { put_count_flag(w, value, kCtxSkip); }
+
+void put_svc_flag(CabacWriter &w, int value) { put_count_flag(w, value, kCtxSvc); }
 
 // Bin k >= 1 of a type uses context 2 + min(k, 4).
 static void put_type_tail(CabacWriter &w, int zeros) {

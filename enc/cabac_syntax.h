@@ -15,6 +15,7 @@ enum CabacCtxBase : int {
     kCtxSkip = 0,
     kCtxMbType = 2,
     kCtxMbTypeB = 7,
+    kCtxSvc = 17,
     kCtxPartType = 19,
     kCtxPredFlag = 22,
     kCtxRemMode = 23,
@@ -32,6 +33,10 @@ enum CabacCtxBase : int {
 // Skip flag of P (and B) slices: 0 codes the macroblock, any value above 0
 // skips it (values above 1 only make the unary code longer).
 void put_skip_flag(CabacWriter &w, int value);
+
+// Inter-layer flag of an enhancement intra macroblock, coded like the skip
+// flag: 0 predicts as usual, any value above 0 from the base picture.
+void put_svc_flag(CabacWriter &w, int value);
 
 // I-slice type: 4x4 or 8x8 transform.
 void put_mb_type_i(CabacWriter &w, bool is8x8);

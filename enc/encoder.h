@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "intra_modes.h"
 #include "mb_recon.h"
 #include "path_stats.h"
+#include "regions.h"
 #include "rng.h"
 #include "security_writer.h"
 
@@ -48,13 +50,28 @@ struct EncoderOptions {
     bool cabac = false;      // arithmetic-coded slices
     bool encrypt = false;    // slices enciphered with `key`, announced by a security set
     CipherKey key;
+    bool svc = false;                 // two layers: the base at half the size, the enhancement at the size
+    bool svc_no_inter_layer = false;  // enhancement macroblocks never predict from the base picture
+    // Regions of interest: `roi_rects`, or random ones for every picture set.
+    bool roi = false;
+    bool roi_random = false;
+    std::vector<RegionRect> roi_rects;
+    int roi_qp = -1;        // -1: random mode varies it, real mode uses the picture's
+    bool roi_skip = false;  // P macroblocks outside every region carry no data (random mode may set it)
 };
+
+// A decoder misreads long codes, so a region's last macroblock stays below
+// kLongCode - 1 in each layer; every pass then starts below kLongCode too.
+bool region_codes_short(const RegionRect &r, int base_mb_width, bool svc);
 
 // Checks the options; false with a one-line reason.
 bool validate_options(const EncoderOptions &opt, std::string *error);
 
 // Height a decoder reports for a coded size (1088-line pictures show 1080, ...).
 int reported_height(int coded_width, int coded_height);
+// The same for a picture drained at the end of the stream, where only
+// 1088-line pictures, and 736-line ones of single-layer streams, lose rows.
+int drained_height(int coded_width, int coded_height, bool svc);
 
 struct Encoder {
     EncoderOptions opt;
@@ -93,6 +110,17 @@ struct Encoder {
     CabacWriter cabac;  // the arithmetic coder of the current CABAC slice
     std::vector<uint8_t> cabac_bits;
     CabacNeighbourState cabac_nb;
+    // Scalable streams: this encoder codes the base layer and `enh` the
+    // enhancement layer, which predicts from `base` (the base picture of the
+    // same number) and reads its input from `source`; `half_source` is the
+    // base layer's input in real mode.
+    int layer = 0;
+    std::unique_ptr<Encoder> enh;
+    const Frame *base = nullptr;
+    Frame half_source;
+    RegionScan roi;                  // regions of the current picture and their scan state
+    int slice_number = 0;            // slices counted as a decoder counts them
+    std::vector<uint32_t> mb_flags;  // neighbour flags of each macroblock of the picture
 };
 
 // Prepares an encoder; validate_options must have accepted the options.

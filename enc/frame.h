@@ -19,7 +19,9 @@ struct Frame {
     int height = 0;
     int chroma_format_idc = 1;
     int bit_depth = 8;
-    int display = -1;  // display index of the picture it holds (reconstructions)
+    int display = -1;      // display index of the picture it holds (reconstructions)
+    int layer = 0;         // 0 base, 1 enhancement (scalable streams)
+    bool drained = false;  // handed out by the end-of-stream drain
     Plane planes[3];
 
     int plane_count() const { return chroma_format_idc == 0 ? 1 : 3; }

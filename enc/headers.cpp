@@ -42,7 +42,20 @@ void write_pps(BitWriter &bw, const PicParams &pps, const SeqParams &sps) {
     bw.put_ue(static_cast<uint32_t>(pps.pps_id));
     bw.put_ue(static_cast<uint32_t>(pps.sps_id));
     bw.put1(pps.cabac);
-    bw.put(static_cast<uint32_t>(pps.pic_qp), sps.bit_depth > 8 ? 7 : 6);
+    const int qp_bits = sps.bit_depth > 8 ? 7 : 6;
+    bw.put(static_cast<uint32_t>(pps.pic_qp), qp_bits);
+    if (sps.roi) {
+        bw.put_ue(static_cast<uint32_t>(pps.roi_first.size()));
+        if (!pps.roi_first.empty()) {
+            bw.put1(pps.roi_skip);
+            if (!pps.roi_skip && sps.svc) bw.put1(pps.roi_el);
+            bw.put(static_cast<uint32_t>(pps.roi_qp), qp_bits);
+            for (size_t i = 0; i < pps.roi_first.size(); i++) {
+                bw.put_ue(static_cast<uint32_t>(pps.roi_first[i]));
+                bw.put_ue(static_cast<uint32_t>(pps.roi_last[i]));
+            }
+        }
+    }
     bw.put1(pps.fixed_qp);
     bw.put1(pps.aux);
     bw.put1(pps.lf_disable);
@@ -75,8 +88,13 @@ void write_slice_header(BitWriter &bw, const SliceHeader &sh, const PicParams &p
     }
 }
 
-int slice_qp(const SliceHeader &sh, const PicParams &pps) {
-    return pps.fixed_qp ? pps.pic_qp : pps.pic_qp + sh.qp_delta;
+int slice_base_qp(const PicParams &pps, bool in_region) {
+    return in_region && !pps.roi_first.empty() ? pps.roi_qp : pps.pic_qp;
+}
+
+int slice_qp(const SliceHeader &sh, const PicParams &pps, bool in_region) {
+    // A picture set that fixes QP fixes it to its own value, regions or not.
+    return pps.fixed_qp ? pps.pic_qp : slice_base_qp(pps, in_region) + sh.qp_delta;
 }
 
 }  // namespace svacenc

@@ -45,6 +45,12 @@ struct PicParams {
     bool fixed_qp = false;
     bool aux = false;
     bool lf_disable = false;
+    // Regions of interest (written when the sequence enables them): corner
+    // addresses of each rectangle in base-layer raster order.
+    std::vector<int> roi_first, roi_last;
+    bool roi_skip = false;  // P macroblocks outside every region carry no data
+    bool roi_el = false;    // stored by decoders, no effect
+    int roi_qp = 32;        // base quantiser of slices that start inside a region
 };
 
 enum SliceType : int { SLICE_P = 0, SLICE_B = 1, SLICE_I = 2 };
@@ -70,7 +76,9 @@ void write_sps(BitWriter &bw, const SeqParams &sps);
 void write_pps(BitWriter &bw, const PicParams &pps, const SeqParams &sps);
 void write_slice_header(BitWriter &bw, const SliceHeader &sh, const PicParams &pps, const SeqParams &sps);
 
-// The quantiser a slice starts with.
-int slice_qp(const SliceHeader &sh, const PicParams &pps);
+// The quantiser a slice starts with, and the value its delta is added to;
+// `in_region`: the slice's first macroblock lies in a region.
+int slice_qp(const SliceHeader &sh, const PicParams &pps, bool in_region);
+int slice_base_qp(const PicParams &pps, bool in_region);
 
 }  // namespace svacenc

@@ -75,7 +75,7 @@ void load_mv_cache(SvacMvEntry cache[12], const std::vector<SvacMvEntry> &mvs, i
         cache[2] = at(addr - mb_width, 3);
     }
     if (nb.top_right) cache[3] = at(addr - mb_width + 1, 2);
-    if (nb.top_left) cache[0] = at(addr - mb_width - 1, 3);
+    if (nb.top_left && nb.corner_mv) cache[0] = at(addr - mb_width - 1, 3);
 }
 
 void write_inter_mb(BitWriter &bw, const InterPicture &pic, int chroma_format_idc, bool qp_changes,

@@ -11,6 +11,10 @@ namespace svacenc {
 // Availability of the four neighbour macroblocks.
 struct MbNeighbours {
     bool left = false, top = false, top_right = false, top_left = false;
+    // The upper-left motion entry reaches a macroblock through the cache of
+    // its left neighbour, so it is missing when that neighbour saw no upper
+    // macroblock, even where the corner itself counts as available.
+    bool corner_mv = true;
     uint32_t flags() const {
         return (left ? 1u : 0u) | (top ? 2u : 0u) | (top_right ? 4u : 0u) | (top_left ? 8u : 0u);
     }

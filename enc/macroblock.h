@@ -22,6 +22,7 @@ struct MbDecision {
     uint8_t cbp4[4] = {};         // 4x4 transform: coded 4x4 blocks of each coded 8x8 block
     uint8_t cbp4_chroma[4] = {};  // CABAC: chroma part of each 4x4 pattern element (ignored)
     int qp_delta = 0;             // written when cbp != 0 and macroblocks may change QP
+    int svc = 0;                  // enhancement layer: above 0, predicted from the base picture
     BlockPairs luma_blocks[16];   // 8x8: blocks 0..3 in raster order; 4x4: decoding order
     BlockPairs chroma_blocks[4];  // Cb upper, Cr upper, Cb lower, Cr lower
 };

@@ -41,9 +41,12 @@ int intra_mb_type(const MbDecision &d, int chroma_format_idc) {
 void write_intra_mb(BitWriter &bw, const MbSyntaxContext &ctx, const MbDecision &d, PathStats *stats) {
     const int cf = ctx.chroma_format_idc;
     bw.put_ue(static_cast<uint32_t>(ctx.mb_type_offset + intra_mb_type(d, cf)));
-    write_luma_modes(bw, ctx, d.luma);
-    if (cf > 0) bw.put_ue(static_cast<uint32_t>(d.chroma_modes[0]));
-    if (cf == 2) bw.put_ue(static_cast<uint32_t>(d.chroma_modes[1]));
+    if (ctx.enhancement) bw.put1(d.svc != 0);
+    if (!d.svc) {
+        write_luma_modes(bw, ctx, d.luma);
+        if (cf > 0) bw.put_ue(static_cast<uint32_t>(d.chroma_modes[0]));
+        if (cf == 2) bw.put_ue(static_cast<uint32_t>(d.chroma_modes[1]));
+    }
     if (!d.luma.is8x8) bw.put_ue(static_cast<uint32_t>(luma_cbp_code(d.cbp, cf)));
     if (cf == 2) bw.put_ue(static_cast<uint32_t>(intra_cbp4_code((d.cbp >> 4) & 15)));
     if (!d.luma.is8x8)

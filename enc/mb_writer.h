@@ -14,6 +14,7 @@ struct MbSyntaxContext {
     const ModeEdge *left = nullptr;  // neighbour macroblocks for mode prediction
     const ModeEdge *top = nullptr;   // (nullptr when not available)
     int mb_type_offset = 0;          // intra types follow the inter types in P and B slices
+    bool enhancement = false;        // enhancement-layer slice: the inter-layer flag follows the type
 };
 
 // The macroblock type that introduces the macroblock: 0 for the 4x4

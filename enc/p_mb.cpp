@@ -14,14 +14,14 @@ namespace svacenc {
 template <class Pixel>
 void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
                  const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run, BitWriter &bw,
-                 const LoopFilterSettings &lf) {
+                 const LoopFilterSettings &lf, bool outside) {
     Rng &rng = enc.rng;
     const int w = enc.mb_width, x = addr % w, y = addr / w;
     const int cf = enc.sps.chroma_format_idc;
     SvacMvEntry cache[12];
     load_mv_cache(cache, enc.mvs, addr, w, nb);
     InterDecision d;
-    d.type = rng.percent(skip_pct) && run < kLongCode - 1 ? PSKIP : rng.range(P16X16, P8X8);
+    d.type = outside || (rng.percent(skip_pct) && run < kLongCode - 1) ? PSKIP : rng.range(P16X16, P8X8);
     const int n = partition_count(d.type);
     for (int i = 0; i < n; i++)
         d.ref[i] = d.type == PSKIP || pic.single_ref || enc.ref_count < 2 ? 0 : rng.range(0, 1);
@@ -52,6 +52,9 @@ void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbou
             write_inter_mb(bw, pic, cf, qp_changes, d, mvd);
         }
         run = 0;
+    } else if (outside) {
+        enc.stats.roi_outside_skips[0]++;
+        if (cabac) write_skip_cabac(enc.cabac, enc.cabac_nb, cc, rng.percent(60) ? 1 : rng.range(0, 2), true);
     } else {
         run++;
         enc.stats.longest_skip_run = std::max<int64_t>(enc.stats.longest_skip_run, run);
@@ -160,10 +163,10 @@ CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr, c
 
 template void encode_p_mb<uint8_t>(Encoder &, const SliceHeader &, int, const MbNeighbours &,
                                    const InterPicture &, bool, int, int &, int &, BitWriter &,
-                                   const LoopFilterSettings &);
+                                   const LoopFilterSettings &, bool);
 template void encode_p_mb<uint16_t>(Encoder &, const SliceHeader &, int, const MbNeighbours &,
                                     const InterPicture &, bool, int, int &, int &, BitWriter &,
-                                    const LoopFilterSettings &);
+                                    const LoopFilterSettings &, bool);
 template bool encode_real_p_mb<uint8_t>(Encoder &, const Frame &, const SliceHeader &, int,
                                         const MbNeighbours &, const ModeEdge *, const ModeEdge *,
                                         const InterPicture &, int &, int &, BitWriter &,

@@ -13,11 +13,13 @@ CabacMbContext cabac_mb_context(Encoder &enc, const SliceHeader &sh, int addr, c
                                 bool qp_changes);
 
 // Random mode: a skipped or inter macroblock (skip_pct: share of skips).
-// `qp` is the running quantiser, `run` the pending skip run.
+// `qp` is the running quantiser, `run` the pending skip run. A macroblock
+// `outside` every region of a picture that skips them is skipped without
+// data (in CABAC slices its skip flag is still written, with any value).
 template <class Pixel>
 void encode_p_mb(Encoder &enc, const SliceHeader &sh, int addr, const MbNeighbours &nb,
                  const InterPicture &pic, bool qp_changes, int skip_pct, int &qp, int &run, BitWriter &bw,
-                 const LoopFilterSettings &lf);
+                 const LoopFilterSettings &lf, bool outside);
 
 // Real mode: skip or P_16X16 weighed against the intra choice; false means
 // intra wins and the caller codes the macroblock as intra.

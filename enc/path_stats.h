@@ -2,6 +2,8 @@
 // the tool can show that random mode reaches the rare ones.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace svacenc {
@@ -45,6 +47,39 @@ struct PathStats {
     int64_t cabac_qp_delta_min = 0, cabac_qp_delta_max = 0;
     int64_t cabac_full_blocks = 0;  // blocks of 65 (17) pairs: no end-of-block bin
     int64_t cabac_longest_run = 0, cabac_largest_level = 0;
+    // Regions of interest
+    int64_t roi_slices = 0;             // slices that start inside a region
+    int64_t roi_enh_slices = 0;         // of them in the enhancement layer
+    int64_t roi_split_passes = 0;       // region passes cut into several slices
+    int64_t roi_overlaps = 0;           // macroblocks inside two or more regions
+    int64_t roi_edge_regions = 0;       // regions touching a picture edge
+    int64_t roi_empty_regions = 0;      // regions whose macroblocks all belong to lower indices
+    int64_t roi_outside_joined = 0;     // outside passes continuing the last region's slice
+    int64_t roi_outside_own = 0;        // outside passes in slices of their own
+    int64_t roi_outside_skips[2] = {};  // outside macroblocks without data, in P and in B pictures
+    int64_t roi_runs_into_outside = 0;  // skip runs reaching past the last region
+    int64_t roi_lone_corners = 0;       // upper-left neighbour available, its motion entry not
+    // Scalable streams: enhancement macroblocks predicted from the base
+    // picture, those with a residual, those in each picture corner (top-left,
+    // top-right, bottom-left, bottom-right), flag values above 1 (CABAC), and
+    // enhancement intra macroblocks predicted as usual.
+    int64_t inter_layer_mbs = 0, inter_layer_coded = 0;
+    int64_t inter_layer_corners[4] = {};
+    int64_t inter_layer_long_flags = 0;
+    int64_t enh_plain_intra = 0;
 };
+
+// Adds the counts of `b` to `a`; the extremes combine as extremes.
+inline void add_stats(PathStats &a, const PathStats &b) {
+    const PathStats old = a;
+    auto *d = reinterpret_cast<int64_t *>(&a);
+    const auto *s = reinterpret_cast<const int64_t *>(&b);
+    for (size_t i = 0; i < sizeof a / sizeof(int64_t); i++) d[i] += s[i];
+    a.cabac_qp_delta_min = std::min(old.cabac_qp_delta_min, b.cabac_qp_delta_min);
+    a.cabac_qp_delta_max = std::max(old.cabac_qp_delta_max, b.cabac_qp_delta_max);
+    a.cabac_longest_run = std::max(old.cabac_longest_run, b.cabac_longest_run);
+    a.cabac_largest_level = std::max(old.cabac_largest_level, b.cabac_largest_level);
+    a.longest_skip_run = std::max(old.longest_skip_run, b.longest_skip_run);
+}
 
 }  // namespace svacenc

@@ -6,7 +6,9 @@
 
 #include "dsp/qp_tables.h"
 #include "forward.h"
+#include "inter_layer.h"
 #include "mb_recon.h"
+#include "mb_writer.h"
 #include "residual_writer.h"
 
 namespace svacenc {
@@ -226,6 +228,69 @@ void decide_real_mb(const Frame &src, Frame &unf, const RealMbContext &ctx, MbDe
     d->qp_delta = 0;
 }
 
+namespace {
+
+// Squared error of the macroblock in `unf` plus lambda times its bits.
+template <class Pixel>
+double mb_cost(const Frame &src, const Frame &unf, const RealMbContext &ctx, const MbDecision &d,
+               const Lambdas &lam) {
+    MbSyntaxContext sc;
+    sc.chroma_format_idc = unf.chroma_format_idc;
+    sc.left = ctx.left;
+    sc.top = ctx.top;
+    sc.enhancement = true;
+    BitWriter bw;
+    write_intra_mb(bw, sc, d);
+    int64_t dist = ssd<Pixel>(src, unf, 0, ctx.mb_x * 16, ctx.mb_y * 16, 16, 16);
+    const int ch = unf.chroma_mb_height();
+    for (int p = 1; p < unf.plane_count(); p++)
+        dist += ssd<Pixel>(src, unf, p, ctx.mb_x * 8, ctx.mb_y * ch, 8, ch);
+    return double(dist) + lam.ssd * double(bw.bit_count());
+}
+
+// Levels of the 8x8 block at (x, y) of plane p against the prediction in `unf`.
+template <class Pixel>
+bool quantise_block(const Frame &src, const Frame &unf, int p, int x, int y, int qp, int scan,
+                    BlockPairs *bp) {
+    Pixel pred[64];
+    for (int j = 0; j < 8; j++)
+        for (int i = 0; i < 8; i++) pred[j * 8 + i] = static_cast<Pixel>(unf.sample(p, x + i, y + j));
+    int32_t diff[64], levels[64];
+    difference<Pixel>(src, p, x, y, pred, 8, diff);
+    bp->count = 0;
+    if (forward_quant_8x8(diff, qp, 80, levels)) levels_to_pairs(levels, false, bp, scan);
+    return bp->count > 0;
+}
+
+}  // namespace
+
+template <class Pixel>
+void choose_inter_layer(const Frame &src, Frame &unf, const Frame &base, const RealMbContext &ctx,
+                        MbDecision *d) {
+    const Lambdas lam = lambdas(ctx.qp, unf.bit_depth);
+    reconstruct_intra_mb<Pixel>(unf, ctx.mb_x, ctx.mb_y, ctx.nb, *d, ctx.qp, ctx.scan);
+    const double intra = mb_cost<Pixel>(src, unf, ctx, *d, lam);
+    MbDecision s;
+    s.luma.is8x8 = true;
+    make_inter_layer(s, ctx.left, ctx.top, 1);
+    predict_inter_layer<Pixel>(base, unf, ctx.mb_x, ctx.mb_y);
+    for (int b = 0; b < 4; b++)
+        if (quantise_block<Pixel>(src, unf, 0, ctx.mb_x * 16 + (b % 2) * 8, ctx.mb_y * 16 + (b / 2) * 8,
+                                  ctx.qp, ctx.scan, &s.luma_blocks[b]))
+            s.cbp |= 1 << b;
+    for (int i = 0; i < 2 * unf.chroma_format_idc; i++)
+        if (quantise_block<Pixel>(src, unf, 1 + i % 2, ctx.mb_x * 8,
+                                  ctx.mb_y * unf.chroma_mb_height() + (i / 2) * 8, QP2_table[ctx.qp],
+                                  ctx.scan, &s.chroma_blocks[i]))
+            s.cbp |= 1 << cbp_chroma_bit(i);
+    reconstruct_inter_layer_mb<Pixel>(base, unf, ctx.mb_x, ctx.mb_y, s, ctx.qp, ctx.scan);
+    if (mb_cost<Pixel>(src, unf, ctx, s, lam) < intra) *d = s;
+}
+
+template void choose_inter_layer<uint8_t>(const Frame &, Frame &, const Frame &, const RealMbContext &,
+                                          MbDecision *);
+template void choose_inter_layer<uint16_t>(const Frame &, Frame &, const Frame &, const RealMbContext &,
+                                           MbDecision *);
 template void decide_real_mb<uint8_t>(const Frame &, Frame &, const RealMbContext &, MbDecision *);
 template void decide_real_mb<uint16_t>(const Frame &, Frame &, const RealMbContext &, MbDecision *);
 

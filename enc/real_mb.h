@@ -26,4 +26,11 @@ struct RealMbContext {
 template <class Pixel>
 void decide_real_mb(const Frame &src, Frame &unf, const RealMbContext &ctx, MbDecision *d);
 
+// Enhancement layer: replaces the intra decision `d` by the upsampled base
+// picture `base` with a residual where that costs less (squared error plus
+// bits). Leaves trial samples in the macroblock of `unf`, like decide_real_mb.
+template <class Pixel>
+void choose_inter_layer(const Frame &src, Frame &unf, const Frame &base, const RealMbContext &ctx,
+                        MbDecision *d);
+
 }  // namespace svacenc

@@ -29,6 +29,27 @@ void randomise_sps_extras(Rng &rng, SeqParams &s) {
     s.vui_value = static_cast<uint32_t>(rng.range(0, 300));
 }
 
+// Regions of a new picture set: the given ones or random ones, with their
+// quantiser and whether P pictures skip the macroblocks outside them.
+void choose_regions(Encoder &enc) {
+    const EncoderOptions &o = enc.opt;
+    PicParams &p = enc.pps;
+    Rng &rng = enc.rng;
+    const bool random = o.mode == EncMode::Random;
+    const int limit = enc.mb_width * enc.mb_height / 2;  // a decoder's region arrays hold no more
+    std::vector<RegionRect> rects = o.roi_rects;
+    if (o.roi_random) {
+        rects = random_regions(rng, enc.mb_width, enc.mb_height, limit);
+        std::erase_if(rects,
+                      [&](const RegionRect &r) { return !region_codes_short(r, enc.mb_width, o.svc); });
+    }
+    set_regions(p, rects, enc.mb_width);
+    // Without regions the set carries neither flag nor quantiser.
+    p.roi_skip = !p.roi_first.empty() && (o.roi_skip || (random && rng.percent(50)));
+    p.roi_el = random && rng.percent(50);
+    p.roi_qp = o.roi_qp >= 0 ? o.roi_qp : random ? rng.range(0, 55) : p.pic_qp;
+}
+
 }  // namespace
 
 void put_nal(std::vector<uint8_t> &stream, int type, BitWriter &bw, Rng *rng, const CipherKey *key) {
@@ -82,6 +103,14 @@ void send_parameter_sets(Encoder &enc, std::vector<uint8_t> &stream) {
             p.pic_qp = o.qp >= 0 ? o.qp : 32;
             p.fixed_qp = o.fixed_qp;
             p.lf_disable = o.lf_disable;
+        }
+        if (o.roi) choose_regions(enc);
+        // A picture set restarts the slice count and the region passes (of
+        // both layers).
+        for (Encoder *l = &enc; l; l = l->enh.get()) {
+            l->slice_number = 0;
+            l->roi.left_slice = 0;
+            l->roi.remaining = static_cast<int>(p.roi_first.size());
         }
         BitWriter bw;
         write_pps(bw, p, enc.sps);

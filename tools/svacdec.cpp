@@ -24,7 +24,7 @@
 
 #include "file_io.h"
 #include "hex.h"
-#include "muxer.h"
+#include "layer_outputs.h"
 #include "nal_split.h"
 #include "picture_md5.h"
 #include "png_writer.h"
@@ -38,7 +38,8 @@ constexpr const char *kUsage =
     "usage: svacdec [options] INPUT        (INPUT - reads standard input)\n"
     "INPUT is an SVAC stream or an MPEG program stream (told by its pack header).\n"
     "  -o FILE            write the pictures: .yuv raw planes, .y4m, .md5 one MD5 per\n"
-    "                     picture, /dev/null nothing; - standard output (needs --muxer)\n"
+    "                     picture, /dev/null nothing; - standard output (needs --muxer);\n"
+    "                     %d in FILE writes each layer to its own file (out%d.y4m)\n"
     "  --muxer NAME       null, yuv, y4m or md5, whatever the file name says\n"
     "  --png DIR          write the first picture of each layer as DIR/layerN.png\n"
     "  --verify MD5FILE   compare every picture with an MD5 list; exit status 1 on\n"
@@ -50,7 +51,8 @@ constexpr const char *kUsage =
     "  --demux FILE       write the video stream of a program stream to FILE, no decoding\n"
     "  --quiet            no progress line and no summary\n"
     "  --help, --version\n"
-    "yuv and y4m files hold the layer of the first picture; MD5 lists hold all.\n"
+    "Without %d, a yuv or y4m file holds one layer, the enhancement layer when it is\n"
+    "decoded (--layer-mask 1 writes the base layer); MD5 lists hold every picture.\n"
     "Exit status: 0 decoded (stream errors are counted, not fatal), 1 verification\n"
     "failed, 2 bad arguments, 3 unreadable input or unwritable output, 4 no decoder.\n";
 
@@ -196,7 +198,7 @@ class Session {
         progress_ = !o.quiet && isatty(STDERR_FILENO);
     }
 
-    std::unique_ptr<svactool::Muxer> muxer;
+    svactool::LayerOutputs outputs;
     std::vector<std::string> expected;
     bool verifying = false;
     int exit_code = EXIT_OK;
@@ -210,8 +212,8 @@ class Session {
         last_plane_[layer] = out.plane[0];
         count_[layer]++;
         if (verifying) check(pic);
-        if (muxer && !muxer->write(pic)) {
-            error("cannot write " + opt_.output + ": " + muxer->error());
+        if (outputs.active() && !outputs.write(pic)) {
+            error("cannot write " + opt_.output + ": " + outputs.error());
             exit_code = EXIT_IO;
             return false;
         }
@@ -270,9 +272,9 @@ class Session {
         if (times_seen_)
             std::fprintf(stderr, "svacdec: %d time stamps, first %s, last %s\n", times_seen_,
                          format_time(first_time_).c_str(), format_time(last_time_).c_str());
-        if (muxer && muxer->skipped())
+        if (outputs.skipped())
             std::fprintf(stderr, "svacdec: %d pictures of another layer or size left out of %s\n",
-                         muxer->skipped(), opt_.output.c_str());
+                         outputs.skipped(), opt_.output.c_str());
         if (verifying && !mismatch_)
             std::fprintf(stderr, "svacdec: verify: all %lld pictures match %s\n", total_,
                          opt_.verify.c_str());
@@ -428,18 +430,19 @@ int main(int argc, char **argv) {
     }
     std::FILE *pictures_out = nullptr;
     if (!opt.output.empty()) {
-        svactool::MuxerOptions mo;
         if (opt.output == "-") {
             pictures_out = take_stdout();
             if (!pictures_out) {
                 error("cannot write to standard output");
                 return EXIT_IO;
             }
-            session.muxer = svactool::open_muxer_stream(pictures_out, opt.muxer, mo, &err);
-        } else {
-            session.muxer = svactool::open_muxer(opt.output, opt.muxer, mo, &err);
         }
-        if (!session.muxer) {
+        // One raw file holds the enhancement layer when it is decoded: the
+        // full-size pictures.
+        const bool enhancement =
+            opt.layer_mask == 2 ||
+            (opt.layer_mask != 1 && svactool::has_enhancement_slices(data.data(), data.size()));
+        if (!session.outputs.open(opt.output, opt.muxer, pictures_out, enhancement ? 1 : 0, &err)) {
             error(err);
             return err.rfind("cannot create", 0) == 0 ? EXIT_IO : EXIT_USAGE;
         }
@@ -462,11 +465,10 @@ int main(int argc, char **argv) {
 
     const bool ok = decode_stream(dec, data, opt.layer_mask, session);
     VQ_SVAC_Dec_Close(dec);
-    if (session.muxer && !session.muxer->finish() && ok) {
-        error("cannot write " + opt.output + ": " + session.muxer->error());
+    if (session.outputs.active() && !session.outputs.finish() && ok) {
+        error("cannot write " + opt.output + ": " + session.outputs.error());
         session.exit_code = EXIT_IO;
     }
-    session.muxer.reset();
     if (pictures_out) std::fclose(pictures_out);
     session.finish(data.size());
     return session.exit_code;

@@ -17,8 +17,7 @@
 
 #include "encoder.h"
 #include "hex.h"
-#include "muxer.h"
-#include "picture_md5.h"
+#include "layer_outputs.h"
 #include "ps_mux.h"
 #include "source.h"
 
@@ -43,14 +42,27 @@ constexpr const char *kUsage =
     "  --fixed-qp           no quantiser changes inside pictures\n"
     "  --lf-disable         deblocking off\n"
     "  --lf-offsets A,B     deblocking alpha and beta offsets in every slice\n"
+    "  --svc                two layers: the enhancement layer at --size (multiples of\n"
+    "                       32), the base layer at half of it\n"
+    "  --svc-no-inter-layer no enhancement macroblock predicts from the base layer, so\n"
+    "                       the enhancement layer decodes alone\n"
     "  --encrypt aes|des    encipher the slices (needs --key)\n"
     "  --key HEX            cipher key: 16, 24 or 32 bytes for AES, 8 for DES\n"
+    "  --roi X,Y,W,H[/...]  regions of interest, rectangles in macroblocks, each coded as\n"
+    "                       passes of their own; 'random' draws new ones per picture set\n"
+    "  --roi-qp Q           quantiser of slices inside regions 0..55 (random mode varies it\n"
+    "                       when absent, real mode uses --qp)\n"
+    "  --roi-skip           P macroblocks outside every region carry no data\n"
     "  --input FILE         real mode input: .y4m, or raw YUV in the --size/--chroma/\n"
     "                       --bitdepth format (- reads standard input)\n"
     "  -o FILE              the stream\n"
     "  --ps                 write it as an MPEG program stream (stream_type 0x80, 25 Hz)\n"
-    "  --recon FILE         the reconstruction, .y4m or .yuv\n"
-    "  --md5 FILE           one MD5 per output picture of the reconstruction\n"
+    "  --recon FILE         the reconstruction, .y4m or .yuv, in a decoder's output order\n"
+    "                       (with B pictures a P picture may come twice; with --svc the\n"
+    "                       enhancement layer)\n"
+    "  --md5 FILE           one MD5 per output picture of the reconstruction, both layers\n"
+    "                       in output order; a %d in FILE (or --recon) writes one file\n"
+    "                       per layer, %d replaced by 0 (base) and 1 (enhancement)\n"
     "  --help\n";
 
 void error(const std::string &msg) { std::fprintf(stderr, "svacenc: %s\n", msg.c_str()); }
@@ -82,19 +94,21 @@ int parse_args(int argc, char **argv, Options *o) {
             std::fputs(kUsage, stdout);
             return EXIT_OK;
         }
-        if (a == "--field" || a == "--ps") {
-            (a == "--ps" ? o->ps : e.field) = true;
+        if (a == "--field" || a == "--ps" || a == "--svc" || a == "--svc-no-inter-layer") {
+            (a == "--ps"      ? o->ps
+             : a == "--svc"   ? e.svc
+             : a == "--field" ? e.field
+                              : e.svc_no_inter_layer) = true;
             continue;
         }
-        const bool flag = a == "--fixed-qp" || a == "--lf-disable";
-        if (flag) {
-            (a == "--fixed-qp" ? e.fixed_qp : e.lf_disable) = true;
+        if (a == "--fixed-qp" || a == "--lf-disable" || a == "--roi-skip") {
+            (a == "--fixed-qp" ? e.fixed_qp : a == "--lf-disable" ? e.lf_disable : e.roi_skip) = true;
             continue;
         }
         static const char *const kValued[] = {"--mode",       "--seed",    "--frames", "--size",   "--chroma",
                                               "--bitdepth",   "--entropy", "--gop",    "--slices", "--qp",
                                               "--lf-offsets", "--input",   "-o",       "--recon",  "--md5",
-                                              "--encrypt",    "--key"};
+                                              "--encrypt",    "--key",     "--roi",    "--roi-qp"};
         bool known = false;
         for (const char *k : kValued) known = known || a == k;
         if (!known) {
@@ -178,6 +192,14 @@ int parse_args(int argc, char **argv, Options *o) {
         } else if (a == "--key") {
             if (!svactool::parse_hex(v, &e.key.key)) return bad("an even number of hex digits");
             o->key_set = true;
+        } else if (a == "--roi") {
+            e.roi = true;
+            e.roi_random = v == "random";
+            if (!e.roi_random && !svacenc::parse_region_list(v, &e.roi_rects))
+                return bad("random, or X,Y,W,H rectangles in macroblocks joined by /");
+        } else if (a == "--roi-qp") {
+            if (!parse_int(v, 0, 55, &n)) return bad("0..55");
+            e.roi_qp = static_cast<int>(n);
         } else if (a == "--input") {
             o->input = v;
         } else if (a == "-o") {
@@ -214,16 +236,18 @@ int parse_args(int argc, char **argv, Options *o) {
     return -1;
 }
 
-svactool::PictureView view_of(const svacenc::Frame &f) {
+svactool::PictureView view_of(const svacenc::Frame &f, bool svc) {
     svactool::PictureView v;
     for (int p = 0; p < f.plane_count(); p++) {
         v.plane[p] = f.planes[p].data.data();
         v.stride[p] = f.planes[p].stride;
     }
     v.width = f.width;
-    v.height = svacenc::reported_height(f.width, f.height);
+    v.height = f.drained ? svacenc::drained_height(f.width, f.height, svc)
+                         : svacenc::reported_height(f.width, f.height);
     v.chroma_format_idc = f.chroma_format_idc;
     v.bit_depth = f.bit_depth;
+    v.layer = f.layer;
     return v;
 }
 
@@ -281,18 +305,12 @@ int main(int argc, char **argv) {
         svacenc::close_input(in);
         return EXIT_IO;
     }
-    std::unique_ptr<svactool::Muxer> recon;
-    if (!opt.recon.empty()) {
-        recon = svactool::open_muxer(opt.recon, "", svactool::MuxerOptions{}, &err);
-        if (!recon) {
-            error(err);
-            std::fclose(out);
-            svacenc::close_input(in);
-            return EXIT_IO;
-        }
-    }
-    svactool::Md5ListWriter md5;
-    if (!opt.md5.empty() && !md5.open(opt.md5, &err)) {
+    // A %d in a name gives each layer its own file; a single raw file holds
+    // the enhancement layer, as svacdec writes it.
+    svactool::LayerOutputs recon, md5;
+    const int raw_layer = e.svc ? 1 : 0;
+    if ((!opt.recon.empty() && !recon.open(opt.recon, "", nullptr, raw_layer, &err)) ||
+        (!opt.md5.empty() && !md5.open(opt.md5, "md5", opt.md5 == "-" ? stdout : nullptr, raw_layer, &err))) {
         error(err);
         std::fclose(out);
         svacenc::close_input(in);
@@ -301,7 +319,7 @@ int main(int argc, char **argv) {
 
     svacenc::Encoder enc;
     svacenc::encoder_init(enc, e);
-    svacenc::Frame source = enc.recon;
+    svacenc::Frame source = enc.enh ? enc.enh->recon : enc.recon;
     int status = EXIT_OK;
     int written = 0;
     size_t bytes = 0;
@@ -344,21 +362,19 @@ int main(int argc, char **argv) {
         }
         bytes += stream.size();
         for (const svacenc::Frame &f : ready) {
-            const auto it = sources.find(f.display);
+            // PSNR of the picture at --size (the enhancement layer of scalable streams).
+            const auto it = f.layer == raw_layer ? sources.find(f.display) : sources.end();
             if (it != sources.end()) {
                 psnr_sum += luma_psnr(it->second, f);
                 measured++;
                 sources.erase(it);
             }
-            const svactool::PictureView v = view_of(f);
-            if (recon && !recon->write(v)) {
-                error(recon->error());
-                status = EXIT_IO;
-            }
-            if (!opt.md5.empty() && !md5.add(v, &err)) {
-                error(err);
-                status = EXIT_IO;
-            }
+            const svactool::PictureView v = view_of(f, e.svc);
+            for (svactool::LayerOutputs *o : {&recon, &md5})
+                if (o->active() && !o->write(v)) {
+                    error(o->error());
+                    status = EXIT_IO;
+                }
             written++;
         }
         if (last) break;
@@ -375,14 +391,11 @@ int main(int argc, char **argv) {
         error("cannot write " + opt.output);
         status = EXIT_IO;
     }
-    if (recon && !recon->finish() && status == EXIT_OK) {
-        error(recon->error());
-        status = EXIT_IO;
-    }
-    if (!opt.md5.empty() && !md5.close(&err) && status == EXIT_OK) {
-        error(err);
-        status = EXIT_IO;
-    }
+    for (svactool::LayerOutputs *o : {&recon, &md5})
+        if (o->active() && !o->finish() && status == EXIT_OK) {
+            error(o->error());
+            status = EXIT_IO;
+        }
     svacenc::close_input(in);
     if (status == EXIT_OK && written == 0) {
         error("no picture encoded (empty input?)");

@@ -5,6 +5,7 @@
 #include "decoder/mb.h"
 #include "decoder/residual.h"
 #include "decoder/stepping.h"
+#include "decoder/svc_roi.h"
 #include "recon/intra_recon.h"
 #include "recon/mb_finish.h"
 
@@ -73,8 +74,6 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
     if (sps->svc_flag && enhancement)
         mb->svc_mode_flag =
             static_cast<int32_t>(cabac ? cabac_decode_svc_mode_flag(&dec->cabac) : svac_br_read1(&dec->br));
-    // Inter-layer prediction is not decoded yet.
-    if (mb->svc_mode_flag) return SVAC_ERR_INVALID;
 
     const bool eight = intra_type >= 1;
     decode_luma_modes(dec, mb, eight);
@@ -113,6 +112,12 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
         r < 0)
         return r;
     mb->qp = dec->qp;
+    if (mb->svc_mode_flag) {
+        // Without its base picture the macroblock keeps what the frame holds
+        // and only the residual is added.
+        dec->recon_ctx.base_frame = svac_find_base_picture(dec);
+        if (!dec->recon_ctx.base_frame) std::puts("can not find base layer picture");
+    }
     if (int r = parse_residual_intra(dec, intra_type); r < 0) return r;
 
     dec->recon->intra(dec->recon_ctx, mb, intra_type);

@@ -1,5 +1,6 @@
 #include "decoder/param_sets.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "decoder/decoder.h"
@@ -9,10 +10,12 @@ namespace {
 
 // Region corners are 32-bit addresses; the arrays grow to the largest count
 // seen for this identifier and are kept for the life of the instance.
+// Every array of a set holds `capacity` entries at least, also one allocated
+// after the others.
 bool ensure_region_array(int32_t **arr, int32_t count, int32_t capacity) {
     if (*arr && count <= capacity) return true;
     VQ_SVACDEC_svac_freep(arr);
-    *arr = svac_alloc_zeroed<int32_t>(static_cast<uint64_t>(count));
+    *arr = svac_alloc_zeroed<int32_t>(static_cast<uint64_t>(std::max(count, capacity)));
     return *arr != nullptr;
 }
 

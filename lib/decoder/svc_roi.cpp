@@ -2,6 +2,7 @@
 
 #include "decoder/decoder.h"
 #include "decoder/stepping.h"
+#include "mem/frame_pool.h"
 
 void VQ_SVACDEC_roi_bound_in_el(SvacDecoder *dec, int32_t region_first, int32_t region_last,
                                 int32_t *first_el, int32_t *last_el) {
@@ -52,4 +53,23 @@ void VQ_SVACDEC_init_svc_roi(SvacDecoder *dec) {
         pps->roi_first_mb_active = pps->roi_first_mb;
         pps->roi_last_mb_active = pps->roi_last_mb;
     }
+}
+
+SvacFrame *svac_find_base_picture(SvacDecoder *dec) {
+    SvacLayerState &base = dec->layers[0];
+    const int32_t num = dec->layers[1].cur_pic_num;
+    SvacFrame *const frames[3] = {base.cur_frame, base.ref_frame[0], base.ref_frame[1]};
+    const int32_t nums[3] = {base.cur_pic_num, base.ref_pic_num[0], base.ref_pic_num[1]};
+    for (int i = 0; i < 3; i++) {
+        SvacFrame *f = frames[i];
+        if (nums[i] != num || !f) continue;
+        // A base picture of another sample format or size (a later sequence
+        // set may change the format) cannot be upsampled into this one: it
+        // counts as missing rather than being read out of bounds.
+        const SvacFrame *cur = dec->layers[1].cur_frame;
+        if (!cur || f->format != cur->format || 2 * f->width != cur->width || 2 * f->height != cur->height)
+            return nullptr;
+        return f;
+    }
+    return nullptr;
 }

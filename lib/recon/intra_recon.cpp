@@ -7,6 +7,7 @@
 #include "dsp/qp_tables.h"
 #include "recon/macroblock.h"
 #include "recon/residual_add.h"
+#include "recon/svc_recon.h"
 
 namespace {
 
@@ -187,6 +188,10 @@ void load_chroma_plane(SvacMacroblock *mb, int row, uint8_t *top_border, SampleA
 // predict from the reconstructed samples of earlier ones.
 template <typename P>
 void reconstruct_intra(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t intra_type) {
+    if (mb->svc_mode_flag) {
+        svac_reconstruct_inter_layer<P>(ctx, mb, intra_type);
+        return;
+    }
     const int d = ctx.bit_depth_idx;
     const int sy = static_cast<int>(mb->stride_y), sc = static_cast<int>(mb->stride_c);
     const SvacMbResidual &res = mb->residual;

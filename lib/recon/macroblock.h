@@ -136,6 +136,9 @@ struct SvacReconCtx {
     const SvacFrame *cur_frame;
     const SvacFrame *ref_frame[2];
     uint8_t *edge_emu_buffer;
+    // Base-layer picture of an inter-layer predicted macroblock, or none.
+    // Its margins are written: the window around the block is edge-extended.
+    SvacFrame *base_frame;
 };
 
 // Intra mode cache positions of each block in decoding order.

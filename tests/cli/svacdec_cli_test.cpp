@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "demo_stream.h"
@@ -28,7 +29,11 @@ std::string slurp(const std::string &path) {
     return s.str();
 }
 
-std::string tmp(const std::string &name) { return testing::TempDir() + "svacdec_cli_" + name; }
+// Runs from other build trees share the directory: each tree has its names.
+std::string tmp(const std::string &name) {
+    return testing::TempDir() + "svacdec_cli_" + std::to_string(std::hash<std::string>{}(SVACDEC_BIN) % 100000) +
+           "_" + name;
+}
 
 void spit(const std::string &path, const Bytes &b) {
     std::ofstream f(path, std::ios::binary);

@@ -27,6 +27,8 @@ gen offsets --lf-offsets 3,-2 --gop IP --seed 10
 gen aes --encrypt aes --key 000102030405060708090a0b0c0d0e0f --gop IP --seed 11
 gen des --encrypt des --key 0011223344556677 --seed 12
 gen real --mode real --size 64x48 --gop IPP
+gen svc --svc --size 64x32 --gop IP --seed 13
+gen svccabac --svc --size 64x32 --gop IP --entropy cabac --chroma 422 --seed 14
 gen bvlc --gop IBBP --frames 5 --seed 13
 gen bcabac --entropy cabac --gop IBP --field --frames 5 --seed 14
 python3 - "$tmp" "$out" <<'PY'

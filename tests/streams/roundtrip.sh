@@ -6,7 +6,8 @@
 # the portable and with the default kernels, "cabac" for arithmetic-coded I
 # and P pictures and fields of every format and depth, "bframes" for B
 # pictures (IBBP, IBP; frames and fields; both entropy modes; every format
-# and depth; portable and default kernels), or "secure" for
+# and depth; portable and default kernels), "svc" for scalable streams
+# decoded with every layer mask and for regions, or "secure" for
 # enciphered streams decoded with the right and with wrong keys. Every stream is
 # decoded with --verify against the MD5 list of the generator's
 # reconstruction; the first failing command line is printed so it can be
@@ -90,7 +91,69 @@ kernels() {
     fi
 }
 
-if [ "$group" = kernels ]; then
+# A scalable stream decoded with every layer mask: both layers (0, 3) give
+# the generator's list; one layer (1, 2) its layer's list, the enhancement
+# layer only when it never predicts from the base layer, else it reports the
+# missing base pictures; -o with %d writes each layer's list, and a single
+# y4m file holds the enhancement layer (the base layer with mask 1).
+svc() {
+    local name=$1 w=$work/$1
+    shift
+    runs=$((runs + 1))
+    local fail="" args="$*" cells=("0 $w.md5" "3 $w.md5" "1 $w.l0.md5") alone=""
+    [[ " $args " = *" --svc-no-inter-layer "* ]] && alone=1 && cells+=("2 $w.l1.md5")
+    "$enc" --svc "$@" -o "$w.svac" --md5 "$w.md5" 2> "$w.enc.log" &&
+        "$enc" --svc "$@" -o "$w.svac" --md5 "$w.l%d.md5" --recon "$w.r%d.y4m" 2>> "$w.enc.log" ||
+        fail="encoder"
+    for cell in "${cells[@]}"; do
+        # shellcheck disable=SC2086
+        set -- $cell
+        [ -z "$fail" ] && ! "$dec" "$w.svac" --layer-mask "$1" --verify "$2" --quiet > "$w.dec.out" 2>&1 &&
+            fail="--layer-mask $1"
+    done
+    [ -z "$fail" ] && { "$dec" "$w.svac" -o "$w.out%d.md5" --quiet > /dev/null 2>&1 &&
+        cmp -s "$w.out0.md5" "$w.l0.md5" && cmp -s "$w.out1.md5" "$w.l1.md5" &&
+        "$dec" "$w.svac" -o "$w.y4m" --quiet > /dev/null 2>&1 && cmp -s "$w.y4m" "$w.r1.y4m" &&
+        "$dec" "$w.svac" -o "$w.y4m" --layer-mask 1 --quiet > /dev/null 2>&1 && cmp -s "$w.y4m" "$w.r0.y4m"; } ||
+        fail=${fail:-"outputs"}
+    [ -z "$fail" ] && [ -z "$alone" ] && ! "$dec" "$w.svac" --layer-mask 2 -o /dev/null --quiet 2>&1 |
+        grep -q "can not find base layer picture" && fail="mask 2 without the message"
+    if [ -n "$fail" ]; then
+        failures=$((failures + 1))
+        echo "FAIL ($fail): svacenc --svc $args"
+    fi
+}
+
+if [ "$group" = svc ]; then
+    # Scalable streams (B pictures, regions, both), and regions alone.
+    seed=0
+    for chroma in 400 420 422; do
+        for depth in 8 10; do
+            for entropy in vlc cabac; do
+                for variant in "--gop IPPP" "--gop IPP --svc-no-inter-layer --slices 2" "--gop I --field" \
+                               "--gop IBP" "--gop IPPP --roi random" \
+                               "--gop IBBP --roi random --roi-skip --svc-no-inter-layer"; do
+                    seed=$((seed + 1))
+                    # shellcheck disable=SC2086
+                    svc "s_$seed" --mode random --seed $((seed * 37)) --frames 5 --size 128x96 --chroma $chroma \
+                        --bitdepth $depth --entropy $entropy $variant
+                done
+                svc "s_real_${chroma}_${depth}_$entropy" --mode real --frames 3 --size 96x64 --gop IPP \
+                    --chroma $chroma --bitdepth $depth --entropy $entropy --qp 30
+                for variant in "--gop IPPP" "--gop IPBP --roi-skip --field"; do
+                    seed=$((seed + 1))
+                    # shellcheck disable=SC2086
+                    run "roi_$seed" --mode random --seed $((seed * 37)) --frames 5 --size 80x48 --roi random \
+                        --chroma $chroma --bitdepth $depth --entropy $entropy $variant
+                done
+            done
+        done
+    done
+    for skip in "" --roi-skip; do
+        run "roi_real$skip" --mode real --frames 4 --gop IPP --size 176x144 --roi 2,2,4,3/5,4,4,5 --roi-qp 20 \
+            --qp 40 $skip
+    done
+elif [ "$group" = kernels ]; then
     for chroma in 400 420 422; do
         kernels "k_rand_$chroma" --mode random --seed $((chroma + 3)) --frames 6 --size 176x144 --chroma $chroma \
             --gop IPPP
@@ -175,6 +238,8 @@ elif [ "$group" = inter ]; then
                 --chroma $chroma --bitdepth $depth --field --slices 2
         done
     done
+    # The drain reports all 368 lines of a 640x368 picture (a decoding call shows 360).
+    run p_drained_368 --frames 3 --size 640x368 --gop IBP --qp 45
 elif [ "$group" = real ]; then
     for chroma in 400 420 422; do
         for depth in 8 10; do

@@ -70,4 +70,58 @@ inline std::vector<uint8_t> demo_stream() {
     return s;
 }
 
+// Sequence and picture set 0 of a scalable stream, base layer mb_w x mb_h
+// macroblocks, with regions when `rects` has any.
+inline std::vector<uint8_t> scalable_parameter_sets(int mb_w, int mb_h, std::vector<RoiRect> rects = {}) {
+    SpsSyntax sps;
+    sps.mb_width_minus1 = static_cast<uint32_t>(mb_w - 1);
+    sps.mb_height_minus1 = static_cast<uint32_t>(mb_h - 1);
+    sps.svc = true;
+    sps.roi = !rects.empty();
+    PpsSyntax pps;
+    pps.roi = pps.svc = sps.roi;
+    pps.num_roi = static_cast<uint32_t>(rects.size());
+    pps.rects = rects;
+    pps.fixed_qp = false;
+    std::vector<uint8_t> s;
+    add_nal(s, svacenc::NAL_SPS, write_sps(sps));
+    add_nal(s, svacenc::NAL_PPS, write_pps(pps));
+    return s;
+}
+
+// A slice of `mbs` macroblocks of one layer: 8x8 intra with every block
+// coded by an end-of-block code only, in a keyframe or a B picture. Base
+// macroblocks predict the constant 128, enhancement ones the upsampled base
+// picture.
+inline std::vector<uint8_t> flat_layer_slice(bool enhancement, int frame_num, int mbs, int first_mb = 0,
+                                             bool b_picture = false) {
+    svacenc::SeqParams sps;
+    sps.svc = true;
+    svacenc::SliceHeader sh;
+    sh.frame_num = frame_num;
+    sh.keyframe = !b_picture;
+    sh.slice_type = b_picture ? svacenc::SLICE_B : svacenc::SLICE_I;
+    sh.first_mb = first_mb;
+    svacenc::BitWriter bw;
+    svacenc::write_slice_header(bw, sh, svacenc::PicParams(), sps);
+    for (int i = 0; i < mbs; i++) {
+        if (b_picture) bw.put_ue(0);  // no skipped macroblock
+        bw.put_ue(b_picture ? 24 : 1);
+        if (enhancement) {
+            bw.put1(true);  // inter-layer prediction
+        } else {
+            bw.put(0b1111, 4);
+            bw.put_ue(0);
+        }
+        bw.put_se(0);
+        for (int b = 0; b < 6; b++) {
+            bw.put_ue(58 >> 2);  // end of block
+            bw.put(58 & 3, 2);
+        }
+    }
+    std::vector<uint8_t> s;
+    add_nal(s, (b_picture ? 1 : 2) + (enhancement ? 2 : 0), bw);
+    return s;
+}
+
 }  // namespace svactest

@@ -69,6 +69,7 @@ struct PpsSyntax {
     uint32_t pic_qp = 30;
     // Written only when the sequence set has regions (roi_flag) ...
     bool roi = false;
+    bool svc = false;       // the sequence is scalable: one more region flag
     bool ten_bit = false;   // 7-bit QP fields
     uint32_t num_roi = 0;   // ... and then the region syntax follows when above 0
     uint32_t roi_qp = 28;
@@ -86,7 +87,8 @@ inline svacenc::BitWriter write_pps(const PpsSyntax &p) {
     if (p.roi) {
         bw.put_ue(p.num_roi);
         if (p.num_roi > 0) {
-            bw.put1(false);  // no skipping, no scalability
+            bw.put1(false);  // no skipping
+            if (p.svc) bw.put1(false);
             bw.put(p.roi_qp, qp_bits);
             for (const RoiRect &r : p.rects) {
                 bw.put_ue(r.first_mb);

@@ -9,12 +9,12 @@
 
 #include "encoder.h"
 #include "host_decoder.h"
-#include "stream_builder.h"
-#include "syntax_writer.h"
+#include "demo_stream.h"
 
 namespace {
 
 using svacenc::BitWriter;
+using svactest::flat_layer_slice;
 using svactest::HandBuilt;
 using svactest::HostDecoder;
 using Bytes = std::vector<uint8_t>;
@@ -34,14 +34,14 @@ Bytes flat_keyframe(const HandBuilt &h, int frame_num, int mbs, int first_mb = 0
     return unit(svacenc::NAL_SLICE_KEY, bw);
 }
 
-// Every sample of every plane of the output is 128.
-bool all_mid_grey(const SvacDecOutput &out) {
+// Every sample of every plane of the output is v.
+bool all_samples(const SvacDecOutput &out, int v = 128) {
     const int planes = out.chroma_format_idc ? 3 : 1;
     for (int p = 0; p < planes; p++) {
         const int w = p ? out.width / 2 : out.width, h = p && out.chroma_format_idc == 1 ? out.height / 2 : out.height;
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
-                if (out.plane[p][y * out.stride[p] + x] != 128) return false;
+                if (out.plane[p][y * out.stride[p] + x] != v) return false;
     }
     return true;
 }
@@ -60,7 +60,7 @@ TEST(HandBuilt, SlicesOfAPicture) {
     }
     d.decode(s);
     ASSERT_EQ(d.out.got_picture, 1);
-    EXPECT_TRUE(all_mid_grey(d.out));
+    EXPECT_TRUE(all_samples(d.out));
     EXPECT_EQ(d.decode(flat_keyframe(h, 1, 1, 1)), -2);
     // Slice quantisers outside 0..55 are refused (the picture set says 30).
     for (int delta : {26, -31}) {
@@ -101,7 +101,7 @@ TEST(HandBuilt, SliceQuantiserInsideAndOutsideARegion) {
         EXPECT_EQ(d.state()->qp, first ? 33 : 23);
     }
     ASSERT_EQ(d.out.got_picture, 1);
-    EXPECT_TRUE(all_mid_grey(d.out));
+    EXPECT_TRUE(all_samples(d.out));
 }
 
 // Left-column 4x4 blocks that predict horizontally have no left samples at
@@ -198,7 +198,7 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
         EXPECT_EQ(d.out.got_picture, 0);
         d.decode(flat_keyframe(h, 2, 1));
         ASSERT_EQ(d.out.got_picture, 1);
-        EXPECT_TRUE(all_mid_grey(d.out));
+        EXPECT_TRUE(all_samples(d.out));
     }
 }
 
@@ -215,7 +215,7 @@ TEST(BadSlices, KeyframeSliceWithoutMacroblocks) {
     EXPECT_EQ(d.out.got_picture, 0);
     d.decode(flat_keyframe(h, 2, 1));
     ASSERT_EQ(d.out.got_picture, 1);
-    EXPECT_TRUE(all_mid_grey(d.out));
+    EXPECT_TRUE(all_samples(d.out));
 }
 
 // A 10-bit keyframe whose first block predicts vertically from the missing
@@ -251,6 +251,42 @@ TEST(BadSlices, BitDepthSwitchStartsWithFreshLineBuffers) {
     }
     EXPECT_EQ(luma[0], luma[1]);
     EXPECT_LT(*std::max_element(luma[1].begin(), luma[1].end()), 1024);
+}
+
+// Base 1 x 2 macroblocks, enhancement 2 x 4, a region below the picture
+// (no macroblock lies in it). An enhancement picture between two slices of
+// its base picture predicts from it, and the base picture still completes;
+// an enhancement picture whose number no base picture has reports every
+// inter-layer macroblock and keeps the fresh frame's zeros; a layer mask
+// refuses the other layer's slices. A finished base B picture has left the
+// base layer's slots, so the enhancement B picture after it finds nothing.
+TEST(ScalableStream, InterleavedSlicesMissingBasePicturesAndMasks) {
+    HostDecoder d;
+    d.decode(svactest::scalable_parameter_sets(1, 2, {{5, 9}}));
+    std::string printed, eight;
+    d.decode(flat_layer_slice(false, 5, 1));
+    EXPECT_EQ(d.out.got_picture, 0);
+    d.decode(flat_layer_slice(true, 5, 8), &printed);
+    EXPECT_EQ(d.out.layer, 1);
+    EXPECT_EQ(printed, "");
+    d.decode(flat_layer_slice(false, 5, 1, 1));
+    EXPECT_EQ(d.out.layer, 0);
+    EXPECT_TRUE(all_samples(d.out, 128));
+
+    d.decode(flat_layer_slice(true, 1, 8), &printed);
+    EXPECT_EQ(d.out.layer, 1);
+    EXPECT_TRUE(all_samples(d.out, 0));
+    for (int i = 0; i < 8; i++) eight += "can not find base layer picture\n";
+    EXPECT_EQ(printed, eight);
+    EXPECT_EQ(d.decode(flat_layer_slice(true, 2, 8), 1), -2);
+    EXPECT_EQ(d.decode(flat_layer_slice(false, 3, 2), 2), -2);
+
+    for (bool enhancement : {false, true}) d.decode(flat_layer_slice(enhancement, 7, 2 + 6 * enhancement));
+    d.decode(flat_layer_slice(false, 6, 2, 0, true));
+    EXPECT_EQ(d.out.layer, 0);
+    d.decode(flat_layer_slice(true, 6, 8, 0, true), &printed);
+    EXPECT_EQ(d.out.layer, 1);
+    EXPECT_EQ(printed, eight);
 }
 
 // Format and bit depth, then every plane's samples row by row.
