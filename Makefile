@@ -56,7 +56,8 @@ clang:
 
 # The code follows .clang-format (tables opt out with clang-format off/on).
 FORMATTED = git ls-files 'lib/*.cpp' 'lib/*.h' 'enc/*.cpp' 'enc/*.h' 'tools/*.cpp' 'tools/*.h' \
-	'include/*.h' 'gst/*.cpp' 'gst/*.h' 'gst/*.c' 'examples/*.c'
+	'include/*.h' 'gst/*.cpp' 'gst/*.h' 'gst/*.c' 'examples/*.c' \
+	'tests/*.cpp' 'tests/*.h' 'tests/*.c'
 format:
 	./scripts/ensure_packages.sh clang-format:clang-format
 	$(FORMATTED) | xargs clang-format -i

@@ -12,15 +12,20 @@ std::string depth_name(int depth) { return depth ? " 10-bit" : ""; }
 // Coefficients as dequantisation makes them, plus wild 32-bit values.
 int32_t coefficient(Rng &r, int kind) {
     switch (kind) {
-    case 0: return r.range(-400, 400);
-    case 1: return static_cast<int32_t>(static_cast<uint32_t>(r.range(-32768, 32767) * r.range(16, 66)) << r.below(10));
-    case 2: return static_cast<int32_t>(r.next() << 16 ^ r.next());
-    default: return r.below(4) ? 0 : r.range(-3000, 3000);
+        case 0:
+            return r.range(-400, 400);
+        case 1:
+            return static_cast<int32_t>(static_cast<uint32_t>(r.range(-32768, 32767) * r.range(16, 66))
+                                        << r.below(10));
+        case 2:
+            return static_cast<int32_t>(r.next() << 16 ^ r.next());
+        default:
+            return r.below(4) ? 0 : r.range(-3000, 3000);
     }
 }
 
-void check_idct(Context &ctx, const char *table, const std::vector<SvacIdctAddFn> &before, const SvacIdctAddFn *now,
-                int n) {
+void check_idct(Context &ctx, const char *table, const std::vector<SvacIdctAddFn> &before,
+                const SvacIdctAddFn *now, int n) {
     for_each_replaced(before, now, [&](int depth, SvacIdctAddFn c, SvacIdctAddFn s) {
         const std::string label = std::string(table) + "[" + std::to_string(depth) + "]" + depth_name(depth);
         const int bytes = depth ? 2 : 1, max = depth ? 1023 : 255;
@@ -48,12 +53,14 @@ void check_idct(Context &ctx, const char *table, const std::vector<SvacIdctAddFn
             c(dst.at(0, 0), block_a, static_cast<int>(dst.stride));
             s(dst_b.at(0, 0), block_b, static_cast<int>(dst.stride));
             const std::string fault = compare_canvas("reconstruction", dst, dst_b);
-            if (!fault.empty()) return ctx.report(label + " coefficient kind " + std::to_string(kind), fault, t);
+            if (!fault.empty())
+                return ctx.report(label + " coefficient kind " + std::to_string(kind), fault, t);
         }
         if (ctx.bench) {
             for (int k = 0; k < n * n; k++) block_a[k] = coefficient(r, 0);
             std::memcpy(block_b, block_a, sizeof(block_a));
-            ctx.bench_line(label, time_per_call([&] { c(dst.at(0, 0), block_a, static_cast<int>(dst.stride)); }),
+            ctx.bench_line(label,
+                           time_per_call([&] { c(dst.at(0, 0), block_a, static_cast<int>(dst.stride)); }),
                            time_per_call([&] { s(dst.at(0, 0), block_b, static_cast<int>(dst.stride)); }));
         }
     });
@@ -74,7 +81,8 @@ void check_dequant(Context &ctx, const char *table, const std::vector<SvacDequan
             scan = r.below(8) ? r.below(2) : r.range(2, 100);
             for (SvacRunLevel &p : pairs) {
                 p.run = static_cast<uint16_t>(r.below(10) ? r.range(0, m) : r.next());
-                p.level = static_cast<int16_t>(r.below(4) ? r.range(-20, 20) : static_cast<int>(r.next() & 0xffff) - 32768);
+                p.level = static_cast<int16_t>(r.below(4) ? r.range(-20, 20)
+                                                          : static_cast<int>(r.next() & 0xffff) - 32768);
             }
             const std::vector<SvacRunLevel> pairs_in = pairs;
             std::memset(out_a, kFill, sizeof(out_a));
@@ -84,8 +92,8 @@ void check_dequant(Context &ctx, const char *table, const std::vector<SvacDequan
             std::string fault;
             for (int k = 0; k < m + 8 && fault.empty(); k++)
                 if (out_a[k] != out_b[k])
-                    fault = (k < m ? "coefficient " : "past the block, entry ") + std::to_string(k) + ": portable " +
-                            std::to_string(out_a[k]) + ", SIMD " + std::to_string(out_b[k]);
+                    fault = (k < m ? "coefficient " : "past the block, entry ") + std::to_string(k) +
+                            ": portable " + std::to_string(out_a[k]) + ", SIMD " + std::to_string(out_b[k]);
             if (fault.empty() && std::memcmp(pairs.data(), pairs_in.data(), pairs.size() * sizeof(pairs[0])))
                 fault = "the pairs were written";
             if (!fault.empty())
@@ -145,34 +153,39 @@ void check_filter(Context &ctx, const char *table, const std::vector<SvacLoopFil
                     cv.fill(r, g, line, line, 0, 7);
             }
             Canvas cv_b = cv;
-            uint8_t *edge_a = vertical ? cv.at(4, 0) : cv.at(0, 4), *edge_b = vertical ? cv_b.at(4, 0) : cv_b.at(0, 4);
+            uint8_t *edge_a = vertical ? cv.at(4, 0) : cv.at(0, 4),
+                    *edge_b = vertical ? cv_b.at(4, 0) : cv_b.at(0, 4);
             c(edge_a, cv.stride, alpha, beta, tc0, bs);
             s(edge_b, cv.stride, alpha, beta, tc0, bs);
             const std::string fault = compare_canvas("filtered samples", cv, cv_b);
             if (!fault.empty())
-                return ctx.report(label + " alpha " + std::to_string(alpha) + " beta " + std::to_string(beta) +
-                                      " tc0 " + std::to_string(tc0[0]) + "," + std::to_string(tc0[1]) + " bs " +
-                                      std::to_string(bs[0]) + "," + std::to_string(bs[1]),
+                return ctx.report(label + " alpha " + std::to_string(alpha) + " beta " +
+                                      std::to_string(beta) + " tc0 " + std::to_string(tc0[0]) + "," +
+                                      std::to_string(tc0[1]) + " bs " + std::to_string(bs[0]) + "," +
+                                      std::to_string(bs[1]),
                                   fault, t);
         }
         if (ctx.bench) {
             bs[0] = 2, bs[1] = 1, tc0[0] = 3, tc0[1] = 2, alpha = 40, beta = 8;
             for (int line = 0; line < lines; line++) fill_edge_line(r, cv, vertical, line, alpha, beta, max);
             uint8_t *edge = vertical ? cv.at(4, 0) : cv.at(0, 4);
-            ctx.bench_line(label + " normal", time_per_call([&] { c(edge, cv.stride, alpha, beta, tc0, bs); }),
+            ctx.bench_line(label + " normal",
+                           time_per_call([&] { c(edge, cv.stride, alpha, beta, tc0, bs); }),
                            time_per_call([&] { s(edge, cv.stride, alpha, beta, tc0, bs); }));
         }
     });
 }
 
-const char *const kLumaModes[8] = {"vert", "horiz", "lp", "down_left", "down_right", "lp_left", "lp_top", "dc_128"};
+const char *const kLumaModes[8] = {"vert",       "horiz",   "lp",     "down_left",
+                                   "down_right", "lp_left", "lp_top", "dc_128"};
 const char *const kChromaModes[7] = {"lp", "horiz", "vert", "plane", "lp_left", "lp_top", "dc_128"};
 
 void check_intra(Context &ctx, const char *table, const std::vector<SvacIntraPredFn> &before,
                  const SvacIntraPredFn *now, int n, int modes, const char *const *names) {
     for_each_replaced(before, now, [&](int i, SvacIntraPredFn c, SvacIntraPredFn s) {
         const int depth = i / (modes == 8 ? 8 : 7), mode = i % modes;
-        const std::string label = std::string(table) + "[" + std::to_string(i) + "] " + names[mode] + depth_name(depth);
+        const std::string label =
+            std::string(table) + "[" + std::to_string(i) + "] " + names[mode] + depth_name(depth);
         const int bytes = depth ? 2 : 1, max = depth ? 1023 : 255;
         Rng r = ctx.rng_for(label);
         ctx.tested++;
@@ -189,12 +202,14 @@ void check_intra(Context &ctx, const char *table, const std::vector<SvacIntraPre
             c(dst.at(0, 0), top.at(0, 0), left.at(0, 0), static_cast<int>(dst.stride));
             s(dst_b.at(0, 0), top.at(0, 0), left.at(0, 0), static_cast<int>(dst.stride));
             std::string fault = compare_canvas("prediction", dst, dst_b);
-            if (fault.empty() && (top.mem != top_in.mem || left.mem != left_in.mem)) fault = "a neighbour was written";
+            if (fault.empty() && (top.mem != top_in.mem || left.mem != left_in.mem))
+                fault = "a neighbour was written";
             if (!fault.empty()) return ctx.report(label, fault, t);
         }
         if (ctx.bench) {
             const int stride = static_cast<int>(dst.stride);
-            ctx.bench_line(label, time_per_call([&] { c(dst.at(0, 0), top.at(0, 0), left.at(0, 0), stride); }),
+            ctx.bench_line(label,
+                           time_per_call([&] { c(dst.at(0, 0), top.at(0, 0), left.at(0, 0), stride); }),
                            time_per_call([&] { s(dst.at(0, 0), top.at(0, 0), left.at(0, 0), stride); }));
         }
     });

@@ -47,8 +47,8 @@ void check_chroma(Context &ctx, const char *table, const std::vector<SvacChromaM
     for_each_replaced(before, now, [&](int i, SvacChromaMcFn c, SvacChromaMcFn s) {
         const int depth = i / 4, w = 8 >> (i % 4);
         const int bytes = depth ? 2 : 1, max = depth ? 1023 : 255;
-        const std::string label = std::string(table) + "[" + std::to_string(i) + "] width " + std::to_string(w) +
-                                  (depth ? " 10-bit" : "");
+        const std::string label = std::string(table) + "[" + std::to_string(i) + "] width " +
+                                  std::to_string(w) + (depth ? " 10-bit" : "");
         Rng r = ctx.rng_for(label);
         ctx.tested++;
         Canvas src, dst;
@@ -65,9 +65,9 @@ void check_chroma(Context &ctx, const char *table, const std::vector<SvacChromaM
             std::string fault = compare_canvas("prediction", dst, dst_b);
             if (fault.empty() && src_b.mem != src.mem) fault = "the reference was written";
             if (!fault.empty())
-                return ctx.report(label + " h=" + std::to_string(h) + " x=" + std::to_string(x) +
-                                      " y=" + std::to_string(y),
-                                  fault, t);
+                return ctx.report(
+                    label + " h=" + std::to_string(h) + " x=" + std::to_string(x) + " y=" + std::to_string(y),
+                    fault, t);
         }
         if (ctx.bench) {
             src = Canvas(r, w, 8, bytes, 2 * bytes, 2);

@@ -39,14 +39,18 @@ struct SampleGen {
     int spread;
     int operator()(Rng &r) const {
         switch (pattern) {
-        case Pattern::all_max: return max;
-        case Pattern::all_zero: return 0;
-        case Pattern::extremes: return r.below(2) ? max : 0;
-        case Pattern::smooth: {
-            const int v = base + r.range(-spread, spread);
-            return v < 0 ? 0 : v > max ? max : v;
-        }
-        default: return r.below(max + 1);
+            case Pattern::all_max:
+                return max;
+            case Pattern::all_zero:
+                return 0;
+            case Pattern::extremes:
+                return r.below(2) ? max : 0;
+            case Pattern::smooth: {
+                const int v = base + r.range(-spread, spread);
+                return v < 0 ? 0 : v > max ? max : v;
+            }
+            default:
+                return r.below(max + 1);
         }
     }
 };
@@ -105,8 +109,9 @@ inline std::string compare_canvas(const char *what, const Canvas &a, const Canva
     for (int y = 0; y < a.h; y++)
         for (int x = 0; x < a.w; x++)
             if (a.get(x, y) != b.get(x, y))
-                return std::string(what) + " differs first at x=" + std::to_string(x) + " y=" + std::to_string(y) +
-                       ": portable " + std::to_string(a.get(x, y)) + ", SIMD " + std::to_string(b.get(x, y));
+                return std::string(what) + " differs first at x=" + std::to_string(x) +
+                       " y=" + std::to_string(y) + ": portable " + std::to_string(a.get(x, y)) + ", SIMD " +
+                       std::to_string(b.get(x, y));
     if (a.mem != b.mem) {
         for (size_t i = 0; i < a.mem.size(); i++)
             if (a.mem[i] != b.mem[i])
@@ -168,7 +173,8 @@ template <typename Fn>
 void refuse_unchecked(Context &ctx, const char *table, const std::vector<Fn> &before, const Fn *now) {
     for_each_replaced(before, now, [&](int i, Fn, Fn) {
         ctx.tested++;
-        ctx.report(std::string(table) + "[" + std::to_string(i) + "]", "replaced, but checkasm cannot compare it", 0);
+        ctx.report(std::string(table) + "[" + std::to_string(i) + "]",
+                   "replaced, but checkasm cannot compare it", 0);
     });
 }
 

@@ -31,8 +31,8 @@ std::string slurp(const std::string &path) {
 
 // Runs from other build trees share the directory: each tree has its names.
 std::string tmp(const std::string &name) {
-    return testing::TempDir() + "svacdec_cli_" + std::to_string(std::hash<std::string>{}(SVACDEC_BIN) % 100000) +
-           "_" + name;
+    return testing::TempDir() + "svacdec_cli_" +
+           std::to_string(std::hash<std::string>{}(SVACDEC_BIN) % 100000) + "_" + name;
 }
 
 void spit(const std::string &path, const Bytes &b) {
@@ -44,7 +44,8 @@ void spit(const std::string &path, const std::string &s) { spit(path, Bytes(s.be
 
 Result run(const std::string &args, const std::string &stdin_path = "/dev/null") {
     const std::string out = tmp("stdout"), err = tmp("stderr");
-    const std::string cmd = std::string(SVACDEC_BIN) + " " + args + " <" + stdin_path + " >" + out + " 2>" + err;
+    const std::string cmd =
+        std::string(SVACDEC_BIN) + " " + args + " <" + stdin_path + " >" + out + " 2>" + err;
     const int st = std::system(cmd.c_str());
     return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, slurp(out), slurp(err)};
 }
@@ -57,7 +58,8 @@ std::string md5_hex(const std::string &bytes) {
     if (!h) return "";
     uint8_t d[16];
     VQ_SVACDEC_hash_init(h, nullptr);
-    VQ_SVACDEC_hash_update(h, reinterpret_cast<const uint8_t *>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    VQ_SVACDEC_hash_update(h, reinterpret_cast<const uint8_t *>(bytes.data()),
+                           static_cast<int32_t>(bytes.size()));
     VQ_SVACDEC_hash_final(h, d);
     VQ_SVACDEC_hash_close(h);
     char hex[33];
@@ -93,7 +95,8 @@ TEST(SvacdecCli, BadArgumentsExitWithTwo) {
         {in + " --muxer avi -o x.yuv", "svacdec: unknown muxer avi (null, yuv, y4m, md5)\n"},
         {in + " -o -", "svacdec: -o - needs --muxer NAME\n"},
         {in + " -o out.txt",
-         "svacdec: cannot tell the output format of out.txt (use .yuv, .y4m, .md5, /dev/null or --muxer NAME)\n"},
+         "svacdec: cannot tell the output format of out.txt (use .yuv, .y4m, .md5, /dev/null or --muxer "
+         "NAME)\n"},
     };
     for (const auto &c : cases) {
         const Result r = run(c.args);
@@ -141,7 +144,7 @@ TEST(SvacdecCli, DecodingErrorsAreCountedNotFatal) {
 }
 
 class Pictures : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         VQ_SVAC_Dec_Init(0);
         flat_md5_ = md5_hex(kFlat);
@@ -156,14 +159,14 @@ TEST_F(Pictures, Md5Y4mAndYuvOutputs) {
     Result r = run(in_ + " -o " + tmp("o.md5"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(slurp(tmp("o.md5")), flat_md5_ + "\n" + flat_md5_ + "\n" + flat_md5_ + "\n");
-    EXPECT_NE(r.err.find("svacdec: 3 pictures (layer 0: 3, layer 1: 0), 0 decoding errors"), std::string::npos)
+    EXPECT_NE(r.err.find("svacdec: 3 pictures (layer 0: 3, layer 1: 0), 0 decoding errors"),
+              std::string::npos)
         << r.err;
 
     r = run(in_ + " -o " + tmp("o.y4m"));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(tmp("o.y4m")),
-              "YUV4MPEG2 W16 H16 F25:1 Ip A1:1 C420jpeg\n" + ("FRAME\n" + kFlat) + ("FRAME\n" + kFlat) +
-                  ("FRAME\n" + kFlat));
+    EXPECT_EQ(slurp(tmp("o.y4m")), "YUV4MPEG2 W16 H16 F25:1 Ip A1:1 C420jpeg\n" + ("FRAME\n" + kFlat) +
+                                       ("FRAME\n" + kFlat) + ("FRAME\n" + kFlat));
 
     r = run(in_ + " -o " + tmp("o.yuv") + " --limit 2");
     ASSERT_EQ(r.status, 0) << r.err;

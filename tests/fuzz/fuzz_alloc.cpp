@@ -12,8 +12,9 @@ namespace {
 
 bool allowed(const SvacDecoder *dec, int32_t r) {
     const SvacSecurityState &s = dec->sec;
-    const bool context_missing = (s.encryption_flag && !s.cipher) ||
-                                 (s.authentication_flag && (!s.hash1 || !s.hash2 || (s.sign_type && !s.sign)));
+    const bool context_missing =
+        (s.encryption_flag && !s.cipher) ||
+        (s.authentication_flag && (!s.hash1 || !s.hash2 || (s.sign_type && !s.sign)));
     return r == -1 || !dec->nal_buffer || context_missing;
 }
 

@@ -76,8 +76,7 @@ void decode_range(void *dec, const uint8_t *data, size_t n, uint32_t mask, F &&o
 }
 
 template <typename F>
-void feed(void *dec, const uint8_t *data, size_t n, Feed how, uint32_t mask, uint32_t seed,
-          F &&on_call) {
+void feed(void *dec, const uint8_t *data, size_t n, Feed how, uint32_t mask, uint32_t seed, F &&on_call) {
     if (how == kRest) return decode_range(dec, data, n, mask, on_call);
     size_t pos = 0;
     while (pos < n) {

@@ -13,8 +13,7 @@
 
 namespace svacfuzz {
 
-inline std::vector<uint8_t> units_from_records(const uint8_t *d, size_t n,
-                                               const svacenc::CipherKey *key) {
+inline std::vector<uint8_t> units_from_records(const uint8_t *d, size_t n, const svacenc::CipherKey *key) {
     std::vector<uint8_t> out;
     while (n >= 3) {
         svacenc::NalHeader h;

@@ -102,8 +102,8 @@ Output run(const std::string &pipeline, const std::vector<uint8_t> &input, size_
 }
 
 TEST(GstSvac, EveryFormatInAnyPiecesMatchesTheEncoder) {
-    const char *formats[][2] = {{"420_8", "I420"},  {"420_10", "I420_10LE"}, {"422_8", "Y42B"},
-                                {"422_10", "I422_10LE"}, {"400_8", "GRAY8"}, {"400_10", "GRAY10_LE32"}};
+    const char *formats[][2] = {{"420_8", "I420"},       {"420_10", "I420_10LE"}, {"422_8", "Y42B"},
+                                {"422_10", "I422_10LE"}, {"400_8", "GRAY8"},      {"400_10", "GRAY10_LE32"}};
     for (auto [name, format] : formats) {
         const std::vector<uint8_t> stream = slurp(std::string("f") + name + ".svac");
         const std::vector<std::string> want = md5_list(std::string("f") + name + ".md5");
@@ -128,7 +128,8 @@ TEST(GstSvac, ProgramStreamTimeStampsAndADamagedPack) {
     // with a warning, the others come through with their own time stamps.
     size_t pack = 0;
     for (int seen = 0; pack + 4 < ps.size(); pack++)
-        if (ps[pack] == 0 && ps[pack + 1] == 0 && ps[pack + 2] == 1 && ps[pack + 3] == 0xBA && ++seen == 4) break;
+        if (ps[pack] == 0 && ps[pack + 1] == 0 && ps[pack + 2] == 1 && ps[pack + 3] == 0xBA && ++seen == 4)
+            break;
     ps[pack + 6] &= ~4;
     out = run("svacparse ! svacdec", ps, 1000);
     EXPECT_EQ(out.md5, (std::vector<std::string>{want[0], want[1], want[2], want[4], want[5]}));

@@ -47,7 +47,8 @@ std::vector<Decoded> decode_stream(const std::vector<uint8_t> &stream, std::stri
     size_t pos = 0;
     const uint8_t *last_plane = nullptr;
     while (pos < stream.size()) {
-        const int32_t r = d.decode(std::vector<uint8_t>(stream.begin() + static_cast<long>(pos), stream.end()));
+        const int32_t r =
+            d.decode(std::vector<uint8_t>(stream.begin() + static_cast<long>(pos), stream.end()));
         if (r < 0) {
             *errors += "decode error " + std::to_string(r) + " at byte " + std::to_string(pos) + "; ";
             break;
@@ -61,7 +62,8 @@ std::vector<Decoded> decode_stream(const std::vector<uint8_t> &stream, std::stri
     }
     for (;;) {
         SvacDecOutput out{};
-        if (VQ_SVAC_Get_LastFrame(d.handle(), 0, &out) != 0 || !out.got_picture || out.plane[0] == last_plane) break;
+        if (VQ_SVAC_Get_LastFrame(d.handle(), 0, &out) != 0 || !out.got_picture || out.plane[0] == last_plane)
+            break;
         pics.push_back(copy_output(out));
         last_plane = out.plane[0];
     }
@@ -73,7 +75,9 @@ std::string command_line(const svacenc::EncoderOptions &o, int frames) {
     s += o.mode == svacenc::EncMode::Random ? "random" : "real";
     s += " --seed " + std::to_string(o.seed) + " --frames " + std::to_string(frames);
     s += " --size " + std::to_string(o.width) + "x" + std::to_string(o.height);
-    s += std::string(" --chroma ") + (o.chroma_format_idc == 0 ? "400" : o.chroma_format_idc == 1 ? "420" : "422");
+    s += std::string(" --chroma ") + (o.chroma_format_idc == 0   ? "400"
+                                      : o.chroma_format_idc == 1 ? "420"
+                                                                 : "422");
     s += " --bitdepth " + std::to_string(o.bit_depth);
     if (o.cabac) s += " --entropy cabac";
     if (o.gop != "I") s += " --gop " + o.gop;
@@ -124,8 +128,8 @@ std::string round_trip(const svacenc::EncoderOptions &opt, int frames) {
                 x /= static_cast<size_t>(bps);
                 return cmd + ": picture " + std::to_string(i) + " plane " + std::to_string(p) +
                        " differs first at (" + std::to_string(x) + ", " + std::to_string(y) +
-                       "), macroblock (" + std::to_string(x / mbw) + ", " + std::to_string(y / mbh) +
-                       "); " + errors;
+                       "), macroblock (" + std::to_string(x / mbw) + ", " + std::to_string(y / mbh) + "); " +
+                       errors;
             }
         }
     }
@@ -133,7 +137,7 @@ std::string round_trip(const svacenc::EncoderOptions &opt, int frames) {
 }
 
 class StreamsInProcess : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { VQ_SVAC_Dec_Init(0); }
 };
 
@@ -142,9 +146,7 @@ constexpr int kStreamsPerFormat = 2 * 6 * kSeedsPerCell * 6;  // depths x varian
 
 // Random-mode streams over formats, sizes and settings.
 void random_matrix(int chroma, int depth, std::vector<std::string> *failures) {
-    const struct {
-        int w, h;
-    } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 80}, {176, 144}};
+    const struct { int w, h; } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 80}, {176, 144}};
     uint64_t seed = 1000 * static_cast<uint64_t>(chroma + 1) + static_cast<uint64_t>(depth);
     for (int cell = 0; cell < 6 * kSeedsPerCell * 6; cell++) {
         const int variant = cell / (kSeedsPerCell * 6);
@@ -156,12 +158,28 @@ void random_matrix(int chroma, int depth, std::vector<std::string> *failures) {
         o.chroma_format_idc = chroma;
         o.bit_depth = depth;
         switch (variant) {
-        case 1: o.slices = 1; o.fixed_qp = true; o.lf_disable = true; break;
-        case 2: o.fixed_qp = true; break;
-        case 3: o.lf_offsets_set = true; o.lf_alpha_offset = 3; o.lf_beta_offset = -2; break;
-        case 4: o.qp = 51; break;
-        case 5: o.qp = 2; o.slices = std::min(3, (s.w / 16) * (s.h / 16)); break;
-        default: break;
+            case 1:
+                o.slices = 1;
+                o.fixed_qp = true;
+                o.lf_disable = true;
+                break;
+            case 2:
+                o.fixed_qp = true;
+                break;
+            case 3:
+                o.lf_offsets_set = true;
+                o.lf_alpha_offset = 3;
+                o.lf_beta_offset = -2;
+                break;
+            case 4:
+                o.qp = 51;
+                break;
+            case 5:
+                o.qp = 2;
+                o.slices = std::min(3, (s.w / 16) * (s.h / 16));
+                break;
+            default:
+                break;
         }
         const std::string r = round_trip(o, s.w * s.h > 10000 ? 2 : 3);
         if (!r.empty()) failures->push_back(r);
@@ -189,11 +207,10 @@ TEST_F(StreamsInProcess, RandomIntra) {
 void inter_matrix(bool cabac) {
     std::vector<std::string> f;
     int total = 0;
-    const std::vector<std::string> gops = cabac ? std::vector<std::string>{"I", "IPPP", "PPIP", "IPPPPPPP", "IBBP"}
-                                                : std::vector<std::string>{"IPPP", "IPPPPPPP", "PPIP", "IBP"};
-    const struct {
-        int w, h;
-    } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 64}};
+    const std::vector<std::string> gops =
+        cabac ? std::vector<std::string>{"I", "IPPP", "PPIP", "IPPPPPPP", "IBBP"}
+              : std::vector<std::string>{"IPPP", "IPPPPPPP", "PPIP", "IBP"};
+    const struct { int w, h; } sizes[] = {{48, 32}, {80, 48}, {16, 16}, {112, 16}, {16, 64}};
     uint64_t seed = cabac ? 9000 : 7000;
     for (int chroma = 0; chroma < 3; chroma++)
         for (int depth : {8, 10})

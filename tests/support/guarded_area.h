@@ -12,11 +12,16 @@
 #include <vector>
 
 class GuardedArea {
-public:
+  public:
     // Columns c0..c1 and rows r0..r1 (in samples, relative to origin()) are
     // the addressable rectangle; `stride` is in bytes.
     GuardedArea(int sample_size, ptrdiff_t stride, int c0, int c1, int r0, int r1)
-        : ps_(sample_size), stride_(stride), c0_(c0), c1_(c1), r0_(r0), r1_(r1),
+        : ps_(sample_size),
+          stride_(stride),
+          c0_(c0),
+          c1_(c1),
+          r0_(r0),
+          r1_(r1),
           mem_(size_t(stride) * size_t(r1 - r0 + 1 + 2 * kGuardRows), 0x99) {
         // Each row of the rectangle starts on an 8-byte boundary, the
         // poisoning granule, so even the byte just left of it is poisoned.
@@ -65,7 +70,7 @@ public:
         return bad;
     }
 
-private:
+  private:
     static constexpr ptrdiff_t kPad = 64;
     static constexpr int kGuardRows = 3;
 

@@ -3,13 +3,13 @@
 // read past the caller's bytes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "decoder/decoder.h"
 #include "nal_split.h"
@@ -18,7 +18,7 @@
 namespace svactest {
 
 class HostDecoder {
-public:
+  public:
     explicit HostDecoder(uint32_t cpu_flags = 0) {
         VQ_SVAC_Dec_Init(cpu_flags);
         handle_ = VQ_SVAC_Dec_Open();
@@ -56,8 +56,7 @@ public:
 
     // Feeds a whole stream one NAL unit per call, as svacdec does, and
     // counts errors and pictures. Returns the number of calls.
-    int feed_all(const std::vector<uint8_t> &bytes, int *errors, int *pictures,
-                 uint32_t layer_mask = 0) {
+    int feed_all(const std::vector<uint8_t> &bytes, int *errors, int *pictures, uint32_t layer_mask = 0) {
         *errors = *pictures = 0;
         size_t pos = 0;
         int calls = 0;
@@ -79,7 +78,7 @@ public:
     SvacDecExtInfo ext{};
     bool results_in_bounds = true;  // no count beyond the bytes given
 
-private:
+  private:
     void *handle_ = nullptr;
 };
 

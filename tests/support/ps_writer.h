@@ -17,10 +17,20 @@ struct PsWriter {
     PsWriter() { bytes.reserve(1 << 16); }
 
     void pack(uint64_t scr = 0, int stuffing = 0) {
-        const uint8_t h[] = {0, 0, 1, 0xBA,
-                             uint8_t(0x44 | (scr >> 30 & 7) << 3 | (scr >> 28 & 3)), uint8_t(scr >> 20),
-                             uint8_t((scr >> 15 & 0x1F) << 3 | 4 | (scr >> 13 & 3)), uint8_t(scr >> 5),
-                             uint8_t((scr & 0x1F) << 3 | 4), 1, 0x01, 0x89, 0xC3, uint8_t(0xF8 | stuffing)};
+        const uint8_t h[] = {0,
+                             0,
+                             1,
+                             0xBA,
+                             uint8_t(0x44 | (scr >> 30 & 7) << 3 | (scr >> 28 & 3)),
+                             uint8_t(scr >> 20),
+                             uint8_t((scr >> 15 & 0x1F) << 3 | 4 | (scr >> 13 & 3)),
+                             uint8_t(scr >> 5),
+                             uint8_t((scr & 0x1F) << 3 | 4),
+                             1,
+                             0x01,
+                             0x89,
+                             0xC3,
+                             uint8_t(0xF8 | stuffing)};
         bytes.insert(bytes.end(), h, h + sizeof h);
         bytes.resize(bytes.size() + stuffing, 0xFF);
     }
@@ -36,7 +46,8 @@ struct PsWriter {
         std::vector<uint8_t> p = {0x80, uint8_t(pts >= 0 ? 0x80 : 0), uint8_t((pts >= 0 ? 5 : 0) + extra)};
         if (pts >= 0)
             p.insert(p.end(), {uint8_t(0x21 | (pts >> 30 & 7) << 1), uint8_t(pts >> 22),
-                               uint8_t((pts >> 15 & 0x7F) << 1 | 1), uint8_t(pts >> 7), uint8_t((pts & 0x7F) << 1 | 1)});
+                               uint8_t((pts >> 15 & 0x7F) << 1 | 1), uint8_t(pts >> 7),
+                               uint8_t((pts & 0x7F) << 1 | 1)});
         p.insert(p.end(), extra, 0xFF);
         p.insert(p.end(), data, data + size);
         packet(id, p);

@@ -44,7 +44,8 @@ struct HandBuilt {
 
     // A slice header (P slices use reference indices); append macroblocks,
     // then pack it with add_nal under NAL_SLICE_KEY or NAL_SLICE.
-    svacenc::BitWriter slice(int frame_num, int type = svacenc::SLICE_I, int first_mb = 0, int qp_delta = 0) const {
+    svacenc::BitWriter slice(int frame_num, int type = svacenc::SLICE_I, int first_mb = 0,
+                             int qp_delta = 0) const {
         svacenc::SliceHeader sh;
         sh.qp_delta = qp_delta;
         sh.frame_num = frame_num;

@@ -69,9 +69,9 @@ struct PpsSyntax {
     uint32_t pic_qp = 30;
     // Written only when the sequence set has regions (roi_flag) ...
     bool roi = false;
-    bool svc = false;       // the sequence is scalable: one more region flag
-    bool ten_bit = false;   // 7-bit QP fields
-    uint32_t num_roi = 0;   // ... and then the region syntax follows when above 0
+    bool svc = false;      // the sequence is scalable: one more region flag
+    bool ten_bit = false;  // 7-bit QP fields
+    uint32_t num_roi = 0;  // ... and then the region syntax follows when above 0
     uint32_t roi_qp = 28;
     std::vector<RoiRect> rects;
     bool fixed_qp = true;

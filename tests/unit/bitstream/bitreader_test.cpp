@@ -1,14 +1,14 @@
 // The bit reader: Exp-Golomb codes of every value at every alignment (which
 // covers the code tables), overlong codes, and reads near the end of the
 // buffer against a bit-by-bit reference.
+#include "bitstream/bitreader.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
-
-#include "bitstream/bitreader.h"
 
 namespace {
 
@@ -59,9 +59,9 @@ TEST(ExpGolomb, OverlongCodeFails) {
         const char *bits;
         int32_t index;  // advanced past the (2 x 31 - 2L + 1)-bit code anyway
     } cases[] = {
-        {"0000000000000000 1 0000000000000000", 33},  // 16 zeros: L = 15
+        {"0000000000000000 1 0000000000000000", 33},              // 16 zeros: L = 15
         {"00000000000000000000 1 00000000000000000000", 32 + 9},  // L = 11
-        {"", 63},  // all zeros: L taken as 0
+        {"", 63},                                                 // all zeros: L taken as 0
     };
     for (const auto &c : cases) {
         const auto buf = bits(c.bits);

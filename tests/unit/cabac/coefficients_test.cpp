@@ -1,13 +1,13 @@
 // The coefficient decoder keeps the engine in locals: on random data and
 // random context states it must decode exactly what the single-bin
 // functions decode for the binarisation of the text, written out here.
+#include "cabac/coefficients.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
-
-#include "cabac/coefficients.h"
 
 namespace {
 
@@ -18,13 +18,13 @@ int reference_block(SvacCabac *c, int group, int max_pairs, uint32_t max_pos, Sv
     int n = 0;
     for (;;) {
         uint32_t m = 1;
-        if (!cabac_decode_symbol(c, g[7 * s + 1]))
-            do m++;
+        if (!cabac_decode_symbol(c, g[7 * s + 1])) do
+                m++;
             while (!cabac_decode_symbol(c, g[7 * s + 2]));
         const bool negative = cabac_decode_equiprobable(c);
         uint32_t z = 0;
-        if (!cabac_decode_symbol(c, g[7 * s + (m == 1 ? 3 : 5)]))
-            do z++;
+        if (!cabac_decode_symbol(c, g[7 * s + (m == 1 ? 3 : 5)])) do
+                z++;
             while (!cabac_decode_symbol(c, g[7 * s + (m == 1 ? 4 : 6)]));
         pairs[n++] = {static_cast<uint16_t>(z + 1), static_cast<int16_t>(negative ? -int(m) : int(m))};
         if (m > threshold[s]) s = m == 1 ? 1 : m == 2 ? 2 : m <= 4 ? 3 : 4;

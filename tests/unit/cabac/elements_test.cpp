@@ -2,10 +2,11 @@
 // With the offset far below the range every bin takes the MPS path and
 // reads nothing, so a bin's value is the `mps` of the context it used: the
 // decoded values below show which contexts were chosen.
+#include "cabac/elements.h"
+
 #include <gtest/gtest.h>
 
 #include "cabac/coefficients.h"
-#include "cabac/elements.h"
 #include "recon/macroblock.h"
 
 namespace {

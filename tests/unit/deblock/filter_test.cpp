@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dsp/dsp_init.h"
-#include "ref_deblock.h"
 #include "recon/deblock.h"
+#include "ref_deblock.h"
 
 namespace {
 
@@ -64,9 +64,14 @@ void fill_blocky(PlaneBuf &pb, std::mt19937 &rng) {
         for (int bx = 0; bx < pb.width; bx += 4) {
             int level;
             switch (uni(0, 7)) {
-            case 0: level = uni(0, 4); break;
-            case 1: level = maxv - uni(0, 4); break;
-            default: level = uni(0, maxv);
+                case 0:
+                    level = uni(0, 4);
+                    break;
+                case 1:
+                    level = maxv - uni(0, 4);
+                    break;
+                default:
+                    level = uni(0, maxv);
             }
             const int noise = uni(0, 3);
             for (int y = by; y < by + 4; y++)
@@ -126,7 +131,7 @@ SvacFilterParams record_for(Picture &pic, int mx, int my, int kind, std::mt19937
 }
 
 class DeblockPicture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VQ_SVACDEC_loopfilter_init(0); }
 };
 
@@ -155,15 +160,14 @@ TEST_F(DeblockPicture, MatchesReferenceMacroblockByMacroblock) {
                             const Picture before = got;
                             VQ_SVACDEC_svac_filter(&pg);
                             const SvacDeblockStrengths st = svac_deblock_strengths(pw);
-                            const int bs[10] = {st.left[0], st.left[1], st.vert[0], st.vert[1], st.top[0],
+                            const int bs[10] = {st.left[0], st.left[1],  st.vert[0],  st.vert[1], st.top[0],
                                                 st.top[1],  st.horiz[0], st.horiz[1], st.grid[0], st.grid[1]};
                             refdb::filter_mb(pw, bs);
                             if (!(got == before)) filtered++;
                             ASSERT_TRUE(got == want)
-                                << "seed " << s << " round " << round << " chroma " << cf
-                                << " 10-bit " << hbd << " mb " << mx << "," << my << " type "
-                                << pg.mb_type << " qp " << pg.qp << " flags "
-                                << pg.neighbour_flags;
+                                << "seed " << s << " round " << round << " chroma " << cf << " 10-bit " << hbd
+                                << " mb " << mx << "," << my << " type " << pg.mb_type << " qp " << pg.qp
+                                << " flags " << pg.neighbour_flags;
                         }
                     }
                 }

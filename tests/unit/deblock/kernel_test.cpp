@@ -22,8 +22,8 @@ struct Kernel {
 
 // Runs one kernel with the same 8 samples (p3..q3) in every line; returns
 // the lines afterwards.
-std::vector<std::vector<int>> run_lines(const Kernel &k, const int v[8], int alpha, int beta,
-                                        uint8_t tc0a, uint8_t tc0b, uint8_t bs0, uint8_t bs1) {
+std::vector<std::vector<int>> run_lines(const Kernel &k, const int v[8], int alpha, int beta, uint8_t tc0a,
+                                        uint8_t tc0b, uint8_t bs0, uint8_t bs1) {
     // Only the samples a kernel may read are addressable: p3..q3 of each
     // luma line, p2..q2 of each chroma line. Sample j of line i lies at
     // (j, i) across a vertical edge and at (i, j) across a horizontal one.
@@ -53,15 +53,13 @@ const Kernel kCh10{"ch10", svac_filter_ch_c_10b, false, false, true};
 TEST(DeblockKernels, LineConditionIsStrict) {
     // |p0 - q0| == alpha: untouched even in strong mode.
     const int a[8] = {50, 50, 50, 50, 90, 90, 90, 90};
-    for (const auto &l : run_lines(kLv, a, 40, 10, 2, 2, 3, 3))
-        EXPECT_EQ(l, std::vector<int>(a, a + 8));
+    for (const auto &l : run_lines(kLv, a, 40, 10, 2, 2, 3, 3)) EXPECT_EQ(l, std::vector<int>(a, a + 8));
     // One below alpha filters.
     const int b[8] = {50, 50, 50, 50, 89, 89, 89, 89};
     EXPECT_NE(run_lines(kLv, b, 40, 10, 2, 2, 2, 2)[0], std::vector<int>(b, b + 8));
     // |p1 - p0| == beta: untouched.
     const int c[8] = {40, 40, 40, 50, 60, 60, 60, 60};
-    for (const auto &l : run_lines(kLh, c, 40, 10, 2, 2, 2, 2))
-        EXPECT_EQ(l, std::vector<int>(c, c + 8));
+    for (const auto &l : run_lines(kLh, c, 40, 10, 2, 2, 2, 2)) EXPECT_EQ(l, std::vector<int>(c, c + 8));
 }
 
 TEST(DeblockKernels, SecondHalfOnlyWithStrengthZeroTwo) {
@@ -70,8 +68,7 @@ TEST(DeblockKernels, SecondHalfOnlyWithStrengthZeroTwo) {
     for (int i = 0; i < 8; i++) EXPECT_EQ(out[i], std::vector<int>(v, v + 8)) << i;
     // tc = 1 + 1 + 1; delta = (40 - 10 + 4) >> 3 = 4 -> 3; p1 moves by 12 >> 2 = 3 -> 1,
     // q1 by -8 >> 2 = -2 -> -1.
-    for (int i = 8; i < 16; i++)
-        EXPECT_EQ(out[i], (std::vector<int>{60, 60, 61, 63, 67, 69, 70, 70})) << i;
+    for (int i = 8; i < 16; i++) EXPECT_EQ(out[i], (std::vector<int>{60, 60, 61, 63, 67, 69, 70, 70})) << i;
 }
 
 TEST(DeblockKernels, StrongModeWorkedLines) {

@@ -59,8 +59,7 @@ inline void edge(const Plane &pl, int x, int y, bool vertical, bool luma, int al
         for (int k = first; k <= last; k++) s[k + 4] = pl.get(at_x(k), at_y(k));
         const int p3 = s[0], p2 = s[1], p1 = s[2], p0 = s[3];
         const int q0 = s[4], q1 = s[5], q2 = s[6], q3 = s[7];
-        if (!(std::abs(p0 - q0) < alpha && std::abs(p1 - p0) < beta && std::abs(q1 - q0) < beta))
-            continue;
+        if (!(std::abs(p0 - q0) < alpha && std::abs(p1 - p0) < beta && std::abs(q1 - q0) < beta)) continue;
         int out[8];
         std::memcpy(out, s, sizeof out);
         if (bs[0] == 3) {
@@ -95,11 +94,9 @@ inline void edge(const Plane &pl, int x, int y, bool vertical, bool luma, int al
             out[3] = limit(0, maxv, p0 + delta);
             out[4] = limit(0, maxv, q0 - delta);
             if (ap)
-                out[2] = limit(0, maxv,
-                               p1 + limit(-c0, c0, floor_div(p3 + p2 - 4 * p1 + p0 + q0 + 2, 4)));
+                out[2] = limit(0, maxv, p1 + limit(-c0, c0, floor_div(p3 + p2 - 4 * p1 + p0 + q0 + 2, 4)));
             if (aq)
-                out[5] = limit(0, maxv,
-                               q1 + limit(-c0, c0, floor_div(q3 + q2 - 4 * q1 + q0 + p0 + 2, 4)));
+                out[5] = limit(0, maxv, q1 + limit(-c0, c0, floor_div(q3 + q2 - 4 * q1 + q0 + p0 + 2, 4)));
         }
         for (int k = first; k <= last; k++)
             if (out[k + 4] != s[k + 4]) pl.set(at_x(k), at_y(k), out[k + 4]);
@@ -110,12 +107,11 @@ inline void edge(const Plane &pl, int x, int y, bool vertical, bool luma, int al
 struct Tables {
     int alpha[56], beta[56], clip[56];
     Tables() {
-        const int a[40] = {4,  4,  5,  6,  7,  8,  9,  10,  12,  13,  15,  17,  20,  22,
-                           25, 28, 32, 36, 40, 45, 50, 56,  63,  71,  80,  90,  101, 113,
+        const int a[40] = {4,   4,   5,   6,   7,   8,   9,   10,  12,  13,  15,  17, 20,  22,
+                           25,  28,  32,  36,  40,  45,  50,  56,  63,  71,  80,  90, 101, 113,
                            127, 144, 162, 182, 203, 226, 255, 255, 255, 255, 255, 255};
-        const int b[40] = {2,  2,  2,  3,  3,  3,  3,  4,  4,  4,  6,  6,  7,  7,
-                           8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
-                           15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20};
+        const int b[40] = {2,  2,  2,  3,  3,  3,  3,  4,  4,  4,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
+                           11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20};
         const int tail[11] = {4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7};
         for (int i = 0; i < 16; i++) alpha[i] = beta[i] = clip[i] = 0;
         for (int i = 0; i < 40; i++) {
@@ -131,10 +127,9 @@ struct Tables {
 };
 
 inline int chroma_q(int q) {
-    static const int t[56] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
-                              14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
-                              28, 29, 30, 31, 32, 33, 33, 34, 35, 35, 36, 36, 37, 37,
-                              38, 38, 39, 39, 39, 40, 40, 40, 41, 41, 41, 42, 42, 42};
+    static const int t[56] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
+                              19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 33, 34, 35, 35,
+                              36, 36, 37, 37, 38, 38, 39, 39, 39, 40, 40, 40, 41, 41, 41, 42, 42, 42};
     return t[q];
 }
 

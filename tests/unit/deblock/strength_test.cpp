@@ -14,7 +14,7 @@ using Ten = std::vector<int>;
 
 Ten strengths(const SvacFilterParams &p) {
     const SvacDeblockStrengths s = svac_deblock_strengths(p);
-    return {s.left[0], s.left[1], s.vert[0],  s.vert[1],  s.top[0],
+    return {s.left[0], s.left[1],  s.vert[0],  s.vert[1], s.top[0],
             s.top[1],  s.horiz[0], s.horiz[1], s.grid[0], s.grid[1]};
 }
 
@@ -71,15 +71,15 @@ TEST(DeblockStrengths, CodedBlocksOfEachSide) {
         Ten want;
     };
     const Case cases[] = {
-        {1, 0, 0, {2, 0, 2, 0, 2, 0, 2, 0, 0, 0}},   // block 0: left top, top left, both inner
-        {2, 0, 0, {0, 0, 2, 0, 0, 2, 0, 2, 0, 0}},   // block 1
-        {4, 0, 0, {0, 2, 0, 2, 0, 0, 2, 0, 0, 0}},   // block 2
-        {8, 0, 0, {0, 0, 0, 2, 0, 0, 0, 2, 0, 0}},   // block 3
-        {0x30, 0, 0, Ten(10, 0)},                     // chroma bits play no part
-        {0, 2, 0, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0}},   // left neighbour's right blocks
+        {1, 0, 0, {2, 0, 2, 0, 2, 0, 2, 0, 0, 0}},  // block 0: left top, top left, both inner
+        {2, 0, 0, {0, 0, 2, 0, 0, 2, 0, 2, 0, 0}},  // block 1
+        {4, 0, 0, {0, 2, 0, 2, 0, 0, 2, 0, 0, 0}},  // block 2
+        {8, 0, 0, {0, 0, 0, 2, 0, 0, 0, 2, 0, 0}},  // block 3
+        {0x30, 0, 0, Ten(10, 0)},                   // chroma bits play no part
+        {0, 2, 0, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // left neighbour's right blocks
         {0, 8, 0, {0, 2, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {0, 1 | 4, 0, Ten(10, 0)},                    // its left column is not at the edge
-        {0, 0, 4, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0}},   // upper neighbour's bottom blocks
+        {0, 1 | 4, 0, Ten(10, 0)},                  // its left column is not at the edge
+        {0, 0, 4, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0}},  // upper neighbour's bottom blocks
         {0, 0, 8, {0, 0, 0, 0, 0, 2, 0, 0, 0, 0}},
         {0, 0, 1 | 2, Ten(10, 0)},
     };
@@ -137,7 +137,7 @@ TEST(DeblockStrengths, MotionDifferenceOfFourQuarterSamples) {
 TEST(DeblockStrengths, ListOneOnlyForBTypes) {
     for (uint32_t type : {2u, 6u, 7u, 8u, 29u, 30u}) {
         SvacFilterParams p = calm(type);
-        p.mv_cache[16].mv_x += 4;   // left neighbour, list 1
+        p.mv_cache[16].mv_x += 4;    // left neighbour, list 1
         p.mv_cache[22].ref_idx = 1;  // current block 3, list 1
         const int b = type >= 7 ? 1 : 0;
         EXPECT_EQ(strengths(p), (Ten{b, 0, 0, b, 0, 0, 0, b, 0, 0})) << type;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "demo_stream.h"
 #include "encoder.h"
 #include "host_decoder.h"
-#include "demo_stream.h"
 
 namespace {
 
@@ -38,7 +38,8 @@ Bytes flat_keyframe(const HandBuilt &h, int frame_num, int mbs, int first_mb = 0
 bool all_samples(const SvacDecOutput &out, int v = 128) {
     const int planes = out.chroma_format_idc ? 3 : 1;
     for (int p = 0; p < planes; p++) {
-        const int w = p ? out.width / 2 : out.width, h = p && out.chroma_format_idc == 1 ? out.height / 2 : out.height;
+        const int w = p ? out.width / 2 : out.width,
+                  h = p && out.chroma_format_idc == 1 ? out.height / 2 : out.height;
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
                 if (out.plane[p][y * out.stride[p] + x] != v) return false;
@@ -145,8 +146,13 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
         int32_t code;
         const char *message;
     } cases[] = {
-        {"chroma mode 7", [](BitWriter &bw) { bw.put_ue(1); bw.put(0b1111, 4); bw.put_ue(7); }, kI, -2,
-         "illegal intra_chroma_pred_mode(7)\n"},
+        {"chroma mode 7",
+         [](BitWriter &bw) {
+             bw.put_ue(1);
+             bw.put(0b1111, 4);
+             bw.put_ue(7);
+         },
+         kI, -2, "illegal intra_chroma_pred_mode(7)\n"},
         {"cbp code 64",
          [](BitWriter &bw) {
              bw.put_ue(0);
@@ -165,8 +171,12 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
              bw.put(187 & 3, 2);
          },
          kI, -8, "run 65 is too large\n"},
-        {"intra type from a failed code", [](BitWriter &bw) { bw.put(0, 24); bw.put(1, 8); }, kI, -3,
-         "log >= 0 failed at ../../../../lib/bitstream.h:773.\n"},
+        {"intra type from a failed code",
+         [](BitWriter &bw) {
+             bw.put(0, 24);
+             bw.put(1, 8);
+         },
+         kI, -3, "log >= 0 failed at ../../../../lib/bitstream.h:773.\n"},
         // Reference index 1 while only one reference picture exists.
         {"missing reference",
          [](BitWriter &bw) {
@@ -178,8 +188,13 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
          },
          kP, -2, ""},
         // No skipped macroblock, then a failed type code: internal type 4.
-        {"B type from a failed code", [](BitWriter &bw) { bw.put1(true); bw.put(0, 24); bw.put(1, 8); }, kB, -2,
-         "log >= 0 failed at ../../../../lib/bitstream.h:773.\nInvalid mb_type 4 in B frame\n"},
+        {"B type from a failed code",
+         [](BitWriter &bw) {
+             bw.put1(true);
+             bw.put(0, 24);
+             bw.put(1, 8);
+         },
+         kB, -2, "log >= 0 failed at ../../../../lib/bitstream.h:773.\nInvalid mb_type 4 in B frame\n"},
     };
     const HandBuilt h(1, 1);
     for (const auto &c : cases) {
@@ -193,7 +208,8 @@ TEST(BadSlices, CodesAndMessagesThenRecovery) {
         BitWriter bw = h.slice(1, c.type);
         c.mb(bw);
         std::string printed;
-        EXPECT_EQ(d.decode(unit(c.type == kI ? svacenc::NAL_SLICE_KEY : svacenc::NAL_SLICE, bw), &printed), c.code);
+        EXPECT_EQ(d.decode(unit(c.type == kI ? svacenc::NAL_SLICE_KEY : svacenc::NAL_SLICE, bw), &printed),
+                  c.code);
         EXPECT_EQ(printed, c.message);
         EXPECT_EQ(d.out.got_picture, 0);
         d.decode(flat_keyframe(h, 2, 1));
@@ -247,7 +263,8 @@ TEST(BadSlices, BitDepthSwitchStartsWithFreshLineBuffers) {
         ASSERT_EQ(d.out.got_picture, 1);
         for (int y = 0; y < 16; y++)
             for (int x = 0; x < 16; x++)
-                luma[switched].push_back(reinterpret_cast<const uint16_t *>(d.out.plane[0] + y * d.out.stride[0])[x]);
+                luma[switched].push_back(
+                    reinterpret_cast<const uint16_t *>(d.out.plane[0] + y * d.out.stride[0])[x]);
     }
     EXPECT_EQ(luma[0], luma[1]);
     EXPECT_LT(*std::max_element(luma[1].begin(), luma[1].end()), 1024);
@@ -295,7 +312,8 @@ std::vector<uint8_t> samples(const SvacDecOutput &o) {
     const int bps = o.bit_depth > 8 ? 2 : 1;
     for (int p = 0; p < (o.chroma_format_idc ? 3 : 1); p++) {
         const int w = p ? o.width / 2 : o.width, h = p && o.chroma_format_idc == 1 ? o.height / 2 : o.height;
-        for (int y = 0; y < h; y++) v.insert(v.end(), o.plane[p] + y * o.stride[p], o.plane[p] + y * o.stride[p] + w * bps);
+        for (int y = 0; y < h; y++)
+            v.insert(v.end(), o.plane[p] + y * o.stride[p], o.plane[p] + y * o.stride[p] + w * bps);
     }
     return v;
 }

@@ -1,9 +1,9 @@
 // Motion vector prediction from neighbour entries, worked by hand.
+#include "recon/mv_pred.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "recon/mv_pred.h"
 
 namespace {
 

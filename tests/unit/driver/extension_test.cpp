@@ -19,7 +19,8 @@ Bytes ext_unit(const svacenc::BitWriter &bw) {
 // With a date; without one the extra byte follows the flag at once. Other
 // records before the time are skipped by their lengths.
 TEST(Extension, TimeStampsAfterOtherRecords) {
-    const TimeExt times[] = {{23, 59, 58, 16383, true, 2127, 12, 31, 0xAB}, {1, 2, 3, 4, false, 2000, 0, 0, 0x96}};
+    const TimeExt times[] = {{23, 59, 58, 16383, true, 2127, 12, 31, 0xAB},
+                             {1, 2, 3, 4, false, 2000, 0, 0, 0x96}};
     for (const TimeExt &t : times) {
         for (bool others : {false, true}) {
             svacenc::BitWriter bw;
@@ -59,7 +60,11 @@ TEST(Extension, StopsAndCutRecordsGiveNoTime) {
     // 200 opaque bytes announced, none following; 63 alerts, none following;
     // a time record cut after its hour.
     const std::vector<std::pair<uint32_t, int>> cases[] = {
-        {{0x80, 8}}, {{0, 8}}, {{5, 8}}, {{0x7F, 8}}, {{0xFF, 8}},
+        {{0x80, 8}},
+        {{0, 8}},
+        {{5, 8}},
+        {{0x7F, 8}},
+        {{0xFF, 8}},
         {{1, 8}, {0, 32}, {15, 4}, {0, 4}, {0x12345678, 32}},
         {{2, 8}, {0, 32}, {3, 4}, {0, 4}, {200, 8}},
         {{3, 8}, {0, 32}, {63, 6}, {0, 2}},

@@ -15,7 +15,8 @@ TEST(HostApi, VersionText) {
     ASSERT_NE(v, nullptr);
     EXPECT_LT(std::strlen(v), 64u);
     // major.minor.revision (build date and time as the compiler spells them)
-    EXPECT_TRUE(std::regex_match(v, std::regex(R"(0\.1\.33860M \([A-Z][a-z]{2} [ 123]\d \d{4} \d\d:\d\d:\d\d\))")))
+    EXPECT_TRUE(
+        std::regex_match(v, std::regex(R"(0\.1\.33860M \([A-Z][a-z]{2} [ 123]\d \d{4} \d\d:\d\d:\d\d\))")))
         << v;
 }
 
@@ -42,7 +43,7 @@ TEST(HostApi, LastFrameRefusesOtherLayers) {
 }
 
 class LastFrame : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dec_ = d.state();
         dec_->sps[0].chroma_format_idc = 1;
@@ -78,7 +79,7 @@ TEST_F(LastFrame, HandsOutReferencesInPictureNumberOrder) {
     EXPECT_EQ(a.height, 48);
     EXPECT_EQ(l.last_output_num, 6);
     EXPECT_EQ(flush(1).plane[0], l.ref_frame[0]->plane[0]);
-    EXPECT_EQ(flush(1).got_picture, 0);  // 10 is nobody's number
+    EXPECT_EQ(flush(1).got_picture, 0);       // 10 is nobody's number
     EXPECT_EQ(l.ref_frame[0]->ref_count, 1);  // no reference taken
 }
 
@@ -93,7 +94,8 @@ TEST_F(LastFrame, DisplayHeights) {
     struct Case {
         int w, h, svc, shown;
     } cases[] = {
-        {1920, 1088, 0, 1080}, {1280, 736, 0, 720}, {1280, 736, 1, 736}, {640, 368, 0, 368}, {1920, 1072, 0, 1072},
+        {1920, 1088, 0, 1080}, {1280, 736, 0, 720},   {1280, 736, 1, 736},
+        {640, 368, 0, 368},    {1920, 1072, 0, 1072},
     };
     for (const Case &c : cases) {
         HostDecoder fresh;

@@ -20,7 +20,8 @@ std::vector<std::string> decode_md5s(const std::vector<uint8_t> &s) {
     for (size_t pos = 0; pos < s.size();) {
         const svactool::NalChunk c = svactool::next_nal_chunk(s.data(), s.size(), pos);
         if (!c.found) break;
-        std::vector<uint8_t> unit(s.begin() + static_cast<long>(c.begin), s.begin() + static_cast<long>(c.end));
+        std::vector<uint8_t> unit(s.begin() + static_cast<long>(c.begin),
+                                  s.begin() + static_cast<long>(c.end));
         SvacDecInput in{unit.data(), static_cast<int32_t>(unit.size()), 0};
         SvacDecOutput out{};
         SvacDecExtInfo ext{};

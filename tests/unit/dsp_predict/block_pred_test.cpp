@@ -19,22 +19,28 @@ enum Mode { kVert, kHoriz, kLp, kDownLeft, kDownRight, kLpLeft, kLpTop, kDc128, 
 const Mode kLumaModes[8] = {kVert, kHoriz, kLp, kDownLeft, kDownRight, kLpLeft, kLpTop, kDc128};
 const Mode kChromaModes[7] = {kLp, kHoriz, kVert, kPlane, kLpLeft, kLpTop, kDc128};
 
-int reference_pred(Mode m, const std::vector<int> &t, const std::vector<int> &l, int x, int y,
-                   int max) {
+int reference_pred(Mode m, const std::vector<int> &t, const std::vector<int> &l, int x, int y, int max) {
     auto tf = [&](int i) { return (t[i - 1] + 2 * t[i] + t[i + 1] + 2) >> 2; };
     auto lf = [&](int i) { return (l[i - 1] + 2 * l[i] + l[i + 1] + 2) >> 2; };
     switch (m) {
-        case kVert: return t[x + 1];
-        case kHoriz: return l[y + 1];
-        case kLp: return (tf(x + 1) + lf(y + 1)) >> 1;
-        case kDownLeft: return (tf(x + y + 2) + lf(x + y + 2)) >> 1;
+        case kVert:
+            return t[x + 1];
+        case kHoriz:
+            return l[y + 1];
+        case kLp:
+            return (tf(x + 1) + lf(y + 1)) >> 1;
+        case kDownLeft:
+            return (tf(x + y + 2) + lf(x + y + 2)) >> 1;
         case kDownRight:
             if (x > y) return tf(x - y);
             if (x < y) return lf(y - x);
             return (t[1] + 2 * t[0] + l[1] + 2) >> 2;
-        case kLpLeft: return lf(y + 1);
-        case kLpTop: return tf(x + 1);
-        case kDc128: return max == 255 ? 128 : 512;
+        case kLpLeft:
+            return lf(y + 1);
+        case kLpTop:
+            return tf(x + 1);
+        case kDc128:
+            return max == 255 ? 128 : 512;
         case kPlane: {
             const int h = (t[5] - t[3]) + 2 * (t[6] - t[2]) + 3 * (t[7] - t[1]) + 4 * (t[8] - t[0]);
             const int v = (l[5] - l[3]) + 2 * (l[6] - l[2]) + 3 * (l[7] - l[1]) + 4 * (l[8] - l[0]);
@@ -65,8 +71,8 @@ const Family kFamilies[] = {
 // trips the address sanitizer) into a padded canvas, checks every sample
 // against the reference and the padding, and returns the prediction.
 template <typename T>
-std::vector<int> predict(const Family &f, int mode, const std::vector<int> &top,
-                         const std::vector<int> &left, int extra = 8) {
+std::vector<int> predict(const Family &f, int mode, const std::vector<int> &top, const std::vector<int> &left,
+                         int extra = 8) {
     const int max = sizeof(T) == 1 ? 255 : 1023;
     const int depth = sizeof(T) == 1 ? 0 : 2;
     const std::vector<T> t(top.begin(), top.begin() + f.array_len);
@@ -86,7 +92,7 @@ std::vector<int> predict(const Family &f, int mode, const std::vector<int> &top,
 }
 
 class IntraPred : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VQ_SVACDEC_predict_init(0); }
 };
 

@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "dsp/dsp_init.h"
 #include "dsp/predict.h"
-#include <memory>
-
 #include "guarded_area.h"
 
 namespace {
@@ -25,7 +24,7 @@ struct Kernel {
 };
 
 const Kernel kKernels[] = {
-    {"luma 8-bit", intra_pred_svc_l, 0, 8, 255},  {"luma 9-bit", intra_pred_svc_l, 1, 8, 511},
+    {"luma 8-bit", intra_pred_svc_l, 0, 8, 255},   {"luma 9-bit", intra_pred_svc_l, 1, 8, 511},
     {"luma 10-bit", intra_pred_svc_l, 2, 8, 1023}, {"chroma 8-bit", intra_pred_svc_c, 0, 4, 255},
     {"chroma 9-bit", intra_pred_svc_c, 1, 4, 511}, {"chroma 10-bit", intra_pred_svc_c, 2, 4, 1023},
 };
@@ -69,7 +68,8 @@ std::vector<std::vector<int>> reference_upsample(BaseArea<T> &base, int max) {
 
 // Runs the kernel into a padded canvas of 2w x dst_rows samples.
 template <typename T>
-std::unique_ptr<GuardedArea> upsample(const Kernel &k, BaseArea<T> &base, int n, int dst_rows, int extra = 8) {
+std::unique_ptr<GuardedArea> upsample(const Kernel &k, BaseArea<T> &base, int n, int dst_rows,
+                                      int extra = 8) {
     auto dst = std::make_unique<GuardedArea>(sizeof(T), 128 + extra, 0, 2 * k.w - 1, 0, dst_rows - 1);
     k.table[k.depth_index](dst->origin(), base.src(), static_cast<int>(dst->stride() / sizeof(T)),
                            base.stride, n);
@@ -82,8 +82,7 @@ void expect_reference(const Kernel &k, BaseArea<T> &base, int extra) {
     const auto want = reference_upsample(base, k.max);
     for (int y = 0; y < 2 * base.n; y++)
         for (int x = 0; x < 2 * k.w; x++)
-            ASSERT_EQ(dst->get(x, y), want[y][x]) << k.name << " n " << base.n << " x " << x
-                                                 << " y " << y;
+            ASSERT_EQ(dst->get(x, y), want[y][x]) << k.name << " n " << base.n << " x " << x << " y " << y;
     EXPECT_EQ(dst->damaged_guard_bytes(), 0u) << k.name;
 }
 
@@ -97,10 +96,9 @@ void with_sample_type(const Kernel &k, F f) {
 }
 
 class InterLayerPred : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VQ_SVACDEC_predict_init(0); }
 };
-
 
 TEST_F(InterLayerPred, StepEdgeOvershoots) {
     // A horizontal step 100 | 200 between base columns 3 and 4: the filter
@@ -133,8 +131,7 @@ TEST_F(InterLayerPred, MoreThanEightRowsIsRefused) {
             auto dst = upsample<T>(k, base, 9, 18);
             std::fflush(stdout);
             const std::string out = testing::internal::GetCapturedStdout();
-            EXPECT_TRUE(testing::internal::RE::FullMatch(out, "n <= 8 failed at .+:[0-9]+\\.\n"))
-                << out;
+            EXPECT_TRUE(testing::internal::RE::FullMatch(out, "n <= 8 failed at .+:[0-9]+\\.\n")) << out;
             EXPECT_EQ(dst->damaged_guard_bytes(), 0u);
             for (int x = 0; x < 2 * k.w; x++) EXPECT_EQ(dst->get(x, 0), static_cast<T>(0x9999));
         });

@@ -43,8 +43,7 @@ const int kScan8[2][64] = {
 // Straight from the rules: scan position p starts at -1 and advances by the
 // low byte of each run modulo the block size; the value is
 // iq[qp mod 7][class] * level * 2^(qp / 7), kept modulo 2^32.
-std::vector<int32_t> reference_dequant(int n, const std::vector<SvacRunLevel> &pairs, int qp,
-                                       int scan) {
+std::vector<int32_t> reference_dequant(int n, const std::vector<SvacRunLevel> &pairs, int qp, int scan) {
     const int m = n * n;
     std::vector<int32_t> out(m, 0);
     int p = -1;
@@ -63,13 +62,12 @@ std::vector<int32_t> reference_dequant(int n, const std::vector<SvacRunLevel> &p
 }
 
 class Dequant : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VQ_SVACDEC_quant_init(0); }
 
     // Runs the table's kernel on a block with guard words on both sides and
     // checks the guards survive.
-    static std::vector<int32_t> run(int n, const std::vector<SvacRunLevel> &pairs, int qp,
-                                    int scan) {
+    static std::vector<int32_t> run(int n, const std::vector<SvacRunLevel> &pairs, int qp, int scan) {
         const int m = n * n;
         const int32_t guard = static_cast<int32_t>(0x99999999u);
         std::vector<int32_t> buf(m + 8, guard);

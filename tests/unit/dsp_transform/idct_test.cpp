@@ -16,9 +16,8 @@ namespace {
 // Row i holds the weights of x0..x(N-1) in output y_i.
 const int kM4[4][4] = {{4, 5, 4, 2}, {4, 2, -4, -5}, {4, -2, -4, 5}, {4, -5, 4, -2}};
 const int kM8[8][8] = {
-    {8, 12, 10, 10, 8, 6, 4, 3},     {8, 10, 4, -3, -8, -12, -10, -6},
-    {8, 6, -4, -12, -8, 3, 10, 10},  {8, 3, -10, -6, 8, 10, -4, -12},
-    {8, -3, -10, 6, 8, -10, -4, 12}, {8, -6, -4, 12, -8, -3, 10, -10},
+    {8, 12, 10, 10, 8, 6, 4, 3},     {8, 10, 4, -3, -8, -12, -10, -6}, {8, 6, -4, -12, -8, 3, 10, 10},
+    {8, 3, -10, -6, 8, 10, -4, -12}, {8, -3, -10, 6, 8, -10, -4, 12},  {8, -6, -4, 12, -8, -3, 10, -10},
     {8, -10, 4, 3, -8, 12, -10, 6},  {8, -12, 10, -10, 8, -6, 4, -3},
 };
 
@@ -47,15 +46,15 @@ std::vector<std::vector<int32_t>> reference_residual(int n, const std::vector<in
 }
 
 class Transform : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VQ_SVACDEC_dct_init(0); }
 };
 
 // Runs the table kernel for bit depth 8 or 10 on a prediction in a padded
 // canvas and compares with the reference; returns the reconstructed block.
 template <typename T>
-std::vector<int> check_add(int n, const std::vector<int32_t> &coefs,
-                           const std::vector<int> &pred, int extra) {
+std::vector<int> check_add(int n, const std::vector<int32_t> &coefs, const std::vector<int> &pred,
+                           int extra) {
     const int max = sizeof(T) == 1 ? 255 : 1023;
     GuardedArea blk(sizeof(T), 128 + extra, 0, n - 1, 0, n - 1);
     for (int y = 0; y < n; y++)
@@ -87,8 +86,8 @@ TEST_F(Transform, DcOnlyRoundsAsPublished) {
         int n;
         int32_t d;
         int delta;
-    } cases[] = {{4, 32, 1}, {4, 31, 0}, {4, -33, -1}, {4, -32, 0}, {8, 128, 1}, {8, 127, 0},
-                 {8, -129, -1}, {8, -128, 0}};
+    } cases[] = {{4, 32, 1},  {4, 31, 0},  {4, -33, -1},  {4, -32, 0},
+                 {8, 128, 1}, {8, 127, 0}, {8, -129, -1}, {8, -128, 0}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "n " << c.n << " d " << c.d);
         const std::vector<int> pred(c.n * c.n, 100);
@@ -109,12 +108,24 @@ void random_blocks(unsigned seed) {
         const int kind = (iter / 2) % 6;
         for (auto &v : c) {
             switch (kind) {
-                case 0: v = rng() % 4 ? 0 : static_cast<int32_t>(rng() % 8001) - 4000; break;
-                case 1: v = static_cast<int32_t>(rng() % 400001) - 200000; break;
-                case 2: v = static_cast<int32_t>(rng()); break;  // wraps
-                case 3: v = INT32_MAX; break;
-                case 4: v = rng() % 2 ? INT32_MAX : INT32_MIN; break;
-                default: v = static_cast<int32_t>(rng() % 131) - 65; break;
+                case 0:
+                    v = rng() % 4 ? 0 : static_cast<int32_t>(rng() % 8001) - 4000;
+                    break;
+                case 1:
+                    v = static_cast<int32_t>(rng() % 400001) - 200000;
+                    break;
+                case 2:
+                    v = static_cast<int32_t>(rng());
+                    break;  // wraps
+                case 3:
+                    v = INT32_MAX;
+                    break;
+                case 4:
+                    v = rng() % 2 ? INT32_MAX : INT32_MIN;
+                    break;
+                default:
+                    v = static_cast<int32_t>(rng() % 131) - 65;
+                    break;
             }
         }
         std::vector<int> pred(n * n);

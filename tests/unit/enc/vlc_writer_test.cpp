@@ -74,14 +74,18 @@ TEST(VlcWriter, SingleCoefficientThenEndOfBlock) {
     svacenc::BitWriter bw;
     const SvacRunLevel p[] = {{1, 1}};
     svacenc::write_block_8x8(bw, VlcFamily::Intra, 1, p);
-    EXPECT_EQ(bits_of(bw), "100" "01100");
+    EXPECT_EQ(bits_of(bw),
+              "100"
+              "01100");
 }
 
 TEST(VlcWriter, EmptyBlockIsOnlyTheEndOfBlockCode) {
     // chroma 0: EOB is code 58, k = 2 -> ue(14) "0001111" then "10".
     svacenc::BitWriter bw;
     svacenc::write_block_8x8(bw, VlcFamily::Chroma, 0, {});
-    EXPECT_EQ(bits_of(bw), "0001111" "10");
+    EXPECT_EQ(bits_of(bw),
+              "0001111"
+              "10");
 }
 
 TEST(VlcWriter, EscapeCarriesTheExcessOverTheLevelBase) {
@@ -92,13 +96,19 @@ TEST(VlcWriter, EscapeCarriesTheExcessOverTheLevelBase) {
     svacenc::BitWriter bw;
     const SvacRunLevel p[] = {{1, -5}};
     svacenc::write_block_8x8(bw, VlcFamily::Chroma, 0, p);
-    EXPECT_EQ(bits_of(bw), "000111111" "1" "1");
+    EXPECT_EQ(bits_of(bw),
+              "000111111"
+              "1"
+              "1");
     // The positive level takes the even code 60 -> ue(15) "000010000" + "00";
     // excess 2 at order 1 -> ue(1) "010" + "0".
     svacenc::BitWriter pos;
     const SvacRunLevel q[] = {{1, 7}};
     svacenc::write_block_8x8(pos, VlcFamily::Chroma, 1, q);
-    EXPECT_EQ(bits_of(pos), "00001000000" "0100" "1");
+    EXPECT_EQ(bits_of(pos),
+              "00001000000"
+              "0100"
+              "1");
 }
 
 TEST(VlcWriter, EscapeWithRunBeyondMaxRunUsesBaseOne) {
@@ -108,7 +118,10 @@ TEST(VlcWriter, EscapeWithRunBeyondMaxRunUsesBaseOne) {
     svacenc::BitWriter bw;
     const SvacRunLevel p[] = {{24, 1}};
     svacenc::write_block_8x8(bw, VlcFamily::Intra, 1, p);
-    EXPECT_EQ(bits_of(bw), "00001101110" "10" "01100");
+    EXPECT_EQ(bits_of(bw),
+              "00001101110"
+              "10"
+              "01100");
 }
 
 TEST(VlcWriter, FourByFourEscapesUseOrderOne) {
@@ -118,7 +131,10 @@ TEST(VlcWriter, FourByFourEscapesUseOrderOne) {
     svacenc::BitWriter bw;
     const SvacRunLevel p[] = {{16, 2}};
     svacenc::write_block_4x4(bw, p);
-    EXPECT_EQ(bits_of(bw), "00001011110" "10" "01100");
+    EXPECT_EQ(bits_of(bw),
+              "00001011110"
+              "10"
+              "01100");
 }
 
 TEST(CbpCodes, PatternsAndCodesAreOneToOne) {

@@ -1,11 +1,11 @@
 // The frame pool: a worked layout, margins that can be written without
 // touching another plane, first-in first-out recycling, reference counts and
 // geometry changes.
+#include "mem/frame_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "mem/frame_pool.h"
 
 namespace {
 

@@ -23,7 +23,7 @@ template <typename Pixel>
 constexpr int kDepthIndex = sizeof(Pixel) == 1 ? 0 : 2;
 
 class ChromaMc : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { VQ_SVACDEC_mc_init(0); }
 };
 
@@ -40,8 +40,8 @@ std::vector<int> run(int wc, int h, int x, int y, bool avg, S sample, D d) {
     GuardedArea dst(sizeof(Pixel), kStride, 0, w - 1, 0, h - 1);
     for (int j = 0; j < h; j++)
         for (int i = 0; i < w; i++) dst.set(i, j, d(i, j));
-    (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[kDepthIndex<Pixel>][wc](dst.origin(), src.origin(), kStride,
-                                                                                  h, x, y);
+    (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[kDepthIndex<Pixel>][wc](dst.origin(), src.origin(),
+                                                                                  kStride, h, x, y);
     std::vector<int> out;
     for (int j = 0; j < h; j++)
         for (int i = 0; i < w; i++) out.push_back(dst.get(i, j));
@@ -61,8 +61,12 @@ void check_all(int trials) {
                     std::vector<int> s(size_t((w + 1) * (h + 1))), d0(size_t(w * h));
                     for (int j = 0; j <= h; j++)
                         for (int i = 0; i <= w; i++) {
-                            const int v[6] = {0, max, ((i + j) & 1) ? max : 0, (i & 1) ? 0 : max,
-                                              int(rng() % unsigned(max + 1)), (rng() & 1) ? max : 0};
+                            const int v[6] = {0,
+                                              max,
+                                              ((i + j) & 1) ? max : 0,
+                                              (i & 1) ? 0 : max,
+                                              int(rng() % unsigned(max + 1)),
+                                              (rng() & 1) ? max : 0};
                             s[size_t(j * (w + 1) + i)] = v[pattern];
                         }
                     for (int &d : d0) d = int(rng() % unsigned(max + 1));
@@ -75,9 +79,9 @@ void check_all(int trials) {
                                 std::vector<int> want;
                                 for (int j = 0; j < h; j++)
                                     for (int i = 0; i < w; i++) {
-                                        const int p =
-                                            (a * S(i, j) + b * S(i + 1, j) + c * S(i, j + 1) + dd * S(i + 1, j + 1) +
-                                             32) >> 6;
+                                        const int p = (a * S(i, j) + b * S(i + 1, j) + c * S(i, j + 1) +
+                                                       dd * S(i + 1, j + 1) + 32) >>
+                                                      6;
                                         want.push_back(avg ? (D(i, j) + p + 1) >> 1 : p);
                                     }
                                 ASSERT_EQ(run<Pixel>(wc, h, x, y, avg, S, D), want)
@@ -115,10 +119,11 @@ TEST_F(ChromaMc, FractionOutOfRangeReportsAndWritesNothing) {
             for (bool avg : {false, true})
                 for (const auto &xy : bad) {
                     // An empty rectangle: under ASan any read or write stops the test.
-                    GuardedArea src(depth ? 2 : 1, kStride, 0, -1, 0, 0), dst(depth ? 2 : 1, kStride, 0, -1, 0, 0);
+                    GuardedArea src(depth ? 2 : 1, kStride, 0, -1, 0, 0),
+                        dst(depth ? 2 : 1, kStride, 0, -1, 0, 0);
                     testing::internal::CaptureStdout();
-                    (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[depth][wc](dst.origin(), src.origin(),
-                                                                                     kStride, 2, xy[0], xy[1]);
+                    (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[depth][wc](
+                        dst.origin(), src.origin(), kStride, 2, xy[0], xy[1]);
                     std::fflush(stdout);
                     const std::string out = testing::internal::GetCapturedStdout();
                     EXPECT_TRUE(std::regex_match(out, report)) << out;

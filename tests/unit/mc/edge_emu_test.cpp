@@ -15,7 +15,7 @@
 namespace {
 
 class EdgeEmu : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { VQ_SVACDEC_mc_init(0); }
 };
 
@@ -45,11 +45,11 @@ struct Plane {
 // clamped reads; returns a description of the first fault.
 std::string run_case(Plane &p, int block_w, int block_h, int x, int y) {
     GuardedArea buf(p.ps, stride_for(block_w, p.ps), 0, block_w - 1, 0, block_h - 1);
-    emulated_edge_mc[p.ps == 2](buf.origin(), address_of(p.area, x, y, p.ps), buf.stride(), p.area.stride(), block_w,
-                                block_h, x, y, p.w, p.h);
-    const std::string what = std::to_string(block_w) + "x" + std::to_string(block_h) + " at (" + std::to_string(x) +
-                             "," + std::to_string(y) + ") of " + std::to_string(p.w) + "x" + std::to_string(p.h) +
-                             (p.ps == 2 ? " 16-bit" : " 8-bit");
+    emulated_edge_mc[p.ps == 2](buf.origin(), address_of(p.area, x, y, p.ps), buf.stride(), p.area.stride(),
+                                block_w, block_h, x, y, p.w, p.h);
+    const std::string what = std::to_string(block_w) + "x" + std::to_string(block_h) + " at (" +
+                             std::to_string(x) + "," + std::to_string(y) + ") of " + std::to_string(p.w) +
+                             "x" + std::to_string(p.h) + (p.ps == 2 ? " 16-bit" : " 8-bit");
     for (int j = 0; j < block_h; j++)
         for (int i = 0; i < block_w; i++) {
             const int want = p.area.get(clampi(x + i, 0, p.w - 1), clampi(y + j, 0, p.h - 1));
@@ -115,8 +115,8 @@ TEST_F(EdgeEmu, EmptyPlaneOrAreaWritesNothing) {
         for (const auto &wh : {std::pair{0, 8}, std::pair{8, 0}, std::pair{0, 0}}) {
             GuardedArea buf(ps, 128, 0, -1, 0, 0);
             testing::internal::CaptureStdout();
-            emulated_edge_mc[ps == 2](buf.origin(), p.area.origin(), 128, p.area.stride(), 4, 4, 0, 0, wh.first,
-                                      wh.second);
+            emulated_edge_mc[ps == 2](buf.origin(), p.area.origin(), 128, p.area.stride(), 4, 4, 0, 0,
+                                      wh.first, wh.second);
             std::fflush(stdout);
             EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
             EXPECT_EQ(buf.damaged_guard_bytes(), 0u);
@@ -129,14 +129,15 @@ TEST_F(EdgeEmu, EmptyPlaneOrAreaWritesNothing) {
         for (const auto &e : empty) {
             GuardedArea buf(ps, 128, 0, -1, 0, 0);
             testing::internal::CaptureStdout();
-            emulated_edge_mc[ps == 2](buf.origin(), p.area.origin(), 128, p.area.stride(), e.bw, e.bh, 0, 0, 8, 8);
+            emulated_edge_mc[ps == 2](buf.origin(), p.area.origin(), 128, p.area.stride(), e.bw, e.bh, 0, 0,
+                                      8, 8);
             std::fflush(stdout);
             const std::string out = testing::internal::GetCapturedStdout();
-            EXPECT_TRUE(std::regex_match(out, std::regex(std::string(e.cond) + " failed at .+:[0-9]+\\.\n"))) << out;
+            EXPECT_TRUE(std::regex_match(out, std::regex(std::string(e.cond) + " failed at .+:[0-9]+\\.\n")))
+                << out;
             EXPECT_EQ(buf.damaged_guard_bytes(), 0u);
         }
     }
 }
-
 
 }  // namespace

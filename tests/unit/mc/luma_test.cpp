@@ -87,7 +87,7 @@ template <typename Pixel>
 constexpr int kMax = sizeof(Pixel) == 1 ? 255 : 1023;
 
 class LumaMc : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { VQ_SVACDEC_mc_init(0); }
 };
 
@@ -103,8 +103,9 @@ std::vector<int> run_on(int n, int x, int y, bool avg, S sample, D d) {
     GuardedArea dst(sizeof(Pixel), kStride, 0, n - 1, 0, n - 1);
     for (int j = 0; j < n; j++)
         for (int i = 0; i < n; i++) dst.set(i, j, d(i, j));
-    (avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[sizeof(Pixel) == 1 ? 0 : 2][n == 16 ? 0 : 1]
-                                                               [4 * y + x](dst.origin(), src.origin(), kStride);
+    (avg ? avg_svac_qpel_pixels_tab
+         : put_svac_qpel_pixels_tab)[sizeof(Pixel) == 1 ? 0 : 2][n == 16 ? 0 : 1][4 * y + x](
+        dst.origin(), src.origin(), kStride);
     std::vector<int> out;
     for (int j = 0; j < n; j++)
         for (int i = 0; i < n; i++) out.push_back(dst.get(i, j));
@@ -129,8 +130,13 @@ void check_all_phases(int trials) {
                 Reference s(n);
                 for (int j = -3; j <= n + 3; j++)
                     for (int i = -3; i <= n + 3; i++) {
-                        const int v[7] = {0, max, ((i + j) & 1) ? max : 0, (i & 1) ? max : 0, (j & 1) ? max : 0,
-                                          int(rng() % unsigned(max + 1)), (rng() & 1) ? max : 0};
+                        const int v[7] = {0,
+                                          max,
+                                          ((i + j) & 1) ? max : 0,
+                                          (i & 1) ? max : 0,
+                                          (j & 1) ? max : 0,
+                                          int(rng() % unsigned(max + 1)),
+                                          (rng() & 1) ? max : 0};
                         s.at(i, j) = v[pattern];
                     }
                 std::vector<int> d0(size_t(n * n));
@@ -147,8 +153,8 @@ void check_all_phases(int trials) {
                                     want.push_back(avg ? (dst(i, j) + q + 1) >> 1 : q);
                                 }
                             ASSERT_EQ(run_on<Pixel>(n, x, y, avg, sample, dst), want)
-                                << n << "x" << n << " mc" << x << y << " avg " << avg << " pattern " << pattern
-                                << " trial " << t << " bytes " << sizeof(Pixel);
+                                << n << "x" << n << " mc" << x << y << " avg " << avg << " pattern "
+                                << pattern << " trial " << t << " bytes " << sizeof(Pixel);
                         }
             }
 }
@@ -164,7 +170,8 @@ TEST_F(LumaMc, WorkedExamplesOnSteps) {
     const int want[4] = {0, 70, 128, 185};  // by phase
     for (int n : {8, 16})
         for (int f = 1; f < 4; f++) {
-            const auto h = run_on<uint8_t>(n, f, 0, false, step_h), v = run_on<uint8_t>(n, 0, f, false, step_v);
+            const auto h = run_on<uint8_t>(n, f, 0, false, step_h),
+                       v = run_on<uint8_t>(n, 0, f, false, step_v);
             for (int k = 0; k < n; k++) {
                 EXPECT_EQ(h[size_t(k * n)], want[f]) << n << " mc" << f << "0";
                 EXPECT_EQ(v[size_t(k)], want[f]) << n << " mc0" << f;

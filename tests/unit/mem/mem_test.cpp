@@ -1,10 +1,10 @@
 // The aligned allocator: alignment and the offset byte, size limits, growth
 // of the payload buffer, and corrupt offset bytes.
+#include "mem/mem.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "mem/mem.h"
 
 namespace {
 

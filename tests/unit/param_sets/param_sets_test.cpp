@@ -36,7 +36,8 @@ TEST(ParameterSets, IdentifierLimits) {
     } cases[] = {
         {false, 31, 0, ""},
         {false, 32, -5, "svac decoder error: sps, sps_id(32)\n"},
-        {false, 65535, -5, std::string(kLongCode) + "svac decoder error: sps, sps_id(-3)\n"},  // too long to read
+        {false, 65535, -5,
+         std::string(kLongCode) + "svac decoder error: sps, sps_id(-3)\n"},  // too long to read
         {true, 255, 0, ""},
         {true, 256, -2, "svac decoder error: pps,pps_id(256)\n"},
         {true, 70000, -2, std::string(kLongCode) + "svac decoder error: pps,pps_id(-3)\n"},
@@ -109,8 +110,10 @@ TEST(ParameterSets, RefusedButStored) {
         s.mb_width_minus1 = c.w_minus1;
         std::string printed;
         const int32_t r = send_sps(d, s, &printed);
-        if (c.result) EXPECT_EQ(r, c.result);
-        else EXPECT_GT(r, 0);
+        if (c.result)
+            EXPECT_EQ(r, c.result);
+        else
+            EXPECT_GT(r, 0);
         EXPECT_EQ(printed, c.msg);
         EXPECT_EQ(d.state()->sps[3].mb_width, c.stored_width);
         EXPECT_EQ(d.state()->last_sps_id, 3);

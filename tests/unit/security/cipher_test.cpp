@@ -59,56 +59,57 @@ const char *kSp38aPlain =
 
 TEST(Aes, Fips197AndSp800_38aEcb) {
     check_vectors(AES, {
-        {"2b7e151628aed2a6abf7158809cf4f3c", "3243f6a8885a308d313198a2e0370734",
-         "3925841d02dc09fbdc118597196a0b32"},
-        {"000102030405060708090a0b0c0d0e0f1011121314151617", "00112233445566778899aabbccddeeff",
-         "dda97ca4864cdfe06eaf70a0ec0d7191"},
-        {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
-         "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089"},
-        {"2b7e151628aed2a6abf7158809cf4f3c", kSp38aPlain,
-         "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"
-         "43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4"},
-        {"8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b", kSp38aPlain,
-         "bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eef"
-         "ef7afd2270e2e60adce0ba2face6444e9a4b41ba738d6c72fb16691603c18e0e"},
-        {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4", kSp38aPlain,
-         "f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870"
-         "b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9f3ff067d8d8f9e24ecc7"},
-    });
+                           {"2b7e151628aed2a6abf7158809cf4f3c", "3243f6a8885a308d313198a2e0370734",
+                            "3925841d02dc09fbdc118597196a0b32"},
+                           {"000102030405060708090a0b0c0d0e0f1011121314151617",
+                            "00112233445566778899aabbccddeeff", "dda97ca4864cdfe06eaf70a0ec0d7191"},
+                           {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
+                            "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089"},
+                           {"2b7e151628aed2a6abf7158809cf4f3c", kSp38aPlain,
+                            "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"
+                            "43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4"},
+                           {"8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b", kSp38aPlain,
+                            "bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eef"
+                            "ef7afd2270e2e60adce0ba2face6444e9a4b41ba738d6c72fb16691603c18e0e"},
+                           {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4", kSp38aPlain,
+                            "f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870"
+                            "b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9f3ff067d8d8f9e24ecc7"},
+                       });
 }
 
 TEST(Des, Fips81AndKnownAnswerTables) {
-    check_vectors(DES, {
-        {"0123456789abcdef", "4e6f77206973207468652074696d6520666f7220616c6c20",
-         "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53"},  // "Now is the time for all "
-        {"133457799bbcdff1", "0123456789abcdef", "85e813540f0ab405"},
-        {"0101010101010101", "8000000000000000", "95f8a5e5dd31d900"},
-        {"0101010101010101", "4000000000000000", "dd7f121ca5015619"},
-        {"8001010101010101", "0000000000000000", "95a8d72813daa94d"},
-        {"4001010101010101", "0000000000000000", "0eec1487dd8c26d5"},
-        // Substitution table test: together these reach every S-box entry.
-        {"7ca110454a1a6e57", "01a1d6d039776742", "690f5b0d9a26939b"},
-        {"0131d9619dc1376e", "5cd54ca83def57da", "7a389d10354bd271"},
-        {"07a1133e4a0b2686", "0248d43806f67172", "868ebb51cab4599a"},
-        {"3849674c2602319e", "51454b582ddf440a", "7178876e01f19b2a"},
-        {"04b915ba43feb5b6", "42fd443059577fa2", "af37fb421f8c4095"},
-        {"0113b970fd34f2ce", "059b5e0851cf143a", "86a560f10ec6d85b"},
-        {"0170f175468fb5e6", "0756d8e0774761d2", "0cd3da020021dc09"},
-        {"43297fad38e373fe", "762514b829bf486a", "ea676b2cb7db2b7a"},
-        {"07a7137045da2a16", "3bdd119049372802", "dfd64a815caf1a0f"},
-        {"04689104c2fd3b2f", "26955f6835af609a", "5c513c9c4886c088"},
-        {"37d06bb516cb7546", "164d5e404f275232", "0a2aeeae3ff4ab77"},
-        {"1f08260d1ac2465e", "6b056e18759f5cca", "ef1bf03e5dfa575a"},
-        {"584023641aba6176", "004bd6ef09176062", "88bf0db6d70dee56"},
-        {"025816164629b007", "480d39006ee762f2", "a1f9915541020b56"},
-        {"49793ebc79b3258f", "437540c8698f3cfa", "6fbf1cafcffd0556"},
-        {"4fb05e1515ab73a7", "072d43a077075292", "2f22e49bab7ca1ac"},
-        {"49e95d6d4ca229bf", "02fe55778117f12a", "5a6b612cc26cce4a"},
-        {"018310dc409b26d6", "1d9d5c5018f728c2", "5f4c038ed12b2e41"},
-        {"1c587f1c13924fef", "305532286d6f295a", "63fac0d034d9f793"},
-        // Parity bits do not count: 0123456789abcdef with every low bit flipped.
-        {"0122446688aaccee", "4e6f772069732074", "3fa40e8a984d4815"},
-    });
+    check_vectors(DES,
+                  {
+                      {"0123456789abcdef", "4e6f77206973207468652074696d6520666f7220616c6c20",
+                       "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53"},  // "Now is the time for all "
+                      {"133457799bbcdff1", "0123456789abcdef", "85e813540f0ab405"},
+                      {"0101010101010101", "8000000000000000", "95f8a5e5dd31d900"},
+                      {"0101010101010101", "4000000000000000", "dd7f121ca5015619"},
+                      {"8001010101010101", "0000000000000000", "95a8d72813daa94d"},
+                      {"4001010101010101", "0000000000000000", "0eec1487dd8c26d5"},
+                      // Substitution table test: together these reach every S-box entry.
+                      {"7ca110454a1a6e57", "01a1d6d039776742", "690f5b0d9a26939b"},
+                      {"0131d9619dc1376e", "5cd54ca83def57da", "7a389d10354bd271"},
+                      {"07a1133e4a0b2686", "0248d43806f67172", "868ebb51cab4599a"},
+                      {"3849674c2602319e", "51454b582ddf440a", "7178876e01f19b2a"},
+                      {"04b915ba43feb5b6", "42fd443059577fa2", "af37fb421f8c4095"},
+                      {"0113b970fd34f2ce", "059b5e0851cf143a", "86a560f10ec6d85b"},
+                      {"0170f175468fb5e6", "0756d8e0774761d2", "0cd3da020021dc09"},
+                      {"43297fad38e373fe", "762514b829bf486a", "ea676b2cb7db2b7a"},
+                      {"07a7137045da2a16", "3bdd119049372802", "dfd64a815caf1a0f"},
+                      {"04689104c2fd3b2f", "26955f6835af609a", "5c513c9c4886c088"},
+                      {"37d06bb516cb7546", "164d5e404f275232", "0a2aeeae3ff4ab77"},
+                      {"1f08260d1ac2465e", "6b056e18759f5cca", "ef1bf03e5dfa575a"},
+                      {"584023641aba6176", "004bd6ef09176062", "88bf0db6d70dee56"},
+                      {"025816164629b007", "480d39006ee762f2", "a1f9915541020b56"},
+                      {"49793ebc79b3258f", "437540c8698f3cfa", "6fbf1cafcffd0556"},
+                      {"4fb05e1515ab73a7", "072d43a077075292", "2f22e49bab7ca1ac"},
+                      {"49e95d6d4ca229bf", "02fe55778117f12a", "5a6b612cc26cce4a"},
+                      {"018310dc409b26d6", "1d9d5c5018f728c2", "5f4c038ed12b2e41"},
+                      {"1c587f1c13924fef", "305532286d6f295a", "63fac0d034d9f793"},
+                      // Parity bits do not count: 0123456789abcdef with every low bit flipped.
+                      {"0122446688aaccee", "4e6f772069732074", "3fa40e8a984d4815"},
+                  });
 }
 
 // FIPS 74: weak keys encipher twice to the identity, semi-weak pairs undo

@@ -1,5 +1,7 @@
 // Muxers: choice by file name, the exact bytes of yuv and y4m files, one
 // geometry per raw file; the NAL splitter that feeds the decoder.
+#include "muxer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +9,6 @@
 #include <sstream>
 
 #include "file_io.h"
-#include "muxer.h"
 #include "nal_split.h"
 
 namespace {

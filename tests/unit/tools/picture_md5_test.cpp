@@ -1,11 +1,12 @@
 // Per-picture MD5: RFC 1321 vectors laid out as pictures, the canonical byte
 // order of every format, and the list reader.
+#include "picture_md5.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "picture_md5.h"
 #include "security/crypto.h"
 
 namespace {
@@ -68,7 +69,8 @@ TEST(PictureMd5, Rfc1321VectorsAsPictures) {
     std::vector<uint16_t> words(40);
     for (int i = 0; i < 40; i++) words[i] = static_cast<uint16_t>(digits[2 * i] | (digits[2 * i + 1] << 8));
     std::string w(reinterpret_cast<const char *>(words.data()), 80);
-    Plane y10(w.substr(0, 40), 4, 5, 2, 16), cb10(w.substr(40, 20), 2, 5, 2, 8), cr10(w.substr(60, 20), 2, 5, 2, 4);
+    Plane y10(w.substr(0, 40), 4, 5, 2, 16), cb10(w.substr(40, 20), 2, 5, 2, 8),
+        cr10(w.substr(60, 20), 2, 5, 2, 4);
     EXPECT_EQ(svactool::picture_md5_hex(view({&y10, &cb10, &cr10}, {16, 8, 4}, 4, 5, 2, 10)),
               "57edf4a22be3c955ac49da2e2107b67a");
 }
@@ -79,7 +81,8 @@ TEST(PictureMd5, FourTwoZeroTakesHalfTheChromaRows) {
     // picture holding the same bytes in that order.
     std::string all;
     for (int i = 0; i < 96; i++) all.push_back(static_cast<char>(i * 37 + 5));
-    Plane y(all.substr(0, 64), 16, 4, 1, 64), cb(all.substr(64, 16), 8, 2, 1, 32), cr(all.substr(80, 16), 8, 2, 1, 32);
+    Plane y(all.substr(0, 64), 16, 4, 1, 64), cb(all.substr(64, 16), 8, 2, 1, 32),
+        cr(all.substr(80, 16), 8, 2, 1, 32);
     PictureView p = view({&y, &cb, &cr}, {64, 32, 32}, 16, 4, 1);
     Plane flat(all, 96, 1, 1, 96);
     PictureView f = view({&flat}, {96}, 96, 1, 0);

@@ -1,14 +1,13 @@
 // PNG snapshots read back with libpng: grey pictures keep their luma, colour
 // pictures of every format convert by the BT.601 limited-range matrix.
-#include <gtest/gtest.h>
+#include "png_writer.h"
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-#include "png_writer.h"
 
 namespace {
 
@@ -64,7 +63,8 @@ TEST(Png, GreyPictureKeepsLuma) {
 TEST(Png, ColourConversionOfEveryFormat) {
     // Reference colours of the limited-range matrix: white, black, red,
     // green, blue and a mid grey, one per column pair.
-    const int yuv[6][3] = {{235, 128, 128}, {16, 128, 128}, {81, 90, 240}, {145, 54, 34}, {41, 240, 110}, {126, 128, 128}};
+    const int yuv[6][3] = {{235, 128, 128}, {16, 128, 128}, {81, 90, 240},
+                           {145, 54, 34},   {41, 240, 110}, {126, 128, 128}};
     for (int chroma : {1, 2}) {
         for (int depth : {8, 10}) {
             const int w = 12, h = 4, bps = depth / 8 + (depth > 8);
@@ -81,7 +81,8 @@ TEST(Png, ColourConversionOfEveryFormat) {
                         if (bps == 1)
                             planes[i][y * pw + x] = static_cast<uint8_t>(s);
                         else
-                            reinterpret_cast<uint16_t *>(planes[i].data())[y * pw + x] = static_cast<uint16_t>(s);
+                            reinterpret_cast<uint16_t *>(planes[i].data())[y * pw + x] =
+                                static_cast<uint16_t>(s);
                     }
                 v.plane[i] = planes[i].data();
                 v.stride[i] = pw * bps;

@@ -1,11 +1,12 @@
 // Program stream input: the video stream comes back byte for byte whatever
 // the packet sizes and read sizes, and damaged or truncated packs are skipped
 // without losing their neighbours.
+#include "ps_demux.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "ps_demux.h"
 #include "ps_writer.h"
 
 namespace {
@@ -93,8 +94,8 @@ TEST(ProgramStream, DamagedAndTruncatedPacksAreSkippedAlone) {
         if (k == 0) w.pes(0xC0, payload[0].data(), 10, 0);
         w.pes(0xE5, payload[k].data(), payload[k].size(), 3600 * k);
     }
-    w.bytes[starts[2] + 14 + 5] += 3;   // pack 2: its packet length overruns
-    w.bytes[starts[4] + 6] &= ~4;       // pack 4: a marker bit of the clock cleared
+    w.bytes[starts[2] + 14 + 5] += 3;      // pack 2: its packet length overruns
+    w.bytes[starts[4] + 6] &= ~4;          // pack 4: a marker bit of the clock cleared
     w.bytes.resize(w.bytes.size() - 100);  // pack 5 cut short
     std::vector<uint8_t> want = payload[0];
     want.insert(want.end(), payload[1].begin(), payload[1].end());
