@@ -9,6 +9,7 @@
 // shift for the quarter filters, whose sums reach 35190).
 #include <tmmintrin.h>
 
+#include <array>
 #include <utility>
 
 #include "arch/x86/simd.h"
@@ -90,6 +91,44 @@ inline void sum16(const uint8_t *p, ptrdiff_t step, __m128i &lo, __m128i &hi) {
     }
 }
 
+// Byte shuffles for sixteen horizontal outputs from two loads: outputs 0..7
+// from the load at the first tap of output 0, outputs 8..15 from the load
+// ending at the last tap of output 15, so the two read exactly the samples
+// the block needs. masks[k][h] picks the pair k of each output of half h.
+template <Tap F>
+constexpr std::array<std::array<std::array<int8_t, 16>, 2>, 3> make_masks() {
+    using T = Taps<F>;
+    std::array<std::array<std::array<int8_t, 16>, 2>, 3> m{};
+    for (int k = 0; k < T::pairs; k++)
+        for (int h = 0; h < 2; h++) {
+            const int base = h ? T::first + T::count - 1 - 8 : T::first;
+            for (int j = 0; j < 8; j++)
+                for (int e = 0; e < 2; e++) m[k][h][2 * j + e] = static_cast<int8_t>(j + T::off[k][e] - base);
+        }
+    return m;
+}
+template <Tap F>
+constexpr auto kMasks = make_masks<F>();
+
+// sum16 for horizontal taps (step 1): two loads and a shuffle per pair.
+template <Tap F, bool Sat = false>
+inline void hsum16(const uint8_t *p, __m128i &lo, __m128i &hi) {
+    using T = Taps<F>;
+    const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::first));
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::first + T::count - 1));
+    lo = hi = _mm_setzero_si128();
+    for (int i = 0; i < T::pairs; i++) {
+        const int k = T::pairs == 3 ? kPairOrder[i] : i;
+        const __m128i w =
+            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+        const auto mask = [&](int half) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i *>(kMasks<F>[k][half].data()));
+        };
+        lo = accumulate(lo, _mm_maddubs_epi16(_mm_shuffle_epi8(l, mask(0)), w), i == T::pairs - 1, Sat);
+        hi = accumulate(hi, _mm_maddubs_epi16(_mm_shuffle_epi8(h, mask(1)), w), i == T::pairs - 1, Sat);
+    }
+}
+
 // Rounded, shifted one-pass result of a saturated sum as signed 16-bit
 // lanes (clipped by the pack): (s + 2^(n-1)) >> n is the rounded high half
 // of s * 2^(15-n), and 32767 still gives 256.
@@ -131,7 +170,10 @@ void one_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
     for (int j = 0; j < N; j++, dst += stride, src += stride) {
         if constexpr (N == 16) {
             __m128i lo, hi;
-            sum16<F, true>(src, step, lo, hi);
+            if constexpr (Vertical)
+                sum16<F, true>(src, step, lo, hi);
+            else
+                hsum16<F, true>(src, lo, hi);
             __m128i q = _mm_packus_epi16(round1<F>(lo), round1<F>(hi));
             if constexpr (Avg) q = _mm_avg_epu8(q, _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst)));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), q);
@@ -176,7 +218,7 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
     const uint8_t *s = src + Taps<FV>::first * stride;
     for (int r = 0; r < rows; r++, s += stride) {
         if constexpr (N == 16)
-            sum16<FH>(s, 1, hs[0][r], hs[1][r]);
+            hsum16<FH>(s, hs[0][r], hs[1][r]);
         else
             hs[0][r] = sum8<FH>(s, 1);
         for (int k = 0; k < N / 8; k++)
