@@ -43,13 +43,14 @@ inline __m128i clip(__m128i v, __m128i t) {
 
 inline __m128i line_passes(const Lines &l, const Params &k) {
     const __m128i &p1 = l.s[2], &p0 = l.s[3], &q0 = l.s[4], &q1 = l.s[5];
-    const __m128i m = _mm_and_si128(lt(absd(p0, q0), k.alpha), lt(absd(p1, p0), k.beta));
-    return _mm_and_si128(_mm_and_si128(m, lt(absd(q1, q0), k.beta)), k.enable);
+    const __m128i m =
+        _mm_and_si128(lt(absd(p0, q0), k.alpha), lt(_mm_max_epi16(absd(p1, p0), absd(q1, q0)), k.beta));
+    return _mm_and_si128(m, k.enable);
 }
 
 // Strong filter; Luma also rewrites p1, p2, q1, q2.
 template <bool Luma>
-bool strong(Lines &l, const Params &k) {
+[[gnu::always_inline]] inline bool strong(Lines &l, const Params &k) {
     const __m128i p3 = l.s[0], p2 = l.s[1], p1 = l.s[2], p0 = l.s[3];
     const __m128i q0 = l.s[4], q1 = l.s[5], q2 = l.s[6], q3 = l.s[7];
     const __m128i pass = line_passes(l, k);
@@ -77,8 +78,10 @@ bool strong(Lines &l, const Params &k) {
 }
 
 // Normal filter; results leave 0..255 only to be clipped by the final pack.
+// Clip values are zeroed in lines that are not filtered, so the clipped
+// corrections vanish there and no selection is needed.
 template <bool Luma>
-bool normal(Lines &l, const Params &k) {
+[[gnu::always_inline]] inline bool normal(Lines &l, const Params &k) {
     const __m128i p3 = l.s[0], p2 = l.s[1], p1 = l.s[2], p0 = l.s[3];
     const __m128i q0 = l.s[4], q1 = l.s[5], q2 = l.s[6], q3 = l.s[7];
     const __m128i pass = line_passes(l, k);
@@ -86,22 +89,22 @@ bool normal(Lines &l, const Params &k) {
     __m128i tc;
     __m128i ap = _mm_setzero_si128(), aq = _mm_setzero_si128();
     if constexpr (Luma) {
-        ap = lt(absd(p2, p0), k.beta);
-        aq = lt(absd(q2, q0), k.beta);
-        tc = _mm_sub_epi16(_mm_sub_epi16(k.tc0, ap), aq);
+        ap = _mm_and_si128(lt(absd(p2, p0), k.beta), pass);
+        aq = _mm_and_si128(lt(absd(q2, q0), k.beta), pass);
+        tc = _mm_sub_epi16(_mm_sub_epi16(_mm_and_si128(k.tc0, pass), ap), aq);
     } else {
-        tc = add(k.tc0, k16(1));
+        tc = _mm_and_si128(add(k.tc0, k16(1)), pass);
     }
     const __m128i d = _mm_add_epi16(_mm_slli_epi16(_mm_sub_epi16(q0, p0), 2), _mm_sub_epi16(p1, q1));
     const __m128i delta = clip(_mm_srai_epi16(add(d, k16(4)), 3), tc);
-    l.s[3] = sel(pass, add(p0, delta), p0);
-    l.s[4] = sel(pass, _mm_sub_epi16(q0, delta), q0);
+    l.s[3] = add(p0, delta);
+    l.s[4] = _mm_sub_epi16(q0, delta);
     if constexpr (Luma) {
         const __m128i pq2 = add(add(p0, q0), k16(2));
         const __m128i dp = _mm_srai_epi16(_mm_sub_epi16(add(p3, p2, pq2), _mm_slli_epi16(p1, 2)), 2);
         const __m128i dq = _mm_srai_epi16(_mm_sub_epi16(add(q3, q2, pq2), _mm_slli_epi16(q1, 2)), 2);
-        l.s[2] = sel(_mm_and_si128(pass, ap), add(p1, clip(dp, k.tc0)), p1);
-        l.s[5] = sel(_mm_and_si128(pass, aq), add(q1, clip(dq, k.tc0)), q1);
+        l.s[2] = add(p1, clip(dp, _mm_and_si128(k.tc0, ap)));
+        l.s[5] = add(q1, clip(dq, _mm_and_si128(k.tc0, aq)));
     }
     return true;
 }
