@@ -109,6 +109,63 @@ template <bool Luma>
     return true;
 }
 
+// The normal luma filter on sixteen lines at once in 8-bit lanes (lines
+// 0..7 take the first half's clip value, 8..15 the second's); v holds
+// p3 p2 p1 p0 q0 q1 q2 q3. False when no line passes.
+inline __m128i absd8(__m128i a, __m128i b) { return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)); }
+// x < t for t in 1..256, given as t - 1.
+inline __m128i lt8(__m128i x, __m128i t_minus_1) {
+    return _mm_cmpeq_epi8(_mm_subs_epu8(x, t_minus_1), _mm_setzero_si128());
+}
+inline __m128i k8(int v) { return _mm_set1_epi8(static_cast<char>(v)); }
+inline __m128i halves8(int lo, int hi) { return _mm_unpacklo_epi64(k8(lo), k8(hi)); }
+
+// (a + b + c + d + 2) >> 2: the average of two rounded averages is at most
+// one too high, and the low bit of the exact result follows from the sum
+// modulo 256.
+inline __m128i avg4(__m128i a, __m128i b, __m128i cd_avg, __m128i cd_sum) {
+    const __m128i approx = _mm_avg_epu8(_mm_avg_epu8(a, b), cd_avg);
+    const __m128i sum = _mm_add_epi8(_mm_add_epi8(a, b), cd_sum);
+    const __m128i bit = _mm_avg_epu8(_mm_srli_epi16(sum, 1), _mm_setzero_si128());
+    return _mm_sub_epi8(approx, _mm_and_si128(_mm_xor_si128(bit, approx), k8(1)));
+}
+
+constexpr int kMaxTc0 = 90;  // larger clip values take the 16-bit filters
+
+bool normal_luma16(__m128i v[8], int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
+    if (alpha <= 0 || beta <= 0) return false;
+    const __m128i am1 = k8(std::min(alpha, 256) - 1), bm1 = k8(std::min(beta, 256) - 1);
+    const __m128i p2 = v[1], p1 = v[2], p0 = v[3], q0 = v[4], q1 = v[5], q2 = v[6];
+    const __m128i enable = _mm_unpacklo_epi64(bs[0] ? k8(-1) : k8(0), bs[1] ? k8(-1) : k8(0));
+    const __m128i pass = _mm_and_si128(
+        _mm_and_si128(lt8(absd8(p0, q0), am1), lt8(_mm_max_epu8(absd8(p1, p0), absd8(q1, q0)), bm1)), enable);
+    if (!_mm_movemask_epi8(pass)) return false;
+    const __m128i ap = _mm_and_si128(lt8(absd8(p2, p0), bm1), pass);
+    const __m128i aq = _mm_and_si128(lt8(absd8(q2, q0), bm1), pass);
+    const __m128i tc0v = halves8(tc0[0], tc0[1]);
+    const __m128i tc = _mm_sub_epi8(_mm_sub_epi8(_mm_and_si128(tc0v, pass), ap), aq);
+
+    // ((q0 - p0) * 4 + (p1 - q1) + 4) >> 3 biased by 161, from rounded
+    // averages; split into its positive and negative parts, each clipped.
+    // The biased sum saturates at 255, above every clip value below 95.
+    const __m128i ones = _mm_cmpeq_epi8(p0, p0);
+    const __m128i parity = _mm_and_si128(_mm_xor_si128(p0, q0), k8(1));
+    __m128i d = _mm_avg_epu8(_mm_avg_epu8(_mm_xor_si128(q1, ones), p1), k8(3));
+    d = _mm_adds_epu8(_mm_avg_epu8(d, parity), _mm_avg_epu8(_mm_xor_si128(p0, ones), q0));
+    const __m128i up = _mm_min_epu8(_mm_subs_epu8(d, k8(161)), tc);
+    const __m128i down = _mm_min_epu8(_mm_subs_epu8(k8(161), d), tc);
+    v[3] = _mm_adds_epu8(_mm_subs_epu8(p0, down), up);
+    v[4] = _mm_adds_epu8(_mm_subs_epu8(q0, up), down);
+
+    // p1 + clip(avg - p1) is avg clipped to p1 -+ the clip value.
+    const __m128i pq_avg = _mm_avg_epu8(p0, q0), pq_sum = _mm_add_epi8(p0, q0);
+    const __m128i tp = _mm_and_si128(tc0v, ap), tq = _mm_and_si128(tc0v, aq);
+    const __m128i p_avg = avg4(v[0], p2, pq_avg, pq_sum), q_avg = avg4(v[7], q2, pq_avg, pq_sum);
+    v[2] = _mm_min_epu8(_mm_max_epu8(p_avg, _mm_subs_epu8(p1, tp)), _mm_adds_epu8(p1, tp));
+    v[5] = _mm_min_epu8(_mm_max_epu8(q_avg, _mm_subs_epu8(q1, tq)), _mm_adds_epu8(q1, tq));
+    return true;
+}
+
 // False when no line passes: the samples are left as they are.
 template <bool Luma>
 inline bool filter(Lines &l, const Params &k, bool is_strong) {
@@ -201,6 +258,12 @@ void filter_lh(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8
     __m128i row[8];
     for (int i = 0; i < 8; i++)
         row[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(edge + (i - 4) * stride));
+    if (!is_strong && tc0[0] <= kMaxTc0 && tc0[1] <= kMaxTc0) {
+        if (!normal_luma16(row, alpha, beta, tc0, bs)) return;
+        for (int i = 2; i < 6; i++)
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(edge + (i - 4) * stride), row[i]);
+        return;
+    }
     Lines lo, hi;
     const __m128i z = _mm_setzero_si128();
     for (int i = 0; i < 8; i++) {
