@@ -132,7 +132,8 @@ inline __m128i avg4(__m128i a, __m128i b, __m128i cd_avg, __m128i cd_sum) {
 
 constexpr int kMaxTc0 = 90;  // larger clip values take the 16-bit filters
 
-bool normal_luma16(__m128i v[8], int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
+[[gnu::always_inline]] inline bool normal_luma16(__m128i v[8], int alpha, int beta, const uint8_t tc0[2],
+                                                 const uint8_t bs[2]) {
     if (alpha <= 0 || beta <= 0) return false;
     const __m128i am1 = k8(std::min(alpha, 256) - 1), bm1 = k8(std::min(beta, 256) - 1);
     const __m128i p2 = v[1], p1 = v[2], p0 = v[3], q0 = v[4], q1 = v[5], q2 = v[6];
@@ -232,9 +233,64 @@ inline __m128i half_enable(const uint8_t bs[2], bool is_strong, int h) {
     return is_strong || bs[h] ? _mm_set1_epi16(-1) : _mm_setzero_si128();
 }
 
+// Sixteen lines of eight bytes (p3 at `p`) to v[c]: column c of every line.
+inline void load_columns16(const uint8_t *p, ptrdiff_t stride, __m128i v[8]) {
+    __m128i a[8], b[8];
+    for (int i = 0; i < 8; i++)
+        a[i] =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + 2 * i * stride)),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + (2 * i + 1) * stride)));
+    for (int j = 0; j < 4; j++) {
+        b[2 * j] = _mm_unpacklo_epi16(a[2 * j], a[2 * j + 1]);  // columns 0..3 of lines 4j..4j+3
+        b[2 * j + 1] = _mm_unpackhi_epi16(a[2 * j], a[2 * j + 1]);
+    }
+    for (int h = 0; h < 2; h++) {  // columns 4h..4h+3
+        const __m128i lo0 = _mm_unpacklo_epi32(b[h], b[2 + h]), hi0 = _mm_unpackhi_epi32(b[h], b[2 + h]);
+        const __m128i lo1 = _mm_unpacklo_epi32(b[4 + h], b[6 + h]),
+                      hi1 = _mm_unpackhi_epi32(b[4 + h], b[6 + h]);
+        v[4 * h] = _mm_unpacklo_epi64(lo0, lo1);
+        v[4 * h + 1] = _mm_unpackhi_epi64(lo0, lo1);
+        v[4 * h + 2] = _mm_unpacklo_epi64(hi0, hi1);
+        v[4 * h + 3] = _mm_unpackhi_epi64(hi0, hi1);
+    }
+}
+
+// The inverse: columns v[0..7] back to sixteen lines of eight bytes.
+inline void store_columns16(uint8_t *p, ptrdiff_t stride, const __m128i v[8]) {
+    __m128i a[8], b[8];
+    for (int k = 0; k < 4; k++) {
+        a[2 * k] = _mm_unpacklo_epi8(v[2 * k], v[2 * k + 1]);  // lines 0..7
+        a[2 * k + 1] = _mm_unpackhi_epi8(v[2 * k], v[2 * k + 1]);
+    }
+    for (int h = 0; h < 2; h++)
+        for (int g = 0; g < 2; g++) {  // lines 8h + 4g..8h + 4g + 3, columns 0..3 and 4..7
+            const auto mix = [g](__m128i x, __m128i y) {
+                return g ? _mm_unpackhi_epi16(x, y) : _mm_unpacklo_epi16(x, y);
+            };
+            b[4 * h + 2 * g] = mix(a[h], a[2 + h]);
+            b[4 * h + 2 * g + 1] = mix(a[4 + h], a[6 + h]);
+        }
+    for (int i = 0; i < 4; i++) {  // lines 4i..4i+3
+        const __m128i l01 = _mm_unpacklo_epi32(b[2 * i], b[2 * i + 1]);
+        const __m128i l23 = _mm_unpackhi_epi32(b[2 * i], b[2 * i + 1]);
+        uint8_t *q = p + 4 * i * stride;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(q), l01);
+        _mm_storeh_pd(reinterpret_cast<double *>(q + stride), _mm_castsi128_pd(l01));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(q + 2 * stride), l23);
+        _mm_storeh_pd(reinterpret_cast<double *>(q + 3 * stride), _mm_castsi128_pd(l23));
+    }
+}
+
 void filter_lv(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
                const uint8_t bs[2]) {
     const bool is_strong = bs[0] == 3;
+    if (!is_strong && tc0[0] <= kMaxTc0 && tc0[1] <= kMaxTc0) {
+        if (!bs[0] && !bs[1]) return;
+        __m128i v[8];
+        load_columns16(edge - 4, stride, v);
+        if (normal_luma16(v, alpha, beta, tc0, bs)) store_columns16(edge - 4, stride, v);
+        return;
+    }
     for (int h = 0; h < 2; h++) {
         if (!is_strong && !bs[h]) continue;
         const Params k = params(alpha, beta, k16(tc0[h]), half_enable(bs, is_strong, h));
