@@ -1,7 +1,8 @@
 // SSE2 inverse transforms with reconstruction for 8-bit samples. Four
 // 32-bit lanes hold four columns of the block; products by the small
 // constants are shifts and adds, so everything wraps modulo 2^32 exactly
-// like the portable arithmetic.
+// like the portable arithmetic. 8x8 blocks of small coefficients, the
+// usual case, take 16-bit multiply-adds whose sums cannot overflow.
 #include <emmintrin.h>
 
 #include <cstring>

@@ -1,8 +1,10 @@
-// SSE2 deblocking kernels for 8-bit samples. Eight lines are filtered at
-// once in 16-bit lanes (one half of a luma edge, a whole chroma edge);
-// vertical edges are transposed in and out. Lines that fail the threshold
-// test, and halves with strength 0, get their original samples back, so
-// the edge ends exactly as the portable kernels leave it.
+// SSE2 deblocking kernels for 8-bit samples. The normal luma filter runs
+// on all sixteen lines of an edge in 8-bit lanes; the strong filter and the
+// chroma filters take eight lines at once in 16-bit lanes (one half of a
+// luma edge, a whole chroma edge). Vertical edges are transposed in and
+// out. Lines that fail the threshold test, and halves with strength 0, get
+// their original samples back, so the edge ends exactly as the portable
+// kernels leave it.
 #include <emmintrin.h>
 
 #include <algorithm>

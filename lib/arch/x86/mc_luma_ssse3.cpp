@@ -1,6 +1,7 @@
 // SSSE3 quarter-sample luma interpolation for 8-bit samples, eight columns
-// at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset,
-// so a block reads exactly the samples its portable kernel reads. Taps are
+// at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset
+// (sixteen wide rows: two 16-byte loads shuffled into tap pairs), so a
+// block reads exactly the samples its portable kernel reads. Taps are
 // applied in pairs by one multiply-add over interleaved samples; the pairs
 // are chosen so that no pair sum leaves 16 bits (96 and 42 never meet).
 //
