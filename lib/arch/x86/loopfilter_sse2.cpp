@@ -277,9 +277,9 @@ inline void store_columns16(uint8_t *p, ptrdiff_t stride, const __m128i v[8]) {
         const __m128i l23 = _mm_unpackhi_epi32(b[2 * i], b[2 * i + 1]);
         uint8_t *q = p + 4 * i * stride;
         _mm_storel_epi64(reinterpret_cast<__m128i *>(q), l01);
-        _mm_storeh_pd(reinterpret_cast<double *>(q + stride), _mm_castsi128_pd(l01));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(q + stride), _mm_unpackhi_epi64(l01, l01));
         _mm_storel_epi64(reinterpret_cast<__m128i *>(q + 2 * stride), l23);
-        _mm_storeh_pd(reinterpret_cast<double *>(q + 3 * stride), _mm_castsi128_pd(l23));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(q + 3 * stride), _mm_unpackhi_epi64(l23, l23));
     }
 }
 

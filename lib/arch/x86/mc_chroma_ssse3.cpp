@@ -49,8 +49,7 @@ inline __m128i weights(int w0, int w1) { return _mm_set1_epi16(static_cast<int16
 inline __m128i round6(__m128i s) { return _mm_mulhrs_epi16(s, _mm_set1_epi16(512)); }
 
 inline __m128i load2x8(const uint8_t *p, ptrdiff_t stride) {
-    return _mm_castpd_si128(
-        _mm_loadh_pd(_mm_castsi128_pd(load<8>(p, stride, 1)), reinterpret_cast<const double *>(p + stride)));
+    return _mm_unpacklo_epi64(load<8>(p, stride, 1), load<8>(p + stride, stride, 1));
 }
 
 // Two rows of eight output samples (8-bit in the low and high halves) to
@@ -60,7 +59,7 @@ inline void store2x8(uint8_t *dst, ptrdiff_t stride, __m128i lo, __m128i hi) {
     __m128i p = _mm_packus_epi16(lo, hi);
     if constexpr (Avg) p = _mm_avg_epu8(p, load2x8(dst, stride));
     _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), p);
-    _mm_storeh_pd(reinterpret_cast<double *>(dst + stride), _mm_castsi128_pd(p));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + stride), _mm_unpackhi_epi64(p, p));
 }
 
 // Eight wide, two output rows per step. pairs(p) gives the interleaved
