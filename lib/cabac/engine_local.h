@@ -36,12 +36,10 @@ class SvacCabacLocal {
         e_.bit_pos = k_ & 7;
         e_.cur_byte = static_cast<uint32_t>(lo_ >> (8 * whole)) & ((1u << e_.bit_pos) - 1);
         // Bytes read beyond the limit were the last ones read.
-        for (int i = 0; i < whole; i++) {
-            if (e_.past > 0)
-                e_.past--;
-            else
-                e_.next--;
-        }
+        const uint32_t beyond =
+            e_.past < static_cast<uint32_t>(whole) ? e_.past : static_cast<uint32_t>(whole);
+        e_.past -= beyond;
+        e_.next -= whole - static_cast<int>(beyond);
     }
 
     // false on the MPS path, true on the LPS path, as svac_cabac_decide.
