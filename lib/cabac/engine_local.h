@@ -61,15 +61,17 @@ class SvacCabacLocal {
     }
 
     uint32_t bin2(SvacCabacCtx &a, SvacCabacCtx &b) {
-        uint32_t mps, lg;
-        if (a.mps == b.mps) {
-            mps = a.mps;
-            lg = (a.lg_pmps + b.lg_pmps) >> 1u;
-        } else {
-            mps = a.lg_pmps < b.lg_pmps ? a.mps : b.mps;
-            const uint32_t d = a.lg_pmps > b.lg_pmps ? a.lg_pmps - b.lg_pmps : b.lg_pmps - a.lg_pmps;
-            lg = 1023 - (d >> 1);
+        const uint32_t mps_a = a.mps;
+        if (SVAC_LIKELY(mps_a == b.mps)) {
+            // Both adapt as the blend does.
+            const bool lps = decide((a.lg_pmps + b.lg_pmps) >> 3u);
+            svac_cabac_update(a, lps);
+            svac_cabac_update(b, lps);
+            return mps_a ^ lps;
         }
+        const uint32_t mps = a.lg_pmps < b.lg_pmps ? a.mps : b.mps;
+        const uint32_t d = a.lg_pmps > b.lg_pmps ? a.lg_pmps - b.lg_pmps : b.lg_pmps - a.lg_pmps;
+        const uint32_t lg = 1023 - (d >> 1);
         const uint32_t bin = mps ^ decide(lg >> 2);
         svac_cabac_update(a, bin != a.mps);
         svac_cabac_update(b, bin != b.mps);
