@@ -53,9 +53,10 @@ inline uint8_t motion_differs(const SvacMvEntry &a, const SvacMvEntry &b) {
 
 // Strength 1 for a motion discontinuity between cache entries a and b; B
 // macroblocks also compare their list-1 vectors.
-inline uint8_t motion_strength(const SvacMvEntry *mv, bool b_type, int a, int b) {
+template <bool kB>
+inline uint8_t motion_strength(const SvacMvEntry *mv, int a, int b) {
     uint8_t m = motion_differs(mv[a], mv[b]);
-    if (b_type) m |= motion_differs(mv[a + kList1], mv[b + kList1]);
+    if constexpr (kB) m |= motion_differs(mv[a + kList1], mv[b + kList1]);
     return m;
 }
 
@@ -96,12 +97,14 @@ inline bool any(const uint8_t bs[2]) { return (bs[0] | bs[1]) != 0; }
 
 }  // namespace
 
-SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
+namespace {
+
+template <bool kB>
+SvacDeblockStrengths strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
     SvacDeblockStrengths s = {};
-    const bool b_type = p.mb_type >= kFirstBType;
     // Strength 2 where coefficients are coded on either side, else the motion test.
-    const auto inter = [&](bool coded, int a, int b) -> uint8_t {
-        return coded ? 2 : motion_strength(mv, b_type, a, b);
+    const auto inter = [mv](bool coded, int a, int b) -> uint8_t {
+        return coded ? 2 : motion_strength<kB>(mv, a, b);
     };
     const uint32_t cbp = p.cbp;
     const bool intra = is_intra(p.mb_type);
@@ -131,6 +134,12 @@ SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const Sva
         s.horiz[1] = inter(cbp & 10, 6, 10);
     }
     return s;
+}
+
+}  // namespace
+
+SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
+    return p.mb_type >= kFirstBType ? strengths<true>(p, mv) : strengths<false>(p, mv);
 }
 
 bool svac_deblock_strengths_zero(const SvacDeblockStrengths &s) {
