@@ -13,6 +13,16 @@ void reset_left_column(SvacMacroblock *mb) {
 
 bool high_depth(const SvacDecoder *dec) { return dec->cur_sps->bit_depth_luma_minus8 != 0; }
 
+// The next macroblock of the same row starts 16 luma and 8 chroma samples on.
+void step_dst_pointers(SvacDecoder *dec, SvacMacroblock *mb) {
+    const int shift = high_depth(dec) ? 1 : 0;
+    mb->dst_y += 16 << shift;
+    if (mb->dst_u) {
+        mb->dst_u += 8 << shift;
+        mb->dst_v += 8 << shift;
+    }
+}
+
 void set_dst_pointers(SvacDecoder *dec, SvacMacroblock *mb) {
     const SvacFrame *f = svac_cur_layer(dec).cur_frame;
     const int sample = high_depth(dec) ? 2 : 1;
@@ -53,6 +63,45 @@ void shift_motion_caches(SvacMacroblock *mb) {
     }
 }
 
+// Neighbours in raster order without regions: inside the picture and not
+// before the slice's first macroblock.
+uint32_t raster_availability(int32_t x, int32_t y, int32_t w, int32_t addr, int32_t first_mb) {
+    const uint32_t left = x > 0 && addr - 1 >= first_mb;
+    const uint32_t top = y > 0 && addr - w >= first_mb;
+    const uint32_t top_right = y > 0 && x < w - 1 && addr - w + 1 >= first_mb;
+    const uint32_t top_left = x > 0 && y > 0 && addr - w - 1 >= first_mb;
+    return left * NB_LEFT | top * NB_TOP | top_right * NB_TOP_RIGHT | top_left * NB_TOP_LEFT;
+}
+
+// The step in raster order when the stream has no regions: the following
+// address, its availability computed in place and its sample pointers
+// advanced along the row.
+int32_t next_mb_raster(SvacDecoder *dec, SvacMacroblock *mb) {
+    const int32_t ox = mb->mb_x, oy = mb->mb_y, w = dec->mb_width;
+    int32_t nx = ox + 1, ny = oy;
+    if (nx == w) {
+        nx = 0;
+        ny++;
+    }
+    const int32_t s = dec->slice_count;
+    if (ny == oy + 1 && nx == ox) mb->slice_num_top[ox] = s;
+    mb->slice_num_left[ox] = s;
+    if (nx > 0) dec->left_slice_num = mb->slice_num_top[nx - 1];
+    mb->mb_addr++;
+    mb->mb_x = nx;
+    mb->mb_y = ny;
+    mb->neighbour_flags = raster_availability(nx, ny, w, mb->mb_addr, dec->first_mb);
+    mb->slice_num_top[ox] = s;
+    mb->slice_num_top[nx] = s;
+    if (nx != 0) {
+        step_dst_pointers(dec, mb);
+        return 1;
+    }
+    set_dst_pointers(dec, mb);
+    reset_left_column(mb);
+    return ny != dec->mb_height;
+}
+
 }  // namespace
 
 void VQ_SVACDEC_get_mb_pos(int32_t addr, int32_t mb_width, int32_t, int32_t *x, int32_t *y) {
@@ -84,8 +133,7 @@ void VQ_SVACDEC_check_availability_of_neighbors(SvacDecoder *dec) {
     const int32_t nb_addr[4] = {addr - 1, addr - w, addr - w + 1, addr - w - 1};
     uint32_t flags = 0;
     if (!dec->cur_sps->roi_flag) {
-        for (int i = 0; i < 4; i++)
-            if (has[i] && nb_addr[i] >= dec->first_mb) flags |= 1u << i;
+        flags = raster_availability(x, y, w, addr, dec->first_mb);
     } else {
         const int32_t g = VQ_SVACDEC_get_roi_idx_of_mb(dec, addr);
         const int32_t s = dec->slice_count;
@@ -169,15 +217,16 @@ int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec) {
     SvacMacroblock *mb = &layer.mb;
     shift_motion_caches(mb);
     layer.mb.mbs_remaining--;
-
-    const int32_t g = VQ_SVACDEC_get_roi_idx_of_mb(dec, mb->mb_addr);
-    const int32_t next = next_in_region(dec, mb->mb_addr, g);
     if (mb->mbs_remaining == 0) {
         mb->picture_complete = 1;
         mb->mbs_remaining = dec->mb_count;
     } else {
         mb->picture_complete = 0;
     }
+    if (!dec->cur_sps->roi_flag) return next_mb_raster(dec, mb);
+
+    const int32_t g = VQ_SVACDEC_get_roi_idx_of_mb(dec, mb->mb_addr);
+    const int32_t next = next_in_region(dec, mb->mb_addr, g);
 
     const int32_t ox = mb->mb_x, oy = mb->mb_y;
     int32_t nx = ox + 1, ny = oy;
