@@ -1,5 +1,7 @@
 #include "decoder/stepping.h"
 
+#include <cstring>
+
 #include "decoder/decoder.h"
 
 namespace {
@@ -176,40 +178,50 @@ int32_t VQ_SVACDEC_svac_init_pic(SvacDecoder *dec) {
 void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     const int32_t x = mb->mb_x;
+    // Byte stores may alias every field, so the fields are read first.
+    uint32_t flags = mb->neighbour_flags;
+    const SvacMvEntry *top[2] = {mb->top_mv[0] + 2 * x, mb->top_mv[1] + 2 * x};
     mb->cbp = 0;
-    for (uint8_t &c : mb->cbp_4x4) c = 0;
+    std::memset(mb->cbp_4x4, 0, sizeof mb->cbp_4x4);
     mb->svc_mode_flag = 0;
     mb->dir_code[0] = mb->dir_code[2];
     mb->dir_code[3] = mb->dir_code[5];
     for (int l = 0; l < 2; l++) {
-        mb->mv_cache[l][1] = mb->top_mv[l][2 * x];
-        mb->mv_cache[l][2] = mb->top_mv[l][2 * x + 1];
-        mb->mv_cache[l][3] = mb->top_mv[l][2 * x + 2];
+        mb->mv_cache[l][1] = top[l][0];
+        mb->mv_cache[l][2] = top[l][1];
+        mb->mv_cache[l][3] = top[l][2];
     }
-    const int32_t *top_modes = mb->top_intra_modes + 6 * x;
-    for (int i = 0; i < 4; i++) mb->intra_mode_cache_4x4[1 + i] = top_modes[i];
-    mb->intra_mode_cache_8x8[1] = top_modes[4];
-    if (!(mb->neighbour_flags & NB_TOP)) {
+    if (!(flags & NB_TOP))
         for (int l = 0; l < 2; l++) mb->mv_cache[l][1] = mb->mv_cache[l][2] = svac_unavail_mv;
-        mb->intra_mode_cache_8x8[1] = mb->intra_mode_cache_8x8[2] = -1;
-        for (int i = 1; i <= 4; i++) mb->intra_mode_cache_4x4[i] = -1;
-    } else {
-        mb->intra_mode_cache_8x8[2] = top_modes[5];
-    }
-    if (x == dec->mb_width - 1) mb->neighbour_flags &= ~NB_TOP_RIGHT;
-    if (!(mb->neighbour_flags & NB_TOP_RIGHT))
+    if (x == dec->mb_width - 1) flags &= ~NB_TOP_RIGHT;
+    mb->neighbour_flags = flags;
+    if (!(flags & NB_TOP_RIGHT))
         for (int l = 0; l < 2; l++) mb->mv_cache[l][3] = svac_unavail_mv;
-    if (mb->neighbour_flags & NB_TOP_LEFT) {
-        if (mb->neighbour_flags & NB_LEFT) return;
-        for (int l = 0; l < 2; l++) mb->mv_cache[l][0] = mb->top_mv[l][2 * x - 1];
+    if (flags & NB_TOP_LEFT) {
+        if (flags & NB_LEFT) return;
+        for (int l = 0; l < 2; l++) mb->mv_cache[l][0] = top[l][-1];
     } else {
         for (int l = 0; l < 2; l++) mb->mv_cache[l][0] = svac_unavail_mv;
-        if (mb->neighbour_flags & NB_LEFT) return;
+        if (flags & NB_LEFT) return;
     }
     for (int l = 0; l < 2; l++) mb->mv_cache[l][4] = mb->mv_cache[l][8] = svac_unavail_mv;
     mb->intra_mode_cache_8x8[3] = mb->intra_mode_cache_8x8[6] = -1;
     for (int i : {5, 10, 15, 20}) mb->intra_mode_cache_4x4[i] = -1;
     mb->dir_code[0] = mb->dir_code[3] = -1;
+}
+
+void svac_load_top_intra_modes(SvacMacroblock *mb) {
+    int32_t *c4 = mb->intra_mode_cache_4x4, *c8 = mb->intra_mode_cache_8x8;
+    if (!(mb->neighbour_flags & NB_TOP)) {
+        c8[1] = c8[2] = -1;
+        for (int i = 1; i <= 4; i++) c4[i] = -1;
+        return;
+    }
+    int32_t top[6];
+    std::memcpy(top, mb->top_intra_modes + 6 * mb->mb_x, sizeof top);
+    for (int i = 0; i < 4; i++) c4[1 + i] = top[i];
+    c8[1] = top[4];
+    c8[2] = top[5];
 }
 
 int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec) {
