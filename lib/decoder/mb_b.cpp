@@ -3,6 +3,7 @@
 // later partitions see the direction codes and differences of earlier ones;
 // then the macroblock is reconstructed from the record as in P pictures.
 #include <cstdio>
+#include <cstring>
 
 #include "cabac/elements.h"
 #include "decoder/decoder.h"
@@ -98,10 +99,25 @@ void skip_ref(const BMb &b, int pos) {
         svac_br_read1(&b.dec->br);
 }
 
+// Whether the four co-located entries give one derivation: vector and
+// reference are all it reads.
+bool uniform_colocated(const SvacMvEntry *col) {
+    uint64_t head[4];
+    for (int k = 0; k < 4; k++) std::memcpy(&head[k], &col[k], sizeof head[k]);
+    return head[0] == head[1] && head[0] == head[2] && head[0] == head[3];
+}
+
 void direct_16x16(const BMb &b) {
     for (int g : {1, 2, 4, 5}) b.mb->dir_code[g] = DIR_DIRECT;
     if (!colocated_inter(b)) {
         spatial(b, SHAPE_16X16);
+        return;
+    }
+    // The own blocks' differences are all zero here, so whole entries copy.
+    if (uniform_colocated(b.mb->mv_map + 4 * b.mb->mb_addr)) {
+        direct(b, 0);
+        svac_copy_partition(b.cache, 5, SHAPE_16X16);
+        svac_copy_partition(b.cache, 5 + kL1, SHAPE_16X16);
         return;
     }
     for (int k = 0; k < 4; k++) direct(b, k);

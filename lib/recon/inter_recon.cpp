@@ -110,13 +110,19 @@ bool usable(const SvacFrame *ref, const SvacFrame *cur) {
 
 }  // namespace
 
+uint32_t svac_usable_refs(const SvacReconCtx &ctx) {
+    return (usable(ctx.ref_frame[0], ctx.cur_frame) ? 1u : 0u) |
+           (usable(ctx.ref_frame[1], ctx.cur_frame) ? 2u : 0u);
+}
+
 bool svac_inter_refs_usable(const SvacReconCtx &ctx, const SvacMacroblock *mb, int32_t type) {
     const int n = svac_partition_flags[type] == 0 ? 1 : 4;
+    const uint32_t ok = ctx.usable_refs;
     for (int k = 0; k < n; k++) {
-        const SvacMvEntry &e0 = mb->mv_cache[0][kMvOwnBlocks[k]], &e1 = mb->mv_cache[1][kMvOwnBlocks[k]];
-        if (e0.ref_idx > 1 || (e0.ref_idx >= 0 && !usable(ctx.ref_frame[e0.ref_idx], ctx.cur_frame)))
-            return false;
-        if (e1.ref_idx >= 0 && !usable(ctx.ref_frame[0], ctx.cur_frame)) return false;
+        const int r0 = mb->mv_cache[0][kMvOwnBlocks[k]].ref_idx,
+                  r1 = mb->mv_cache[1][kMvOwnBlocks[k]].ref_idx;
+        if (r0 > 1 || (r0 >= 0 && !((ok >> r0) & 1))) return false;
+        if (r1 >= 0 && !(ok & 1)) return false;
     }
     return true;
 }

@@ -67,14 +67,13 @@ int16_t mirrored(int32_t v, int32_t sym_scale) {
 
 void svac_direct_mv(const SvacMvEntry &col, int32_t col_inv_dist, int32_t df, int32_t db, SvacMvEntry &l0,
                     SvacMvEntry &l1) {
-    l0.mv_x = direct_component(col.mv_x, df, col_inv_dist);
-    l0.mv_y = direct_component(col.mv_y, df, col_inv_dist);
-    l0.ref_dist = static_cast<int16_t>(df);
-    l0.ref_idx = 1;
-    l1.mv_x = static_cast<int16_t>(-direct_component(col.mv_x, db, col_inv_dist));
-    l1.mv_y = static_cast<int16_t>(-direct_component(col.mv_y, db, col_inv_dist));
-    l1.ref_dist = static_cast<int16_t>(db);
-    l1.ref_idx = 0;
+    const int16_t x0 = direct_component(col.mv_x, df, col_inv_dist);
+    const int16_t y0 = direct_component(col.mv_y, df, col_inv_dist);
+    const int16_t x1 = direct_component(col.mv_x, db, col_inv_dist);
+    const int16_t y1 = direct_component(col.mv_y, db, col_inv_dist);
+    svac_set_mv_entry(l0, {x0, y0, static_cast<int16_t>(df), 1, l0.mvd_x, l0.mvd_y});
+    svac_set_mv_entry(l1, {static_cast<int16_t>(-x1), static_cast<int16_t>(-y1), static_cast<int16_t>(db), 0,
+                           l1.mvd_x, l1.mvd_y});
 }
 
 SvacMvEntry svac_symmetric_mv(const SvacMvEntry &f, int32_t sym_scale, int32_t db) {
