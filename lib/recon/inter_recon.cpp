@@ -33,13 +33,14 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
     const int X = bx * 4 + mv.mv_x, Y = by * 4 + mv.mv_y;
     const int x = X >> 2, y = Y >> 2;
     const int ex = (X & 7) ? 3 : 0, ey = (Y & 7) ? 3 : 0;
-    const bool emulate = x < ex || y < ey || x + 16 > m.w - ex || y + 16 > m.h - ey;
+    // The taps reach two samples before and three after the block.
+    const bool emulate = x < ex || y < ey || x + n > m.w - ex || y + n > m.h - ey;
 
     const uint8_t *src =
         ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
     if (emulate) {
-        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y, 21,
-                                      21, x - 2, y - 2, m.w, m.h);
+        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y,
+                                      n + 5, n + 5, x - 2, y - 2, m.w, m.h);
         src = edge + 2 * m.stride_y + 2 * m.sample;
     }
     const SvacQpelFn *luma = avg ? avg_svac_qpel_pixels_tab[m.d][size] : put_svac_qpel_pixels_tab[m.d][size];
@@ -58,7 +59,7 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
         const uint8_t *csrc = ref->plane[1 + p] + static_cast<ptrdiff_t>(cy) * m.stride_c +
                               static_cast<ptrdiff_t>(cx) * m.sample;
         if (emulate) {
-            emulated_edge_mc[m.d ? 1 : 0](edge, csrc, m.stride_c, m.stride_c, 9, is422 ? 17 : 9, cx, cy,
+            emulated_edge_mc[m.d ? 1 : 0](edge, csrc, m.stride_c, m.stride_c, n / 2 + 1, rows + 1, cx, cy,
                                           m.w / 2, ch);
             csrc = edge;
         }
