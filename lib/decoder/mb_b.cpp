@@ -45,16 +45,18 @@ int32_t context_mvd(const BMb &b, int block, int component) {
 // vector difference unless pref says none follows.
 void predict(const BMb &b, int block, int c_index, int pref, int shape, int ref_idx) {
     SvacMvEntry &cur = b.cache[block];
-    cur.ref_idx = static_cast<int16_t>(ref_idx);
-    cur.ref_dist = static_cast<int16_t>(b.dec->ref_dist_tab[ref_idx]);
-    cur.mvd_x = cur.mvd_y = 0;
+    int32_t mvd_x = 0, mvd_y = 0;
     if (pref < PREF_NO_MVD && b.cabac) {
-        cur.mvd_x = static_cast<int16_t>(cabac_decode_mv_diff(&b.dec->cabac, 0, context_mvd(b, block, 0)));
-        cur.mvd_y = static_cast<int16_t>(cabac_decode_mv_diff(&b.dec->cabac, 1, context_mvd(b, block, 1)));
+        mvd_x = cabac_decode_mv_diff(&b.dec->cabac, 0, context_mvd(b, block, 0));
+        mvd_y = cabac_decode_mv_diff(&b.dec->cabac, 1, context_mvd(b, block, 1));
     } else if (pref < PREF_NO_MVD) {
-        cur.mvd_x = static_cast<int16_t>(svac_br_read_se(&b.dec->br));
-        cur.mvd_y = static_cast<int16_t>(svac_br_read_se(&b.dec->br));
+        mvd_x = svac_br_read_se(&b.dec->br);
+        mvd_y = svac_br_read_se(&b.dec->br);
     }
+    // One store of the whole entry: the predictor reads it back at once.
+    svac_set_mv_entry(
+        cur, {cur.mv_x, cur.mv_y, static_cast<int16_t>(b.dec->ref_dist_tab[ref_idx]),
+              static_cast<int16_t>(ref_idx), static_cast<int16_t>(mvd_x), static_cast<int16_t>(mvd_y)});
     VQ_SVACDEC_svac_mv(b.mb, block, c_index, pref, shape, b.dec->ref_inv_dist_tab);
 }
 

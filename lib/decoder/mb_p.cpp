@@ -81,7 +81,6 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
         svac_set_mv_entry(
             cur, {cur.mv_x, cur.mv_y, static_cast<int16_t>(dec->ref_dist_tab[refs[i]]),
                   static_cast<int16_t>(refs[i]), static_cast<int16_t>(mvd_x), static_cast<int16_t>(mvd_y)});
-        svac_copy_partition(cache, c.block, c.shape);
     }
     for (int i = 0; i < layout.calls; i++) {
         const MvCall &c = layout.call[i];

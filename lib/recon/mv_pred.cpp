@@ -88,8 +88,14 @@ void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int3
         svac_predict_mv(cache[block - 1], cache[block - 4], svac_mv_neighbour_c(cache, block, c_index),
                         cur.ref_idx, cur.ref_dist, pref, inv_dist);
     // The sum is kept in 16 bits and wraps.
-    svac_set_mv_entry(cur, {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
-                            static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y)), cur.ref_dist,
-                            cur.ref_idx, cur.mvd_x, cur.mvd_y});
-    svac_copy_partition(cache, block, shape);
+    const SvacMvEntry v = {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
+                           static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y)),
+                           cur.ref_dist,
+                           cur.ref_idx,
+                           cur.mvd_x,
+                           cur.mvd_y};
+    // Every block of the partition is written from the value, none read back.
+    static constexpr int kBlocks[4][4] = {{0, 1, 4, 5}, {0, 1, -1, -1}, {0, 4, -1, -1}, {0, -1, -1, -1}};
+    for (int off : kBlocks[shape])
+        if (off >= 0) svac_set_mv_entry(cache[block + off], v);
 }
