@@ -18,10 +18,11 @@ bool high_depth(const SvacDecoder *dec) { return dec->cur_sps->bit_depth_luma_mi
 // The next macroblock of the same row starts 16 luma and 8 chroma samples on.
 void step_dst_pointers(SvacDecoder *dec, SvacMacroblock *mb) {
     const int shift = high_depth(dec) ? 1 : 0;
-    mb->dst_y += 16 << shift;
-    if (mb->dst_u) {
-        mb->dst_u += 8 << shift;
-        mb->dst_v += 8 << shift;
+    uint8_t *y = mb->dst_y, *u = mb->dst_u, *v = mb->dst_v;
+    mb->dst_y = y + (16 << shift);
+    if (u) {
+        mb->dst_u = u + (8 << shift);
+        mb->dst_v = v + (8 << shift);
     }
 }
 
@@ -55,13 +56,20 @@ int32_t next_in_region(SvacDecoder *dec, int32_t from, int32_t g) {
 // The finished macroblock's right and bottom motion entries become the next
 // macroblock's left and the row below's top neighbours.
 void shift_motion_caches(SvacMacroblock *mb) {
+    const int32_t x = mb->mb_x;
+    SvacMvEntry *top[2] = {mb->top_mv[0] + 2 * x, mb->top_mv[1] + 2 * x};
     for (int l = 0; l < 2; l++) {
         SvacMvEntry *c = mb->mv_cache[l];
         c[0] = c[2];
         c[4] = c[6];
         c[8] = c[10];
-        mb->top_mv[l][2 * mb->mb_x] = c[9];
-        mb->top_mv[l][2 * mb->mb_x + 1] = c[10];
+    }
+    // The line entries are written last: the cache need not be read again.
+    for (int l = 0; l < 2; l++) {
+        const SvacMvEntry *c = mb->mv_cache[l];
+        const SvacMvEntry bottom[2] = {c[9], c[10]};
+        top[l][0] = bottom[0];
+        top[l][1] = bottom[1];
     }
 }
 
