@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "recon/macroblock.h"
 
@@ -87,15 +88,23 @@ void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int3
     const SvacMv p =
         svac_predict_mv(cache[block - 1], cache[block - 4], svac_mv_neighbour_c(cache, block, c_index),
                         cur.ref_idx, cur.ref_dist, pref, inv_dist);
-    // The sum is kept in 16 bits and wraps.
-    const SvacMvEntry v = {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
-                           static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y)),
-                           cur.ref_dist,
-                           cur.ref_idx,
-                           cur.mvd_x,
-                           cur.mvd_y};
-    // Every block of the partition is written from the value, none read back.
-    static constexpr int kBlocks[4][4] = {{0, 1, 4, 5}, {0, 1, -1, -1}, {0, 4, -1, -1}, {0, -1, -1, -1}};
-    for (int off : kBlocks[shape])
-        if (off >= 0) svac_set_mv_entry(cache[block + off], v);
+    // The sum is kept in 16 bits and wraps; distance, reference and
+    // difference stay. Every block of the partition is written whole from
+    // the value, none read back.
+    uint8_t bytes[sizeof(SvacMvEntry)];
+    std::memcpy(bytes, &cur, sizeof bytes);
+    const int16_t mv[2] = {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
+                           static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y))};
+    std::memcpy(bytes, mv, sizeof mv);
+    auto put = [&](int off) { std::memcpy(&cache[block + off], bytes, sizeof bytes); };
+    put(0);
+    if (shape == SHAPE_16X16) {
+        put(1);
+        put(4);
+        put(5);
+    } else if (shape == SHAPE_16X8) {
+        put(1);
+    } else if (shape == SHAPE_8X16) {
+        put(4);
+    }
 }
