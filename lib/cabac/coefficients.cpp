@@ -4,8 +4,9 @@
 
 namespace {
 
-// Largest magnitude that leaves each level state unchanged.
-constexpr uint32_t kThreshold[5] = {0, 1, 2, 4, 3000};
+// The level state a magnitude leads to (5 for all larger ones); a level
+// never lowers the state, so the new state is the larger of the two.
+constexpr uint8_t kLevelState[6] = {0, 1, 2, 3, 3, 4};
 // Longer unary runs than this hold no valid coefficient: the slice is broken.
 constexpr uint32_t kMaxUnary = 1u << 16;
 
@@ -40,7 +41,8 @@ int decode_pairs(SvacCabac *c, int group, SvacRunLevel *pairs, bool &broken) {
         // Levels keep their low 16 bits, as VLC escapes do.
         const uint32_t level = negative ? 0u - mag : mag;
         pairs[n] = {static_cast<uint16_t>(z + 1), static_cast<int16_t>(static_cast<uint16_t>(level))};
-        if (mag > kThreshold[s]) s = mag <= 2 ? mag : mag <= 4 ? 3 : 4;
+        const uint32_t to = kLevelState[mag < 5 ? mag : 5];
+        s = to > s ? to : s;
         n++;
         p = p + z + 1 < MaxPos ? p + z + 1 : MaxPos;
         if (n == MaxPairs || broken) break;

@@ -195,13 +195,15 @@ uint32_t cabac_decode_cbp(SvacCabac *c, const SvacMacroblock *mb, bool is422) {
     const bool top = mb->neighbour_flags & NB_TOP;
     const uint32_t prev = static_cast<uint32_t>(mb->prev_cbp);
     const uint32_t up = mb->top_cbp[mb->mb_x];
-    uint32_t cbp = 0;
-    for (int i = 0; i < 4; i++) {
-        // a, b: the block to the left, above, is not coded.
-        const int a = (i & 1) ? !((cbp >> (i - 1)) & 1) : left && !((prev >> (i + 1)) & 1);
-        const int b = (i & 2) ? !((cbp >> (i - 2)) & 1) : top && !((up >> (i + 2)) & 1);
-        cbp |= cabac_decode_symbol(c, c->ctx[CTX_CBP_LUMA + a + 2 * b]) << i;
-    }
+    // Context 48 + a + 2b, a and b: the block to the left, above, is not
+    // coded (bits of l and u for the neighbouring macroblocks).
+    SvacCabacCtx *luma = c->ctx + CTX_CBP_LUMA;
+    const uint32_t l = left ? ~prev : 0, u = top ? ~up : 0;
+    const uint32_t c0 = cabac_decode_symbol(c, luma[((l >> 1) & 1) + 2 * ((u >> 2) & 1)]);
+    const uint32_t c1 = cabac_decode_symbol(c, luma[(c0 ^ 1) + 2 * ((u >> 3) & 1)]);
+    const uint32_t c2 = cabac_decode_symbol(c, luma[((l >> 3) & 1) + 2 * (c0 ^ 1)]);
+    const uint32_t c3 = cabac_decode_symbol(c, luma[(c2 ^ 1) + 2 * (c1 ^ 1)]);
+    uint32_t cbp = c0 | c1 << 1 | c2 << 2 | c3 << 3;
     const int a = !is422 && left && prev > 15;
     const int b = !is422 && top && up > 15;
     if (cabac_decode_symbol(c, c->ctx[CTX_CBP_CHROMA + a + 2 * b])) {

@@ -132,21 +132,33 @@ inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
     return true;
 }
 
-inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
-    const int shift = c.cycno < 2 ? 3 : c.cycno + 2;
-    if (!lps) {
-        if (c.cycno == 0) c.cycno = 1;
-        c.lg_pmps = static_cast<uint16_t>(c.lg_pmps - (c.lg_pmps >> shift) - (c.lg_pmps >> (shift + 2)));
-        return;
-    }
-    static constexpr uint16_t kStep[3] = {197, 95, 46};
-    if (c.cycno < 3) c.cycno++;
-    uint32_t lg = c.lg_pmps + kStep[shift - 3];
+inline void svac_cabac_fold(SvacCabacCtx &c, uint32_t lg) {
     if (lg >= 1024) {
         lg = 2047 - lg;
         c.mps ^= 1;
     }
     c.lg_pmps = static_cast<uint16_t>(lg);
+}
+
+inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
+    const uint32_t lg = c.lg_pmps;
+    // Contexts reach the last stage after three LPS bins and stay there:
+    // constant shifts for them.
+    if (SVAC_LIKELY(c.cycno == 3)) {
+        if (!lps)
+            c.lg_pmps = static_cast<uint16_t>(lg - (lg >> 5) - (lg >> 7));
+        else
+            svac_cabac_fold(c, lg + 46);
+        return;
+    }
+    const int shift = c.cycno < 2 ? 3 : 4;
+    if (!lps) {
+        if (c.cycno == 0) c.cycno = 1;
+        c.lg_pmps = static_cast<uint16_t>(lg - (lg >> shift) - (lg >> (shift + 2)));
+        return;
+    }
+    c.cycno++;
+    svac_cabac_fold(c, lg + (shift == 3 ? 197 : 95));
 }
 
 inline uint32_t svac_cabac_bin(SvacCabacEngine &e, SvacCabacCtx &c) {

@@ -16,9 +16,8 @@ class SvacCabacLocal {
   public:
     explicit SvacCabacLocal(SvacCabacEngine &e) : e_(e) {
         vs_ = static_cast<int32_t>(e.value_s);
-        t1_ = e.t1;
-        a_ = (vs_ - static_cast<int32_t>(e.s1)) * 256 + static_cast<int32_t>(e.t1) -
-             static_cast<int32_t>(e.value_t);
+        v_ = static_cast<int32_t>(e.value_t);
+        a_ = (vs_ - static_cast<int32_t>(e.s1)) * 256 + static_cast<int32_t>(e.t1) - v_;
         k_ = e.bit_pos;
         lo_ = (static_cast<uint64_t>(e.value_t) << k_) | (e.cur_byte & ((1u << k_) - 1));
     }
@@ -27,24 +26,20 @@ class SvacCabacLocal {
 
     // Writes the registers back and returns the bytes read ahead.
     ~SvacCabacLocal() {
-        const uint32_t value_t = static_cast<uint32_t>(lo_ >> k_) & 255;
         e_.value_s = static_cast<uint32_t>(vs_);
-        e_.value_t = value_t;
-        e_.t1 = t1_;
-        e_.s1 = static_cast<uint32_t>(
-            vs_ - ((a_ - static_cast<int32_t>(t1_) + static_cast<int32_t>(value_t)) >> 8));
+        e_.value_t = static_cast<uint32_t>(v_);
+        e_.t1 = static_cast<uint32_t>(a_ + v_) & 255;
+        e_.s1 = static_cast<uint32_t>(vs_ - ((a_ + v_) >> 8));
         // The window ends on a byte boundary: k_ % 8 bits remain of the byte
         // last read from, then whole unread bytes.
         const int whole = k_ >> 3;
         e_.bit_pos = k_ & 7;
         e_.cur_byte = static_cast<uint32_t>(lo_ >> (8 * whole)) & ((1u << e_.bit_pos) - 1);
         // Bytes read beyond the limit were the last ones read.
-        for (int i = 0; i < whole; i++) {
-            if (e_.past > 0)
-                e_.past--;
-            else
-                e_.next--;
-        }
+        const uint32_t beyond =
+            e_.past < static_cast<uint32_t>(whole) ? e_.past : static_cast<uint32_t>(whole);
+        e_.past -= beyond;
+        e_.next -= whole - static_cast<int>(beyond);
     }
 
     // false on the MPS path, true on the LPS path, as svac_cabac_decide.
@@ -52,7 +47,6 @@ class SvacCabacLocal {
         const int32_t q = a_ - static_cast<int32_t>(lps);
         if (SVAC_LIKELY(q > 0)) {
             a_ = q;
-            t1_ = (t1_ - lps) & 255;
             return false;
         }
         lps_path(lps, q);
@@ -67,15 +61,17 @@ class SvacCabacLocal {
     }
 
     uint32_t bin2(SvacCabacCtx &a, SvacCabacCtx &b) {
-        uint32_t mps, lg;
-        if (a.mps == b.mps) {
-            mps = a.mps;
-            lg = (a.lg_pmps + b.lg_pmps) >> 1u;
-        } else {
-            mps = a.lg_pmps < b.lg_pmps ? a.mps : b.mps;
-            const uint32_t d = a.lg_pmps > b.lg_pmps ? a.lg_pmps - b.lg_pmps : b.lg_pmps - a.lg_pmps;
-            lg = 1023 - (d >> 1);
+        const uint32_t mps_a = a.mps;
+        if (SVAC_LIKELY(mps_a == b.mps)) {
+            // Both adapt as the blend does.
+            const bool lps = decide((a.lg_pmps + b.lg_pmps) >> 3u);
+            svac_cabac_update(a, lps);
+            svac_cabac_update(b, lps);
+            return mps_a ^ lps;
         }
+        const uint32_t mps = a.lg_pmps < b.lg_pmps ? a.mps : b.mps;
+        const uint32_t d = a.lg_pmps > b.lg_pmps ? a.lg_pmps - b.lg_pmps : b.lg_pmps - a.lg_pmps;
+        const uint32_t lg = 1023 - (d >> 1);
         const uint32_t bin = mps ^ decide(lg >> 2);
         svac_cabac_update(a, bin != a.mps);
         svac_cabac_update(b, bin != b.mps);
@@ -101,51 +97,41 @@ class SvacCabacLocal {
         k_ += 8 * bytes;
     }
 
+    // a_ + v_ is (value_s - s1) * 256 + t1, so neither s1 nor t1 is kept.
     __attribute__((always_inline)) void lps_path(uint32_t lps, int32_t q) {
         if (k_ < 25) refill();
-        const uint32_t s_flag = t1_ < lps;
-        uint32_t r = s_flag ? t1_ + lps : lps;
-        const uint64_t below = lo_ & ((uint64_t{1} << k_) - 1);
-        const int32_t value_t = static_cast<int32_t>(lo_ >> k_);
-        uint64_t v;
-        if (((a_ - static_cast<int32_t>(t1_) + value_t) >> 8) == static_cast<int32_t>(s_flag)) {
-            v = static_cast<uint32_t>(-q);  // as many pending shifts as the range: value_t - t2
-        } else {
-            // One pending shift more: the offset takes the next bit first.
-            const uint32_t t2 = (t1_ - lps) & 255;
-            v = (lo_ >> --k_) + 256 - t2;
-        }
-        lo_ = (v << k_) | (below & ((uint64_t{1} << k_) - 1));
-        if (r < 256) {
-            const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
-            r <<= n;
-            k_ -= n;
-        }
-        // Offset doublings until it reaches 256: their count is value_s.
-        int32_t m = 0;
-        while ((lo_ >> k_) < 256) {
-            if (lo_ >= 256) {
-                const int top = 63 - __builtin_clzll(lo_);
-                m += 8 + k_ - top;
-                k_ = top - 8;
-                break;
-            }
-            // Nothing but zeros ahead: take the whole window and read more.
-            m += k_;
-            k_ = 0;
+        const int32_t x = a_ + v_;
+        const uint32_t t1 = static_cast<uint32_t>(x) & 255;
+        const uint32_t s_flag = t1 < lps;
+        uint32_t r = s_flag ? t1 + lps : lps;
+        // The offset becomes value_t - t2 = -q. When the range borrowed a
+        // shift the offset has not, it takes the next bit first: 2 value_t +
+        // bit + 256 - t2, which is -q plus the window's gain from the bit.
+        k_ -= static_cast<int>(s_flag) - (x >> 8);
+        lo_ += static_cast<uint64_t>(static_cast<int64_t>(-q - v_)) << k_;
+        const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
+        r <<= n;
+        k_ -= n;
+        // Offset doublings until it reaches 256: their count is value_s
+        // (none when damaged data leaves it at 512 or more).
+        while (SVAC_UNLIKELY(lo_ < 256)) {
+            // Nothing but zeros ahead: read more.
             lo_ = (lo_ << 8) | svac_cabac_byte(e_);
-            k_ = 8;
+            k_ += 8;
         }
-        vs_ = m;
+        const int top = 55 - __builtin_clzll(lo_);  // highest one less 8
+        const int k = top < k_ ? top : k_;
+        vs_ = k_ - k;
+        k_ = k;
         lo_ &= (uint64_t{256} << k_) - 1;
-        t1_ = r & 255;
-        a_ = vs_ * 256 + static_cast<int32_t>(t1_) - static_cast<int32_t>(lo_ >> k_);
+        v_ = static_cast<int32_t>(lo_ >> k_);
+        a_ = vs_ * 256 + static_cast<int32_t>(r & 255) - v_;
     }
 
     SvacCabacEngine &e_;
     uint64_t lo_;  // value_t, then k_ bits read ahead
     int k_;
     int32_t a_;
+    int32_t v_;  // value_t
     int32_t vs_;
-    uint32_t t1_;
 };
