@@ -36,14 +36,18 @@ template <int MaxPairs>
 int read_pairs(SvacBitReader *br, const SvacVlc2dTable *tab, int escape_order, SvacRunLevel *pairs) {
     constexpr int kMaxRun = MaxPairs - 1;  // 64 for 8x8, 16 for 4x4
     int n = 0;
+    // The order of the next code comes with the current one, so that it
+    // waits for one table load rather than two.
+    int k = tab->golomb_order;
     while (n < MaxPairs) {
         int32_t c;
-        if (!read_golomb_k(br, tab->golomb_order, &c)) return -1;
+        if (!read_golomb_k(br, k, &c)) return -1;
         if (c < 59) {
             const SvacVlcCode &code = tab->codes[c];
             if (code.level == 0) break;
             pairs[n++] = {static_cast<uint16_t>(code.run), code.level};
             tab += code.table_step;
+            k = code.next_order;
             continue;
         }
         const int run = ((c - 59) >> 1) + 1;
@@ -55,6 +59,7 @@ int read_pairs(SvacBitReader *br, const SvacVlc2dTable *tab, int escape_order, S
         if (!read_golomb_k(br, escape_order, &e)) return -1;
         int64_t m = static_cast<int64_t>(e) + (run <= tab->max_run ? tab->level_base[run] : 1);
         while (m > tab->switch_limit) tab++;
+        k = tab->golomb_order;
         // Levels are 16-bit: larger escapes keep their low 16 bits.
         const int64_t level = (c & 1) ? -m : m;
         pairs[n++] = {static_cast<uint16_t>(run), static_cast<int16_t>(static_cast<uint16_t>(level))};
