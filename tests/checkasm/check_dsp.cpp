@@ -38,10 +38,13 @@ void check_idct(Context &ctx, const char *table, const std::vector<SvacIdctAddFn
             dst.fill(r, pick_gen(r, max), 0, n - 1, 0, n - 1);
             const int kind = r.below(4);
             for (int k = 0; k < n * n; k++) block_a[k] = coefficient(r, kind);
-            // Only low frequencies in one or both directions.
-            const int low = r.below(4);
+            // Only low frequencies in one or both directions, or sparse as coded
+            // blocks are: fewer coefficients the higher the frequency.
+            const int low = r.below(5);
             for (int k = 0; k < n * n; k++)
-                if (((low & 1) && k / n >= n / 2) || ((low & 2) && k % n >= n / 2)) block_a[k] = 0;
+                if (((low & 1) && k / n >= n / 2) || ((low & 2) && k % n >= n / 2) ||
+                    (low == 4 && r.below(2 << (k / n + k % n))))
+                    block_a[k] = 0;
             if (r.below(8) == 0) {
                 // DC alone, near the values where the residual's rounding steps.
                 const int step = n == 4 ? 64 : 256;

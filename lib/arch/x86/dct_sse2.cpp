@@ -1,7 +1,8 @@
 // SSE2 inverse transforms with reconstruction for 8-bit samples. Four
 // 32-bit lanes hold four columns of the block; products by the small
 // constants are shifts and adds, so everything wraps modulo 2^32 exactly
-// like the portable arithmetic.
+// like the portable arithmetic. 8x8 blocks of small coefficients, the
+// usual case, take 16-bit multiply-adds whose sums cannot overflow.
 #include <emmintrin.h>
 
 #include <cstring>
@@ -24,11 +25,7 @@ inline void idct4_1d(const __m128i x[4], __m128i y[4]) {
     y[3] = sub(e0, o0);
 }
 
-// Low: inputs 4..7 are known to be zero, and the compiler drops their terms.
-template <bool Low = false>
-inline void idct8_1d(const __m128i in[8], __m128i y[8]) {
-    __m128i x[8];
-    for (int k = 0; k < 8; k++) x[k] = Low && k >= 4 ? _mm_setzero_si128() : in[k];
+inline void idct8_1d(const __m128i x[8], __m128i y[8]) {
     const __m128i a0 = shl(add(x[0], x[4]), 3), a1 = shl(sub(x[0], x[4]), 3);
     const __m128i b0 = add(add(shl(x[2], 3), shl(x[2], 1)), shl(x[6], 2));
     const __m128i b1 = sub(shl(x[2], 2), add(shl(x[6], 3), shl(x[6], 1)));
@@ -110,36 +107,97 @@ void dc8_add(uint8_t *dst, int32_t dc, int stride) {
     }
 }
 
-void idct8_add(uint8_t *dst, int32_t *block, int stride) {
+// Weight pair (a, b) for _mm_madd_epi16 over interleaved 16-bit lanes.
+inline __m128i pw(int a, int b) {
+    return _mm_set1_epi32(
+        static_cast<int>((static_cast<uint32_t>(b) << 16) | (static_cast<uint32_t>(a) & 0xffff)));
+}
+
+// One 8-point transform over x[0..7] (eight 16-bit lanes each) by
+// multiply-adds of interleaved pairs; y[k] gets lanes 0..3 and y[8 + k]
+// lanes 4..7 as 32-bit sums, with `round` added to every output. Halves
+// is 1 when only lanes 0..3 matter; Low drops the terms of zero x[4..7].
+template <int Halves, bool Low>
+inline void idct8_madd(const __m128i x[8], __m128i y[16], __m128i round) {
+    for (int h = 0; h < Halves; h++) {
+        const auto mix = [h](__m128i a, __m128i b) {
+            return h ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b);
+        };
+        const __m128i z = _mm_setzero_si128();
+        const __m128i x04 = mix(x[0], Low ? z : x[4]), x26 = mix(x[2], Low ? z : x[6]);
+        const __m128i x13 = mix(x[1], x[3]), x57 = Low ? z : mix(x[5], x[7]);
+        const __m128i a0 = add(_mm_madd_epi16(x04, pw(8, 8)), round);
+        const __m128i a1 = add(_mm_madd_epi16(x04, pw(8, -8)), round);
+        const __m128i b0 = _mm_madd_epi16(x26, pw(10, 4)), b1 = _mm_madd_epi16(x26, pw(4, -10));
+        const __m128i e0 = add(a0, b0), e1 = add(a1, b1), e2 = sub(a1, b1), e3 = sub(a0, b0);
+        __m128i o0 = _mm_madd_epi16(x13, pw(12, 10)), o1 = _mm_madd_epi16(x13, pw(10, -3));
+        __m128i o2 = _mm_madd_epi16(x13, pw(6, -12)), o3 = _mm_madd_epi16(x13, pw(3, -6));
+        if constexpr (!Low) {
+            o0 = add(o0, _mm_madd_epi16(x57, pw(6, 3)));
+            o1 = add(o1, _mm_madd_epi16(x57, pw(-12, -6)));
+            o2 = add(o2, _mm_madd_epi16(x57, pw(3, 10)));
+            o3 = add(o3, _mm_madd_epi16(x57, pw(10, -12)));
+        }
+        __m128i *out = y + 8 * h;
+        out[0] = add(e0, o0);
+        out[1] = add(e1, o1);
+        out[2] = add(e2, o2);
+        out[3] = add(e3, o3);
+        out[4] = sub(e3, o3);
+        out[5] = sub(e2, o2);
+        out[6] = sub(e1, o1);
+        out[7] = sub(e0, o0);
+    }
+}
+
+inline void transpose8x16(__m128i r[8]) {
+    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// Coefficients within -4096..4095, as 16-bit x[u] (lanes v): every output
+// of the first pass has weights of absolute sum 61, so shifted right by 3
+// it fits 16 bits, and both passes run as 16-bit multiply-adds with exact
+// 32-bit sums. LowU: horizontal frequencies 4..7 are zero; LowV: vertical.
+template <bool LowU, bool LowV>
+void idct8_add_small(uint8_t *dst, __m128i x[8], int stride) {
+    __m128i y[16];
+    idct8_madd<LowV ? 1 : 2, LowU>(x, y, _mm_setzero_si128());
+    for (int c = 0; c < 8; c++)
+        x[c] = _mm_packs_epi32(_mm_srai_epi32(y[c], 3),
+                               LowV ? _mm_setzero_si128() : _mm_srai_epi32(y[8 + c], 3));
+    transpose8x16(x);  // x[v], lanes c
+    idct8_madd<2, LowV>(x, y, _mm_set1_epi32(1024));
+    for (int r = 0; r < 8; r++) {
+        uint8_t *row = dst + r * stride;
+        const __m128i res = _mm_packs_epi32(_mm_srai_epi32(y[r], 11), _mm_srai_epi32(y[8 + r], 11));
+        const __m128i px = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(row));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(row), add_row(px, res));
+    }
+}
+
+// Any 32-bit coefficients: four 32-bit lanes, wrapping like the portable code.
+void idct8_add_wide(uint8_t *dst, const int32_t *block, int stride) {
     // x[h][u]: coefficients of horizontal frequency u, vertical 4h..4h+3.
     __m128i x[2][8], t[2][8];
-    __m128i ac = _mm_setzero_si128();
-    for (int h = 0; h < 2; h++)
-        for (int u = 0; u < 8; u++) {
-            x[h][u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * u + 4 * h));
-            ac = _mm_or_si128(ac, h || u ? x[h][u] : _mm_srli_si128(x[h][u], 4));
-        }
-    const auto zero = [](__m128i v) {
-        return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xffff;
-    };
-    if (zero(ac)) return dc8_add(dst, block[0], stride);
-    // Low-frequency blocks skip the terms of the zero upper half of either
-    // direction: horizontal frequencies 4..7, or vertical frequencies 4..7.
-    __m128i high_u = _mm_setzero_si128(), high_v = _mm_setzero_si128();
-    for (int u = 0; u < 8; u++) {
-        high_v = _mm_or_si128(high_v, x[1][u]);
-        if (u >= 4) high_u = _mm_or_si128(high_u, _mm_or_si128(x[0][u], x[1][u]));
-    }
-    const bool low_u = zero(high_u), low_v = zero(high_v);
     for (int h = 0; h < 2; h++) {
-        if (h == 1 && low_v) {
-            for (int c = 0; c < 8; c++) t[1][c] = _mm_setzero_si128();
-            break;
-        }
-        if (low_u)
-            idct8_1d<true>(x[h], t[h]);
-        else
-            idct8_1d(x[h], t[h]);  // t[h][c], lanes v = 4h..4h+3
+        for (int u = 0; u < 8; u++)
+            x[h][u] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * u + 4 * h));
+        idct8_1d(x[h], t[h]);  // t[h][c], lanes v = 4h..4h+3
         for (int c = 0; c < 8; c++) t[h][c] = _mm_srai_epi32(t[h][c], 3);
     }
     // Transpose to x[g][v], lanes c = 4g..4g+3.
@@ -153,18 +211,39 @@ void idct8_add(uint8_t *dst, int32_t *block, int stride) {
             x[g][4 * h + 3] = d;
         }
     __m128i r[2][8];
-    for (int g = 0; g < 2; g++) {
-        if (low_v)
-            idct8_1d<true>(x[g], r[g]);
-        else
-            idct8_1d(x[g], r[g]);
-    }
+    for (int g = 0; g < 2; g++) idct8_1d(x[g], r[g]);
     for (int y = 0; y < 8; y++) {
         uint8_t *row = dst + y * stride;
         const __m128i res = _mm_packs_epi32(residual(r[0][y], 1024, 11), residual(r[1][y], 1024, 11));
         const __m128i px = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(row));
         _mm_storel_epi64(reinterpret_cast<__m128i *>(row), add_row(px, res));
     }
+}
+
+void idct8_add(uint8_t *dst, int32_t *block, int stride) {
+    // Saturating packs keep zero and nonzero apart and push values out of
+    // 16 bits beyond -4096..4095, so the tests below hold for the 32-bit block.
+    __m128i x[8];
+    __m128i any = _mm_setzero_si128(), high_u = _mm_setzero_si128(), range = _mm_setzero_si128();
+    const __m128i bias = _mm_set1_epi16(4096);
+    for (int u = 0; u < 8; u++) {
+        const auto *p = reinterpret_cast<const __m128i *>(block + 8 * u);
+        x[u] = _mm_packs_epi32(_mm_loadu_si128(p), _mm_loadu_si128(p + 1));              // lanes v
+        any = _mm_or_si128(any, u ? x[u] : _mm_slli_si128(_mm_srli_si128(x[u], 2), 2));  // all but the DC
+        if (u >= 4) high_u = _mm_or_si128(high_u, x[u]);
+        range = _mm_or_si128(range, _mm_add_epi16(x[u], bias));
+    }
+    const auto zero = [](__m128i v) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())) == 0xffff;
+    };
+    if (zero(any)) return dc8_add(dst, block[0], stride);
+    // All biased values in 0..8191 leave no bit from 13 up in their union.
+    if (!zero(_mm_srli_epi16(range, 13))) return idct8_add_wide(dst, block, stride);
+    const bool low_u = zero(high_u), low_v = zero(_mm_srli_si128(any, 8));
+    if (low_u && low_v) return idct8_add_small<true, true>(dst, x, stride);
+    if (low_u) return idct8_add_small<true, false>(dst, x, stride);
+    if (low_v) return idct8_add_small<false, true>(dst, x, stride);
+    idct8_add_small<false, false>(dst, x, stride);
 }
 
 }  // namespace

@@ -45,6 +45,76 @@ inline __m128i pair_sum(const uint8_t *p, ptrdiff_t next, ptrdiff_t stride, int 
 
 inline __m128i weights(int w0, int w1) { return _mm_set1_epi16(static_cast<int16_t>(w1 << 8 | w0)); }
 
+// (s + 32) >> 6 as the rounded high half of s * 512 (s is never negative).
+inline __m128i round6(__m128i s) { return _mm_mulhrs_epi16(s, _mm_set1_epi16(512)); }
+
+inline __m128i load2x8(const uint8_t *p, ptrdiff_t stride) {
+    return _mm_unpacklo_epi64(load<8>(p, stride, 1), load<8>(p + stride, stride, 1));
+}
+
+// Two rows of eight output samples (8-bit in the low and high halves) to
+// dst and dst + stride; avg rounds them with what is there.
+template <bool Avg>
+inline void store2x8(uint8_t *dst, ptrdiff_t stride, __m128i lo, __m128i hi) {
+    __m128i p = _mm_packus_epi16(lo, hi);
+    if constexpr (Avg) p = _mm_avg_epu8(p, load2x8(dst, stride));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), p);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + stride), _mm_unpackhi_epi64(p, p));
+}
+
+// Eight wide, two output rows per step. pairs(p) gives the interleaved
+// sample pairs of the input row at p; out(u, l) turns the pairs of an input
+// row and of the row below into an output row. Lower: the row below is
+// read (otherwise out ignores it).
+template <bool Avg, bool Lower, typename Pairs, typename Out>
+inline void rows8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, Pairs pairs, Out out) {
+    const __m128i z = _mm_setzero_si128();
+    __m128i cur = pairs(src);
+    int j = 0;
+    for (; j + 2 <= h; j += 2, dst += 2 * stride, src += 2 * stride) {
+        const __m128i next = pairs(src + stride);
+        const __m128i after = Lower ? pairs(src + 2 * stride) : z;
+        store2x8<Avg>(dst, stride, out(cur, next), out(next, after));
+        cur = Lower ? after : pairs(src + 2 * stride);
+    }
+    if (j < h) {
+        __m128i p = out(cur, Lower ? pairs(src + stride) : z);
+        p = _mm_packus_epi16(p, p);
+        if constexpr (Avg) p = _mm_avg_epu8(p, load<8>(dst, stride, 1));
+        store<8>(dst, stride, 1, p);
+    }
+}
+
+template <bool Avg>
+void chroma8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, int y) {
+    const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
+    const __m128i ab = weights(a, b), cd = weights(c, d);
+    // Each sample with its right neighbour; or alone, the pairs running down.
+    const auto across = [](const uint8_t *p) {
+        return _mm_unpacklo_epi8(load<8>(p, 0, 1), load<8>(p + 1, 0, 1));
+    };
+    const auto alone = [](const uint8_t *p) { return load<8>(p, 0, 1); };
+    if (x && y) {
+        rows8<Avg, true>(dst, src, stride, h, across, [=](__m128i u, __m128i l) {
+            return round6(_mm_add_epi16(_mm_maddubs_epi16(u, ab), _mm_maddubs_epi16(l, cd)));
+        });
+    } else if (x) {
+        rows8<Avg, false>(dst, src, stride, h, across,
+                          [=](__m128i u, __m128i) { return round6(_mm_maddubs_epi16(u, ab)); });
+    } else if (y) {
+        const __m128i ac = weights(a, c);
+        rows8<Avg, true>(dst, src, stride, h, alone, [=](__m128i u, __m128i l) {
+            return round6(_mm_maddubs_epi16(_mm_unpacklo_epi8(u, l), ac));
+        });
+    } else {
+        for (int j = 0; j < h; j++, dst += stride, src += stride) {
+            __m128i p = load<8>(src, stride, 1);
+            if constexpr (Avg) p = _mm_avg_epu8(p, load<8>(dst, stride, 1));
+            store<8>(dst, stride, 1, p);
+        }
+    }
+}
+
 template <int W, bool Avg>
 void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, int y) {
     if (static_cast<unsigned>(x) > 7 || static_cast<unsigned>(y) > 7) {
@@ -53,37 +123,21 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
                                                 : (W == 8 ? put_chroma_mc8_8_c : put_chroma_mc4_8_c);
         return portable(dst, src, stride, h, x, y);
     }
+    if constexpr (W == 8) {
+        return chroma8<Avg>(dst, src, stride, h, x, y);
+    }
     const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
     const __m128i ab = weights(a, b), cd = weights(c, d), ac = weights(a, x ? b : c);
-    const __m128i round = _mm_set1_epi16(32);
     const ptrdiff_t next = x ? 1 : stride;  // the second tap of the two-tap cases
-    constexpr int step = W == 8 ? 1 : 2;
-    if (W == 8 && x && y) {
-        // Each interleaved row serves as the lower row of one output row and
-        // the upper row of the next.
-        __m128i upper = _mm_unpacklo_epi8(load<8>(src, stride, 1), load<8>(src + 1, stride, 1));
-        for (int j = 0; j < h; j++, dst += stride, src += stride) {
-            const __m128i lower =
-                _mm_unpacklo_epi8(load<8>(src + stride, stride, 1), load<8>(src + stride + 1, stride, 1));
-            const __m128i s = _mm_add_epi16(_mm_maddubs_epi16(upper, ab), _mm_maddubs_epi16(lower, cd));
-            __m128i p = _mm_srli_epi16(_mm_add_epi16(s, round), 6);
-            p = _mm_packus_epi16(p, p);
-            if constexpr (Avg) p = _mm_avg_epu8(p, load<8>(dst, stride, 1));
-            store<8>(dst, stride, 1, p);
-            upper = lower;
-        }
-        return;
-    }
-    for (int j = 0; j < h; j += step, dst += step * stride, src += step * stride) {
-        const int rows = h - j < step ? 1 : step;
+    for (int j = 0; j < h; j += 2, dst += 2 * stride, src += 2 * stride) {
+        const int rows = h - j < 2 ? 1 : 2;
         __m128i p;
         if (x && y) {
-            const __m128i s = _mm_add_epi16(pair_sum<W>(src, 1, stride, rows, ab),
-                                            pair_sum<W>(src + stride, 1, stride, rows, cd));
-            p = _mm_srli_epi16(_mm_add_epi16(s, round), 6);
+            p = round6(_mm_add_epi16(pair_sum<W>(src, 1, stride, rows, ab),
+                                     pair_sum<W>(src + stride, 1, stride, rows, cd)));
             p = _mm_packus_epi16(p, p);
         } else if (x || y) {
-            p = _mm_srli_epi16(_mm_add_epi16(pair_sum<W>(src, next, stride, rows, ac), round), 6);
+            p = round6(pair_sum<W>(src, next, stride, rows, ac));
             p = _mm_packus_epi16(p, p);
         } else {
             p = load<W>(src, stride, rows);

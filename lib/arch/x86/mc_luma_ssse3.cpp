@@ -1,6 +1,7 @@
 // SSSE3 quarter-sample luma interpolation for 8-bit samples, eight columns
-// at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset,
-// so a block reads exactly the samples its portable kernel reads. Taps are
+// at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset
+// (sixteen wide rows: two 16-byte loads shuffled into tap pairs), so a
+// block reads exactly the samples its portable kernel reads. Taps are
 // applied in pairs by one multiply-add over interleaved samples; the pairs
 // are chosen so that no pair sum leaves 16 bits (96 and 42 never meet).
 //
@@ -9,6 +10,7 @@
 // shift for the quarter filters, whose sums reach 35190).
 #include <tmmintrin.h>
 
+#include <array>
 #include <utility>
 
 #include "arch/x86/simd.h"
@@ -46,48 +48,94 @@ inline __m128i load8(const uint8_t *p) {
 
 inline __m128i load8b(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 
-// Filter sum modulo 2^16 of eight outputs, taps `step` bytes apart.
-template <Tap F>
+// Pairs are added in the order 0, 2, 1. Modulo 2^16 the order does not
+// matter; with Sat the last addition saturates, and as the partial sum of
+// pairs 0 and 2 stays within -2040..24480, only a sum above 32767 (an output
+// past 255 either way) is changed, to 32767.
+inline __m128i accumulate(__m128i acc, __m128i v, bool last, bool sat) {
+    return last && sat ? _mm_adds_epi16(acc, v) : _mm_add_epi16(acc, v);
+}
+constexpr int kPairOrder[3] = {0, 2, 1};
+
+// Filter sum modulo 2^16 (or saturated, Sat) of eight outputs, taps `step`
+// bytes apart.
+template <Tap F, bool Sat = false>
 inline __m128i sum8(const uint8_t *p, ptrdiff_t step) {
     using T = Taps<F>;
     __m128i acc = _mm_setzero_si128();
-    for (int k = 0; k < T::pairs; k++) {
+    for (int i = 0; i < T::pairs; i++) {
+        const int k = T::pairs == 3 ? kPairOrder[i] : i;
         const __m128i w =
             _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
         const __m128i a = load8b(p + T::off[k][0] * step);
         const __m128i b = T::off[k][1] == T::off[k][0] ? a : load8b(p + T::off[k][1] * step);
-        acc = _mm_add_epi16(acc, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w));
+        acc = accumulate(acc, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w), i == T::pairs - 1, Sat);
     }
     return acc;
 }
 
 // The same for sixteen outputs, as two halves of eight.
-template <Tap F>
+template <Tap F, bool Sat = false>
 inline void sum16(const uint8_t *p, ptrdiff_t step, __m128i &lo, __m128i &hi) {
     using T = Taps<F>;
     lo = hi = _mm_setzero_si128();
-    for (int k = 0; k < T::pairs; k++) {
+    for (int i = 0; i < T::pairs; i++) {
+        const int k = T::pairs == 3 ? kPairOrder[i] : i;
         const __m128i w =
             _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][0] * step));
         const __m128i b = T::off[k][1] == T::off[k][0]
                               ? a
                               : _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][1] * step));
-        lo = _mm_add_epi16(lo, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w));
-        hi = _mm_add_epi16(hi, _mm_maddubs_epi16(_mm_unpackhi_epi8(a, b), w));
+        lo = accumulate(lo, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w), i == T::pairs - 1, Sat);
+        hi = accumulate(hi, _mm_maddubs_epi16(_mm_unpackhi_epi8(a, b), w), i == T::pairs - 1, Sat);
     }
 }
 
-// Rounded, shifted one-pass result as signed 16-bit lanes (clipped by the pack).
+// Byte shuffles for sixteen horizontal outputs from two loads: outputs 0..7
+// from the load at the first tap of output 0, outputs 8..15 from the load
+// ending at the last tap of output 15, so the two read exactly the samples
+// the block needs. masks[k][h] picks the pair k of each output of half h.
+template <Tap F>
+constexpr std::array<std::array<std::array<int8_t, 16>, 2>, 3> make_masks() {
+    using T = Taps<F>;
+    std::array<std::array<std::array<int8_t, 16>, 2>, 3> m{};
+    for (int k = 0; k < T::pairs; k++)
+        for (int h = 0; h < 2; h++) {
+            const int base = h ? T::first + T::count - 1 - 8 : T::first;
+            for (int j = 0; j < 8; j++)
+                for (int e = 0; e < 2; e++) m[k][h][2 * j + e] = static_cast<int8_t>(j + T::off[k][e] - base);
+        }
+    return m;
+}
+template <Tap F>
+constexpr auto kMasks = make_masks<F>();
+
+// sum16 for horizontal taps (step 1): two loads and a shuffle per pair.
+template <Tap F, bool Sat = false>
+inline void hsum16(const uint8_t *p, __m128i &lo, __m128i &hi) {
+    using T = Taps<F>;
+    const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::first));
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::first + T::count - 1));
+    lo = hi = _mm_setzero_si128();
+    for (int i = 0; i < T::pairs; i++) {
+        const int k = T::pairs == 3 ? kPairOrder[i] : i;
+        const __m128i w =
+            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+        const auto mask = [&](int half) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i *>(kMasks<F>[k][half].data()));
+        };
+        lo = accumulate(lo, _mm_maddubs_epi16(_mm_shuffle_epi8(l, mask(0)), w), i == T::pairs - 1, Sat);
+        hi = accumulate(hi, _mm_maddubs_epi16(_mm_shuffle_epi8(h, mask(1)), w), i == T::pairs - 1, Sat);
+    }
+}
+
+// Rounded, shifted one-pass result of a saturated sum as signed 16-bit
+// lanes (clipped by the pack): (s + 2^(n-1)) >> n is the rounded high half
+// of s * 2^(15-n), and 32767 still gives 256.
 template <Tap F>
 inline __m128i round1(__m128i sum) {
-    if constexpr (F == Tap::hpel) {
-        return _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(4)), 3);
-    } else {
-        // sum in -2550..35190: bias by 20 * 128 so it is positive as unsigned.
-        const __m128i v = _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(64 + 20 * 128)), 7);
-        return _mm_sub_epi16(v, _mm_set1_epi16(20));
-    }
+    return _mm_mulhrs_epi16(sum, _mm_set1_epi16(1 << (15 - Taps<F>::shift)));
 }
 
 template <bool Avg>
@@ -123,12 +171,15 @@ void one_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride) {
     for (int j = 0; j < N; j++, dst += stride, src += stride) {
         if constexpr (N == 16) {
             __m128i lo, hi;
-            sum16<F>(src, step, lo, hi);
+            if constexpr (Vertical)
+                sum16<F, true>(src, step, lo, hi);
+            else
+                hsum16<F, true>(src, lo, hi);
             __m128i q = _mm_packus_epi16(round1<F>(lo), round1<F>(hi));
             if constexpr (Avg) q = _mm_avg_epu8(q, _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst)));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), q);
         } else {
-            store8<Avg>(dst, round1<F>(sum8<F>(src, step)));
+            store8<Avg>(dst, round1<F>(sum8<F, true>(src, step)));
         }
     }
 }
@@ -168,7 +219,7 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
     const uint8_t *s = src + Taps<FV>::first * stride;
     for (int r = 0; r < rows; r++, s += stride) {
         if constexpr (N == 16)
-            sum16<FH>(s, 1, hs[0][r], hs[1][r]);
+            hsum16<FH>(s, hs[0][r], hs[1][r]);
         else
             hs[0][r] = sum8<FH>(s, 1);
         for (int k = 0; k < N / 8; k++)
