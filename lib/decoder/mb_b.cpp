@@ -3,6 +3,7 @@
 // later partitions see the direction codes and differences of earlier ones;
 // then the macroblock is reconstructed from the record as in P pictures.
 #include <cstdio>
+#include <cstring>
 
 #include "cabac/elements.h"
 #include "decoder/decoder.h"
@@ -44,16 +45,18 @@ int32_t context_mvd(const BMb &b, int block, int component) {
 // vector difference unless pref says none follows.
 void predict(const BMb &b, int block, int c_index, int pref, int shape, int ref_idx) {
     SvacMvEntry &cur = b.cache[block];
-    cur.ref_idx = static_cast<int16_t>(ref_idx);
-    cur.ref_dist = static_cast<int16_t>(b.dec->ref_dist_tab[ref_idx]);
-    cur.mvd_x = cur.mvd_y = 0;
+    int32_t mvd_x = 0, mvd_y = 0;
     if (pref < PREF_NO_MVD && b.cabac) {
-        cur.mvd_x = static_cast<int16_t>(cabac_decode_mv_diff(&b.dec->cabac, 0, context_mvd(b, block, 0)));
-        cur.mvd_y = static_cast<int16_t>(cabac_decode_mv_diff(&b.dec->cabac, 1, context_mvd(b, block, 1)));
+        mvd_x = cabac_decode_mv_diff(&b.dec->cabac, 0, context_mvd(b, block, 0));
+        mvd_y = cabac_decode_mv_diff(&b.dec->cabac, 1, context_mvd(b, block, 1));
     } else if (pref < PREF_NO_MVD) {
-        cur.mvd_x = static_cast<int16_t>(svac_br_read_se(&b.dec->br));
-        cur.mvd_y = static_cast<int16_t>(svac_br_read_se(&b.dec->br));
+        mvd_x = svac_br_read_se(&b.dec->br);
+        mvd_y = svac_br_read_se(&b.dec->br);
     }
+    // One store of the whole entry: the predictor reads it back at once.
+    svac_set_mv_entry(
+        cur, {cur.mv_x, cur.mv_y, static_cast<int16_t>(b.dec->ref_dist_tab[ref_idx]),
+              static_cast<int16_t>(ref_idx), static_cast<int16_t>(mvd_x), static_cast<int16_t>(mvd_y)});
     VQ_SVACDEC_svac_mv(b.mb, block, c_index, pref, shape, b.dec->ref_inv_dist_tab);
 }
 
@@ -98,10 +101,25 @@ void skip_ref(const BMb &b, int pos) {
         svac_br_read1(&b.dec->br);
 }
 
+// Whether the four co-located entries give one derivation: vector and
+// reference are all it reads.
+bool uniform_colocated(const SvacMvEntry *col) {
+    uint64_t head[4];
+    for (int k = 0; k < 4; k++) std::memcpy(&head[k], &col[k], sizeof head[k]);
+    return head[0] == head[1] && head[0] == head[2] && head[0] == head[3];
+}
+
 void direct_16x16(const BMb &b) {
     for (int g : {1, 2, 4, 5}) b.mb->dir_code[g] = DIR_DIRECT;
     if (!colocated_inter(b)) {
         spatial(b, SHAPE_16X16);
+        return;
+    }
+    // The own blocks' differences are all zero here, so whole entries copy.
+    if (uniform_colocated(b.mb->mv_map + 4 * b.mb->mb_addr)) {
+        direct(b, 0);
+        svac_copy_partition(b.cache, 5, SHAPE_16X16);
+        svac_copy_partition(b.cache, 5 + kL1, SHAPE_16X16);
         return;
     }
     for (int k = 0; k < 4; k++) direct(b, k);

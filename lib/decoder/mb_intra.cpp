@@ -40,26 +40,32 @@ void decode_luma_modes(SvacDecoder *dec, SvacMacroblock *mb, bool eight) {
 void svac_finish_mb(SvacDecoder *dec, uint32_t type) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     svac_finish_recon(dec->recon_ctx, dec->recon, mb, type);
-    mb->prev_qp = mb->top_qp[mb->mb_x] = static_cast<uint8_t>(mb->qp);
+    // The line stores may alias the record's fields: read them all first.
+    const int32_t x = mb->mb_x, qp = mb->qp, cbp = mb->cbp, svc_mode = mb->svc_mode_flag;
+    uint8_t *top_qp = mb->top_qp, *top_cbp = mb->top_cbp;
+    uint32_t *top_type = mb->top_type;
+    mb->prev_qp = static_cast<uint8_t>(qp);
     // The column keeps 8 bits; the previous cbp keeps all (a 4:2:2 CABAC
     // cbp is the sum of two elements and may exceed them).
-    mb->prev_cbp = mb->cbp;
-    mb->top_cbp[mb->mb_x] = static_cast<uint8_t>(mb->cbp);
+    mb->prev_cbp = cbp;
     mb->prev_type = static_cast<int32_t>(type);
-    mb->top_type[mb->mb_x] = type;
-    if (dec->layer == 1) mb->left_svc_mode = mb->top_svc_mode[mb->mb_x] = mb->svc_mode_flag;
+    if (dec->layer == 1) mb->left_svc_mode = mb->top_svc_mode[x] = svc_mode;
+    top_type[x] = type;
+    top_qp[x] = static_cast<uint8_t>(qp);
+    top_cbp[x] = static_cast<uint8_t>(cbp);
 }
 
 void set_intra_mode_default(SvacDecoder *dec) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     const int32_t v = dec->slice_type == 2 ? -1 : 2;
+    const int32_t x = mb->mb_x;
+    int32_t *top = mb->top_intra_modes + 6 * x;
+    int32_t *top_chroma[2] = {mb->top_chroma_pred_mode[0], mb->top_chroma_pred_mode[1]};
     mb->intra_mode_cache_8x8[3] = mb->intra_mode_cache_8x8[6] = v;
     for (int i : {5, 10, 15, 20}) mb->intra_mode_cache_4x4[i] = v;
-    for (int i = 0; i < 6; i++) mb->top_intra_modes[6 * mb->mb_x + i] = v;
-    for (int i = 0; i < 2; i++) {
-        mb->top_chroma_pred_mode[i][mb->mb_x] = 0;
-        mb->left_chroma_pred_mode[i] = 0;
-    }
+    mb->left_chroma_pred_mode[0] = mb->left_chroma_pred_mode[1] = 0;
+    for (int i = 0; i < 6; i++) top[i] = v;
+    top_chroma[0][x] = top_chroma[1][x] = 0;
 }
 
 int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
@@ -76,6 +82,7 @@ int decode_mb_i(SvacDecoder *dec, int32_t intra_type) {
             static_cast<int32_t>(cabac ? cabac_decode_svc_mode_flag(&dec->cabac) : svac_br_read1(&dec->br));
 
     const bool eight = intra_type >= 1;
+    svac_load_top_intra_modes(mb);
     decode_luma_modes(dec, mb, eight);
 
     mb->chroma_pred_mode[0] = mb->chroma_pred_mode[1] = 0;

@@ -1,6 +1,8 @@
 // P macroblocks: reference indices, vector differences, cbp, quantiser and
 // coefficients are parsed into the record; the vectors are predicted, then
 // the macroblock is reconstructed from the record.
+#include <cstring>
+
 #include "cabac/elements.h"
 #include "decoder/decoder.h"
 #include "decoder/mb.h"
@@ -81,7 +83,6 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
         svac_set_mv_entry(
             cur, {cur.mv_x, cur.mv_y, static_cast<int16_t>(dec->ref_dist_tab[refs[i]]),
                   static_cast<int16_t>(refs[i]), static_cast<int16_t>(mvd_x), static_cast<int16_t>(mvd_y)});
-        svac_copy_partition(cache, c.block, c.shape);
     }
     for (int i = 0; i < layout.calls; i++) {
         const MvCall &c = layout.call[i];
@@ -90,8 +91,10 @@ int decode_mb_p(SvacDecoder *dec, int32_t type) {
     if (!svac_inter_refs_usable(dec->recon_ctx, mb, type)) return SVAC_ERR_INVALID;
     set_intra_mode_default(dec);
 
+    // The own blocks are two pairs of neighbouring cache entries (5, 6 and 9, 10).
     SvacMvEntry *map = mb->mv_map + 4 * mb->mb_addr;
-    for (int k = 0; k < 4; k++) map[k] = mb->mv_cache[0][kMvOwnBlocks[k]];
+    std::memcpy(map, &mb->mv_cache[0][5], 2 * sizeof *map);
+    std::memcpy(map + 2, &mb->mv_cache[0][9], 2 * sizeof *map);
 
     if (type != P_SKIP) {
         if (int r = decode_cbp_qp_inter(dec); r < 0) return r;

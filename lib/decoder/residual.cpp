@@ -5,20 +5,10 @@
 
 namespace {
 
-// k-th order Exp-Golomb number: false (the block fails) for a prefix that is
-// too long or a number that does not fit a signed 32-bit value.
-bool read_golomb_k(SvacBitReader *br, int k, int32_t *out) {
-    // Codes of up to 11 leading zeros that fit one window are read at once:
-    // the window from the marker bit on is 2^(zeros + k) + info.
-    const uint32_t w = svac_br_peek32(br);
-    if (w >= 0x00100000u) {
-        const int len = 2 * __builtin_clz(w) + 1 + k;
-        if (len <= 32) {
-            br->index += len;
-            *out = static_cast<int32_t>((w >> (32 - len)) - (1u << k));
-            return true;
-        }
-    }
+// k-th order Exp-Golomb number of more than one window: false (the block
+// fails) for a prefix that is too long or a number that does not fit a
+// signed 32-bit value.
+[[gnu::noinline]] bool read_golomb_long(SvacBitReader *br, int k, int32_t *out) {
     const uint32_t v = static_cast<uint32_t>(svac_br_read_ue(br));
     if (v >= (1u << (31 - k))) {
         std::puts("get_ue_code: value too larger");
@@ -31,34 +21,71 @@ bool read_golomb_k(SvacBitReader *br, int k, int32_t *out) {
     return true;
 }
 
-// Reads the pairs of one block; returns the count, or -1 on a bitstream error.
+// k-th order Exp-Golomb number. Codes of up to 11 leading zeros that fit one
+// window are read at once: the window from the marker bit on is
+// 2^(zeros + k) + info. `br` is the block's own copy of the reader.
+[[gnu::always_inline]] inline bool read_golomb_k(SvacBitReader *br, int k, int32_t *out) {
+    const uint32_t w = svac_br_peek32(br);
+    if (SVAC_LIKELY(w >= 0x00100000u)) {
+        const int len = 2 * __builtin_clz(w) + 1 + k;
+        if (len <= 32) {
+            br->index += len;
+            *out = static_cast<int32_t>((w >> (32 - len)) - (1u << k));
+            return true;
+        }
+    }
+    // Through another copy, so that the caller's stays in registers.
+    SvacBitReader t = *br;
+    const bool ok = read_golomb_long(&t, k, out);
+    br->index = t.index;
+    return ok;
+}
+
+// Reads the pairs of one block; returns the count, or -1 on a bitstream
+// error. The reader is copied for the block: its position stays in a
+// register instead of going through memory between codes.
 template <int MaxPairs>
-int read_pairs(SvacBitReader *br, const SvacVlc2dTable *tab, int escape_order, SvacRunLevel *pairs) {
+int read_pairs(SvacBitReader *reader, const SvacVlc2dTable *tab, int escape_order, SvacRunLevel *pairs) {
     constexpr int kMaxRun = MaxPairs - 1;  // 64 for 8x8, 16 for 4x4
+    SvacBitReader local = *reader;
+    SvacBitReader *br = &local;
     int n = 0;
+    // The order of the next code comes with the current one, so that it
+    // waits for one table load rather than two.
+    int k = tab->golomb_order;
     while (n < MaxPairs) {
         int32_t c;
-        if (!read_golomb_k(br, tab->golomb_order, &c)) return -1;
+        if (!read_golomb_k(br, k, &c)) {
+            n = -1;
+            break;
+        }
         if (c < 59) {
             const SvacVlcCode &code = tab->codes[c];
             if (code.level == 0) break;
             pairs[n++] = {static_cast<uint16_t>(code.run), code.level};
             tab += code.table_step;
+            k = code.next_order;
             continue;
         }
         const int run = ((c - 59) >> 1) + 1;
         if (run > kMaxRun) {
             std::printf("run %d is too large\n", run);
-            return -1;
+            n = -1;
+            break;
         }
         int32_t e;
-        if (!read_golomb_k(br, escape_order, &e)) return -1;
+        if (!read_golomb_k(br, escape_order, &e)) {
+            n = -1;
+            break;
+        }
         int64_t m = static_cast<int64_t>(e) + (run <= tab->max_run ? tab->level_base[run] : 1);
         while (m > tab->switch_limit) tab++;
+        k = tab->golomb_order;
         // Levels are 16-bit: larger escapes keep their low 16 bits.
         const int64_t level = (c & 1) ? -m : m;
         pairs[n++] = {static_cast<uint16_t>(run), static_cast<int16_t>(static_cast<uint16_t>(level))};
     }
+    reader->index = local.index;
     return n;
 }
 

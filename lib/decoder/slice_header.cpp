@@ -7,6 +7,7 @@
 #include "decoder/stepping.h"
 #include "decoder/svc_roi.h"
 #include "mem/mem.h"
+#include "recon/inter_recon.h"
 #include "recon/intra_recon.h"
 
 namespace {
@@ -186,6 +187,7 @@ void bind_recon_ctx(SvacDecoder *dec, const SvacLayerState &l) {
     c.cur_frame = l.cur_frame;
     c.ref_frame[0] = l.ref_frame[0];
     c.ref_frame[1] = l.ref_frame[1];
+    c.usable_refs = svac_usable_refs(c);
     c.edge_emu_buffer = dec->edge_emu_buffer;
 }
 

@@ -1,5 +1,7 @@
 #include "decoder/stepping.h"
 
+#include <cstring>
+
 #include "decoder/decoder.h"
 
 namespace {
@@ -12,6 +14,17 @@ void reset_left_column(SvacMacroblock *mb) {
 }
 
 bool high_depth(const SvacDecoder *dec) { return dec->cur_sps->bit_depth_luma_minus8 != 0; }
+
+// The next macroblock of the same row starts 16 luma and 8 chroma samples on.
+void step_dst_pointers(SvacDecoder *dec, SvacMacroblock *mb) {
+    const int shift = high_depth(dec) ? 1 : 0;
+    uint8_t *y = mb->dst_y, *u = mb->dst_u, *v = mb->dst_v;
+    mb->dst_y = y + (16 << shift);
+    if (u) {
+        mb->dst_u = u + (8 << shift);
+        mb->dst_v = v + (8 << shift);
+    }
+}
 
 void set_dst_pointers(SvacDecoder *dec, SvacMacroblock *mb) {
     const SvacFrame *f = svac_cur_layer(dec).cur_frame;
@@ -43,14 +56,60 @@ int32_t next_in_region(SvacDecoder *dec, int32_t from, int32_t g) {
 // The finished macroblock's right and bottom motion entries become the next
 // macroblock's left and the row below's top neighbours.
 void shift_motion_caches(SvacMacroblock *mb) {
+    const int32_t x = mb->mb_x;
+    SvacMvEntry *top[2] = {mb->top_mv[0] + 2 * x, mb->top_mv[1] + 2 * x};
     for (int l = 0; l < 2; l++) {
         SvacMvEntry *c = mb->mv_cache[l];
         c[0] = c[2];
         c[4] = c[6];
         c[8] = c[10];
-        mb->top_mv[l][2 * mb->mb_x] = c[9];
-        mb->top_mv[l][2 * mb->mb_x + 1] = c[10];
     }
+    // The line entries are written last: the cache need not be read again.
+    for (int l = 0; l < 2; l++) {
+        const SvacMvEntry *c = mb->mv_cache[l];
+        const SvacMvEntry bottom[2] = {c[9], c[10]};
+        top[l][0] = bottom[0];
+        top[l][1] = bottom[1];
+    }
+}
+
+// Neighbours in raster order without regions: inside the picture and not
+// before the slice's first macroblock.
+uint32_t raster_availability(int32_t x, int32_t y, int32_t w, int32_t addr, int32_t first_mb) {
+    const uint32_t left = x > 0 && addr - 1 >= first_mb;
+    const uint32_t top = y > 0 && addr - w >= first_mb;
+    const uint32_t top_right = y > 0 && x < w - 1 && addr - w + 1 >= first_mb;
+    const uint32_t top_left = x > 0 && y > 0 && addr - w - 1 >= first_mb;
+    return left * NB_LEFT | top * NB_TOP | top_right * NB_TOP_RIGHT | top_left * NB_TOP_LEFT;
+}
+
+// The step in raster order when the stream has no regions: the following
+// address, its availability computed in place and its sample pointers
+// advanced along the row.
+int32_t next_mb_raster(SvacDecoder *dec, SvacMacroblock *mb) {
+    const int32_t ox = mb->mb_x, oy = mb->mb_y, w = dec->mb_width;
+    int32_t nx = ox + 1, ny = oy;
+    if (nx == w) {
+        nx = 0;
+        ny++;
+    }
+    const int32_t s = dec->slice_count;
+    if (ny == oy + 1 && nx == ox) mb->slice_num_top[ox] = s;
+    mb->slice_num_left[ox] = s;
+    if (nx > 0) dec->left_slice_num = mb->slice_num_top[nx - 1];
+    mb->mb_addr++;
+    mb->mb_x = nx;
+    mb->mb_y = ny;
+    mb->neighbour_flags = raster_availability(nx, ny, w, mb->mb_addr, dec->first_mb);
+    mb->slice_num_top[ox] = s;
+    mb->slice_num_top[nx] = s;
+    if (nx != 0) {
+        step_dst_pointers(dec, mb);
+        return 1;
+    }
+    set_dst_pointers(dec, mb);
+    reset_left_column(mb);
+    return ny != dec->mb_height;
 }
 
 }  // namespace
@@ -84,8 +143,7 @@ void VQ_SVACDEC_check_availability_of_neighbors(SvacDecoder *dec) {
     const int32_t nb_addr[4] = {addr - 1, addr - w, addr - w + 1, addr - w - 1};
     uint32_t flags = 0;
     if (!dec->cur_sps->roi_flag) {
-        for (int i = 0; i < 4; i++)
-            if (has[i] && nb_addr[i] >= dec->first_mb) flags |= 1u << i;
+        flags = raster_availability(x, y, w, addr, dec->first_mb);
     } else {
         const int32_t g = VQ_SVACDEC_get_roi_idx_of_mb(dec, addr);
         const int32_t s = dec->slice_count;
@@ -128,35 +186,31 @@ int32_t VQ_SVACDEC_svac_init_pic(SvacDecoder *dec) {
 void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec) {
     SvacMacroblock *mb = &svac_cur_layer(dec).mb;
     const int32_t x = mb->mb_x;
+    // Byte stores may alias every field, so the fields are read first.
+    uint32_t flags = mb->neighbour_flags;
+    const SvacMvEntry *top[2] = {mb->top_mv[0] + 2 * x, mb->top_mv[1] + 2 * x};
     mb->cbp = 0;
-    for (uint8_t &c : mb->cbp_4x4) c = 0;
+    std::memset(mb->cbp_4x4, 0, sizeof mb->cbp_4x4);
     mb->svc_mode_flag = 0;
     mb->dir_code[0] = mb->dir_code[2];
     mb->dir_code[3] = mb->dir_code[5];
     for (int l = 0; l < 2; l++) {
-        mb->mv_cache[l][1] = mb->top_mv[l][2 * x];
-        mb->mv_cache[l][2] = mb->top_mv[l][2 * x + 1];
-        mb->mv_cache[l][3] = mb->top_mv[l][2 * x + 2];
+        mb->mv_cache[l][1] = top[l][0];
+        mb->mv_cache[l][2] = top[l][1];
+        mb->mv_cache[l][3] = top[l][2];
     }
-    const int32_t *top_modes = mb->top_intra_modes + 6 * x;
-    for (int i = 0; i < 4; i++) mb->intra_mode_cache_4x4[1 + i] = top_modes[i];
-    mb->intra_mode_cache_8x8[1] = top_modes[4];
-    if (!(mb->neighbour_flags & NB_TOP)) {
+    if (!(flags & NB_TOP))
         for (int l = 0; l < 2; l++) mb->mv_cache[l][1] = mb->mv_cache[l][2] = svac_unavail_mv;
-        mb->intra_mode_cache_8x8[1] = mb->intra_mode_cache_8x8[2] = -1;
-        for (int i = 1; i <= 4; i++) mb->intra_mode_cache_4x4[i] = -1;
-    } else {
-        mb->intra_mode_cache_8x8[2] = top_modes[5];
-    }
-    if (x == dec->mb_width - 1) mb->neighbour_flags &= ~NB_TOP_RIGHT;
-    if (!(mb->neighbour_flags & NB_TOP_RIGHT))
+    if (x == dec->mb_width - 1) flags &= ~NB_TOP_RIGHT;
+    mb->neighbour_flags = flags;
+    if (!(flags & NB_TOP_RIGHT))
         for (int l = 0; l < 2; l++) mb->mv_cache[l][3] = svac_unavail_mv;
-    if (mb->neighbour_flags & NB_TOP_LEFT) {
-        if (mb->neighbour_flags & NB_LEFT) return;
-        for (int l = 0; l < 2; l++) mb->mv_cache[l][0] = mb->top_mv[l][2 * x - 1];
+    if (flags & NB_TOP_LEFT) {
+        if (flags & NB_LEFT) return;
+        for (int l = 0; l < 2; l++) mb->mv_cache[l][0] = top[l][-1];
     } else {
         for (int l = 0; l < 2; l++) mb->mv_cache[l][0] = svac_unavail_mv;
-        if (mb->neighbour_flags & NB_LEFT) return;
+        if (flags & NB_LEFT) return;
     }
     for (int l = 0; l < 2; l++) mb->mv_cache[l][4] = mb->mv_cache[l][8] = svac_unavail_mv;
     mb->intra_mode_cache_8x8[3] = mb->intra_mode_cache_8x8[6] = -1;
@@ -164,20 +218,35 @@ void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec) {
     mb->dir_code[0] = mb->dir_code[3] = -1;
 }
 
+void svac_load_top_intra_modes(SvacMacroblock *mb) {
+    int32_t *c4 = mb->intra_mode_cache_4x4, *c8 = mb->intra_mode_cache_8x8;
+    if (!(mb->neighbour_flags & NB_TOP)) {
+        c8[1] = c8[2] = -1;
+        for (int i = 1; i <= 4; i++) c4[i] = -1;
+        return;
+    }
+    int32_t top[6];
+    std::memcpy(top, mb->top_intra_modes + 6 * mb->mb_x, sizeof top);
+    for (int i = 0; i < 4; i++) c4[1 + i] = top[i];
+    c8[1] = top[4];
+    c8[2] = top[5];
+}
+
 int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec) {
     SvacLayerState &layer = svac_cur_layer(dec);
     SvacMacroblock *mb = &layer.mb;
     shift_motion_caches(mb);
     layer.mb.mbs_remaining--;
-
-    const int32_t g = VQ_SVACDEC_get_roi_idx_of_mb(dec, mb->mb_addr);
-    const int32_t next = next_in_region(dec, mb->mb_addr, g);
     if (mb->mbs_remaining == 0) {
         mb->picture_complete = 1;
         mb->mbs_remaining = dec->mb_count;
     } else {
         mb->picture_complete = 0;
     }
+    if (!dec->cur_sps->roi_flag) return next_mb_raster(dec, mb);
+
+    const int32_t g = VQ_SVACDEC_get_roi_idx_of_mb(dec, mb->mb_addr);
+    const int32_t next = next_in_region(dec, mb->mb_addr, g);
 
     const int32_t ox = mb->mb_x, oy = mb->mb_y;
     int32_t nx = ox + 1, ny = oy;

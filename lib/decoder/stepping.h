@@ -18,3 +18,9 @@ SVAC_EXPORT void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec);
 SVAC_EXPORT int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec);
 SVAC_EXPORT void VQ_SVACDEC_check_availability_of_neighbors(SvacDecoder *dec);
 }
+
+struct SvacMacroblock;
+
+// The upper neighbour's intra modes into the mode caches (-1 where it is
+// unavailable); only intra macroblocks read them.
+void svac_load_top_intra_modes(SvacMacroblock *mb);

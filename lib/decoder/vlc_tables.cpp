@@ -67,7 +67,7 @@ constexpr SvacVlc2dTable build(const Row (&rows)[N], size_t t) {
     int n = 0;
     for (int c = 0; c < 59; c++) {
         if (c == row.eob) {
-            tab.codes[c] = {0, 0, 0};
+            tab.codes[c] = {0, 0, 0, 0};
             continue;
         }
         const int mag = row.pairs[n / 2][0], run = row.pairs[n / 2][1];
@@ -75,7 +75,7 @@ constexpr SvacVlc2dTable build(const Row (&rows)[N], size_t t) {
         while (rows[u].switch_limit < mag) u++;
         const size_t target = u > t ? u : t;
         tab.codes[c] = {static_cast<int8_t>(n % 2 ? -mag : mag), static_cast<int8_t>(run),
-                        static_cast<int8_t>(target - t)};
+                        static_cast<int8_t>(target - t), static_cast<int8_t>(rows[target].k)};
         if (run <= row.max_run && mag + 1 > tab.level_base[run])
             tab.level_base[run] = static_cast<int8_t>(mag + 1);
         n++;
@@ -104,6 +104,7 @@ static_assert(kIntraTabs[1].codes[8].level == 0 && kIntraTabs[1].codes[9].run ==
 static_assert(kIntraTabs[0].codes[22].level == 2 && kIntraTabs[0].codes[22].table_step == 2);
 static_assert(kIntraTabs[0].level_base[1] == 4 && kIntraTabs[6].level_base[1] == 27);
 static_assert(kChromaTabs[4].codes[0].table_step == 0 && kInterTabs[6].switch_limit == kNone);
+static_assert(kChromaTabs[0].codes[14].level == 2 && kChromaTabs[0].codes[14].next_order == 1);
 
 }  // namespace
 

@@ -10,6 +10,7 @@ struct SvacVlcCode {
     int8_t level;       // signed coefficient value; 0 marks end of block
     int8_t run;         // 1..26
     int8_t table_step;  // sub-tables to advance after this code
+    int8_t next_order;  // Exp-Golomb order of the sub-table stepped to
 };
 
 struct SvacVlc2dTable {

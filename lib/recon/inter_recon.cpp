@@ -23,26 +23,28 @@ struct McContext {
     int chroma;  // chroma_format_idc
 };
 
-// Predicts one block (16x16 when `size` is 0, 8x8 when 1) from one reference
+// Predicts one block (16x16 when `Size` is 0, 8x8 when 1) from one reference
 // with the put or avg kernels.
-void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *dst_y, uint8_t *dst_u,
-                 uint8_t *dst_v, int bx, int by, const SvacMvEntry &mv, bool avg) {
+template <int Size, bool Avg>
+void mc_dir_part(const McContext &m, const SvacFrame *ref, uint8_t *dst_y, uint8_t *dst_u, uint8_t *dst_v,
+                 int bx, int by, const SvacMvEntry &mv) {
     if (!ref->plane[0]) return;
     uint8_t *edge = m.edge;
-    const int n = size ? 8 : 16;
+    constexpr int n = Size ? 8 : 16;
     const int X = bx * 4 + mv.mv_x, Y = by * 4 + mv.mv_y;
     const int x = X >> 2, y = Y >> 2;
     const int ex = (X & 7) ? 3 : 0, ey = (Y & 7) ? 3 : 0;
-    const bool emulate = x < ex || y < ey || x + 16 > m.w - ex || y + 16 > m.h - ey;
+    // The taps reach two samples before and three after the block.
+    const bool emulate = x < ex || y < ey || x + n > m.w - ex || y + n > m.h - ey;
 
     const uint8_t *src =
         ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
     if (emulate) {
-        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y, 21,
-                                      21, x - 2, y - 2, m.w, m.h);
+        emulated_edge_mc[m.d ? 1 : 0](edge, src - 2 * m.stride_y - 2 * m.sample, m.stride_y, m.stride_y,
+                                      n + 5, n + 5, x - 2, y - 2, m.w, m.h);
         src = edge + 2 * m.stride_y + 2 * m.sample;
     }
-    const SvacQpelFn *luma = avg ? avg_svac_qpel_pixels_tab[m.d][size] : put_svac_qpel_pixels_tab[m.d][size];
+    const SvacQpelFn *luma = (Avg ? avg_svac_qpel_pixels_tab : put_svac_qpel_pixels_tab)[m.d][Size];
     luma[(Y & 3) * 4 + (X & 3)](dst_y, src, m.stride_y);
 
     if (!m.chroma) return;
@@ -50,20 +52,34 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, int size, uint8_t *ds
     const int cx = X >> 3, fx = X & 7;
     const int cy = is422 ? Y >> 2 : Y >> 3;
     const int fy = is422 ? (Y << 1) & 7 : Y & 7;
-    const int ch = is422 ? m.h : m.h / 2;
-    const int rows = (is422 ? 2 : 1) * n / 2;
-    const SvacChromaMcFn kernel = (avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[m.d][size];
-    uint8_t *const dsts[2] = {dst_u, dst_v};
-    for (int p = 0; p < 2; p++) {
-        const uint8_t *csrc = ref->plane[1 + p] + static_cast<ptrdiff_t>(cy) * m.stride_c +
-                              static_cast<ptrdiff_t>(cx) * m.sample;
-        if (emulate) {
-            emulated_edge_mc[m.d ? 1 : 0](edge, csrc, m.stride_c, m.stride_c, 9, is422 ? 17 : 9, cx, cy,
+    const int rows = is422 ? n : n / 2;
+    const SvacChromaMcFn kernel = (Avg ? avg_chroma_pixels_tab : put_chroma_pixels_tab)[m.d][Size];
+    const ptrdiff_t coff = static_cast<ptrdiff_t>(cy) * m.stride_c + static_cast<ptrdiff_t>(cx) * m.sample;
+    const uint8_t *csrc[2] = {ref->plane[1] + coff, ref->plane[2] + coff};
+    if (emulate) {
+        const int ch = is422 ? m.h : m.h / 2;
+        for (int p = 0; p < 2; p++) {
+            emulated_edge_mc[m.d ? 1 : 0](edge, csrc[p], m.stride_c, m.stride_c, n / 2 + 1, rows + 1, cx, cy,
                                           m.w / 2, ch);
-            csrc = edge;
+            kernel(p ? dst_v : dst_u, edge, m.stride_c, rows, fx, fy);
         }
-        kernel(dsts[p], csrc, m.stride_c, rows, fx, fy);
+        return;
     }
+    kernel(dst_u, csrc[0], m.stride_c, rows, fx, fy);
+    kernel(dst_v, csrc[1], m.stride_c, rows, fx, fy);
+}
+
+// Both directions of one block: list 0 put, list 1 put or averaged onto it.
+template <int Size>
+void mc_block(const McContext &m, const SvacReconCtx &ctx, uint8_t *dst_y, uint8_t *dst_u, uint8_t *dst_v,
+              int bx, int by, const SvacMvEntry &e0, const SvacMvEntry &e1) {
+    const bool fwd = e0.ref_idx >= 0;
+    if (fwd) mc_dir_part<Size, false>(m, ctx.ref_frame[e0.ref_idx], dst_y, dst_u, dst_v, bx, by, e0);
+    if (e1.ref_idx < 0) return;
+    if (fwd)
+        mc_dir_part<Size, true>(m, ctx.ref_frame[0], dst_y, dst_u, dst_v, bx, by, e1);
+    else
+        mc_dir_part<Size, false>(m, ctx.ref_frame[0], dst_y, dst_u, dst_v, bx, by, e1);
 }
 
 // Asks the cache for the reference area of a macroblock four further along
@@ -110,13 +126,19 @@ bool usable(const SvacFrame *ref, const SvacFrame *cur) {
 
 }  // namespace
 
+uint32_t svac_usable_refs(const SvacReconCtx &ctx) {
+    return (usable(ctx.ref_frame[0], ctx.cur_frame) ? 1u : 0u) |
+           (usable(ctx.ref_frame[1], ctx.cur_frame) ? 2u : 0u);
+}
+
 bool svac_inter_refs_usable(const SvacReconCtx &ctx, const SvacMacroblock *mb, int32_t type) {
     const int n = svac_partition_flags[type] == 0 ? 1 : 4;
+    const uint32_t ok = ctx.usable_refs;
     for (int k = 0; k < n; k++) {
-        const SvacMvEntry &e0 = mb->mv_cache[0][kMvOwnBlocks[k]], &e1 = mb->mv_cache[1][kMvOwnBlocks[k]];
-        if (e0.ref_idx > 1 || (e0.ref_idx >= 0 && !usable(ctx.ref_frame[e0.ref_idx], ctx.cur_frame)))
-            return false;
-        if (e1.ref_idx >= 0 && !usable(ctx.ref_frame[0], ctx.cur_frame)) return false;
+        const int r0 = mb->mv_cache[0][kMvOwnBlocks[k]].ref_idx,
+                  r1 = mb->mv_cache[1][kMvOwnBlocks[k]].ref_idx;
+        if (r0 > 1 || (r0 >= 0 && !((ok >> r0) & 1))) return false;
+        if (r1 >= 0 && !(ok & 1)) return false;
     }
     return true;
 }
@@ -135,26 +157,17 @@ void VQ_SVACDEC_svac_inter(const SvacReconCtx &ctx, SvacMacroblock *mb, int32_t 
     if (l0[5].ref_idx >= 0 && l0[5].ref_idx <= 1 && ctx.ref_frame[l0[5].ref_idx])
         prefetch_ahead(m, ctx.ref_frame[l0[5].ref_idx], mb, l0[5]);
     if (svac_partition_flags[type] == 0 || uniform_motion(l0, l1)) {
-        const int bx = 16 * mb->mb_x, by = 16 * mb->mb_y;
-        const bool fwd = l0[5].ref_idx >= 0;
-        if (fwd)
-            mc_dir_part(m, ctx.ref_frame[l0[5].ref_idx], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l0[5],
-                        false);
-        if (l1[5].ref_idx >= 0)
-            mc_dir_part(m, ctx.ref_frame[0], 0, mb->dst_y, mb->dst_u, mb->dst_v, bx, by, l1[5], fwd);
+        mc_block<0>(m, ctx, mb->dst_y, mb->dst_u, mb->dst_v, 16 * mb->mb_x, 16 * mb->mb_y, l0[5], l1[5]);
         return;
     }
     const int crows = m.chroma == 2 ? 8 : 4;
     for (int k = 0; k < 4; k++) {
         const int i = k & 1, j = k >> 1;
-        const SvacMvEntry &e0 = l0[kMvOwnBlocks[k]], &e1 = l1[kMvOwnBlocks[k]];
         uint8_t *dy = mb->dst_y + 8 * i * m.sample + 8 * j * m.stride_y;
         const ptrdiff_t coff = 4 * i * m.sample + crows * j * m.stride_c;
         uint8_t *du = m.chroma ? mb->dst_u + coff : nullptr;
         uint8_t *dv = m.chroma ? mb->dst_v + coff : nullptr;
-        const int bx = 16 * mb->mb_x + 8 * i, by = 16 * mb->mb_y + 8 * j;
-        const bool fwd = e0.ref_idx >= 0;
-        if (fwd) mc_dir_part(m, ctx.ref_frame[e0.ref_idx], 1, dy, du, dv, bx, by, e0, false);
-        if (e1.ref_idx >= 0) mc_dir_part(m, ctx.ref_frame[0], 1, dy, du, dv, bx, by, e1, fwd);
+        mc_block<1>(m, ctx, dy, du, dv, 16 * mb->mb_x + 8 * i, 16 * mb->mb_y + 8 * j, l0[kMvOwnBlocks[k]],
+                    l1[kMvOwnBlocks[k]]);
     }
 }

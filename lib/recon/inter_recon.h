@@ -13,8 +13,11 @@ struct SvacReconCtx;
 // directions of each internal macroblock type.
 SVAC_EXTERN_C const uint8_t svac_partition_flags[31];
 
-// Whether every reference the macroblock's partitions name exists and has the
-// geometry and format of the current picture.
+// Bit r set when reference r exists and has the geometry and format of the
+// current picture; bound once per slice into ctx.usable_refs.
+uint32_t svac_usable_refs(const SvacReconCtx &ctx);
+
+// Whether every reference the macroblock's partitions name is usable.
 bool svac_inter_refs_usable(const SvacReconCtx &ctx, const SvacMacroblock *mb, int32_t type);
 
 // Forms the prediction of the macroblock from its motion cache; the

@@ -135,6 +135,8 @@ struct SvacReconCtx {
     int32_t lf_beta_offset;
     const SvacFrame *cur_frame;
     const SvacFrame *ref_frame[2];
+    // Bit r set when ref_frame[r] may predict the picture (svac_usable_refs).
+    uint32_t usable_refs;
     uint8_t *edge_emu_buffer;
     // Base-layer picture of an inter-layer predicted macroblock, or none.
     // Its margins are written: the window around the block is edge-extended.

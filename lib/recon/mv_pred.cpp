@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "recon/macroblock.h"
 
@@ -67,14 +68,13 @@ int16_t mirrored(int32_t v, int32_t sym_scale) {
 
 void svac_direct_mv(const SvacMvEntry &col, int32_t col_inv_dist, int32_t df, int32_t db, SvacMvEntry &l0,
                     SvacMvEntry &l1) {
-    l0.mv_x = direct_component(col.mv_x, df, col_inv_dist);
-    l0.mv_y = direct_component(col.mv_y, df, col_inv_dist);
-    l0.ref_dist = static_cast<int16_t>(df);
-    l0.ref_idx = 1;
-    l1.mv_x = static_cast<int16_t>(-direct_component(col.mv_x, db, col_inv_dist));
-    l1.mv_y = static_cast<int16_t>(-direct_component(col.mv_y, db, col_inv_dist));
-    l1.ref_dist = static_cast<int16_t>(db);
-    l1.ref_idx = 0;
+    const int16_t x0 = direct_component(col.mv_x, df, col_inv_dist);
+    const int16_t y0 = direct_component(col.mv_y, df, col_inv_dist);
+    const int16_t x1 = direct_component(col.mv_x, db, col_inv_dist);
+    const int16_t y1 = direct_component(col.mv_y, db, col_inv_dist);
+    svac_set_mv_entry(l0, {x0, y0, static_cast<int16_t>(df), 1, l0.mvd_x, l0.mvd_y});
+    svac_set_mv_entry(l1, {static_cast<int16_t>(-x1), static_cast<int16_t>(-y1), static_cast<int16_t>(db), 0,
+                           l1.mvd_x, l1.mvd_y});
 }
 
 SvacMvEntry svac_symmetric_mv(const SvacMvEntry &f, int32_t sym_scale, int32_t db) {
@@ -88,9 +88,23 @@ void VQ_SVACDEC_svac_mv(SvacMacroblock *mb, int32_t block, int32_t c_index, int3
     const SvacMv p =
         svac_predict_mv(cache[block - 1], cache[block - 4], svac_mv_neighbour_c(cache, block, c_index),
                         cur.ref_idx, cur.ref_dist, pref, inv_dist);
-    // The sum is kept in 16 bits and wraps.
-    svac_set_mv_entry(cur, {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
-                            static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y)), cur.ref_dist,
-                            cur.ref_idx, cur.mvd_x, cur.mvd_y});
-    svac_copy_partition(cache, block, shape);
+    // The sum is kept in 16 bits and wraps; distance, reference and
+    // difference stay. Every block of the partition is written whole from
+    // the value, none read back.
+    uint8_t bytes[sizeof(SvacMvEntry)];
+    std::memcpy(bytes, &cur, sizeof bytes);
+    const int16_t mv[2] = {static_cast<int16_t>(static_cast<uint16_t>(p.x + cur.mvd_x)),
+                           static_cast<int16_t>(static_cast<uint16_t>(p.y + cur.mvd_y))};
+    std::memcpy(bytes, mv, sizeof mv);
+    auto put = [&](int off) { std::memcpy(&cache[block + off], bytes, sizeof bytes); };
+    put(0);
+    if (shape == SHAPE_16X16) {
+        put(1);
+        put(4);
+        put(5);
+    } else if (shape == SHAPE_16X8) {
+        put(1);
+    } else if (shape == SHAPE_8X16) {
+        put(4);
+    }
 }

@@ -32,6 +32,8 @@ void svac_add_chroma_residual(const SvacReconCtx &ctx, SvacMacroblock *mb) {
 }
 
 void svac_add_inter_residual(const SvacReconCtx &ctx, SvacMacroblock *mb) {
+    // Skipped and uncoded macroblocks are common.
+    if (!mb->cbp) return;
     const int sy = static_cast<int>(mb->stride_y);
     for (int k = 0; k < 4; k++)
         if ((mb->cbp >> k) & 1)
