@@ -74,11 +74,12 @@ struct QuantThresholds {
     bool on;
 };
 
-[[gnu::always_inline]] inline QuantThresholds quant_thresholds(const SvacFilterParams &p, int q) {
+[[gnu::always_inline]] inline QuantThresholds thresholds_of(int q, int64_t alpha_offset,
+                                                            int64_t beta_offset) {
     QuantThresholds t;
-    const int64_t qa = static_cast<int64_t>(q) + p.lf_alpha_offset;
+    const int64_t qa = static_cast<int64_t>(q) + alpha_offset;
     t.alpha = SVAC_ALPHA_TABLE[clip_index(qa)];
-    t.beta = SVAC_BETA_TABLE[clip_index(static_cast<int64_t>(q) + p.lf_beta_offset)];
+    t.beta = SVAC_BETA_TABLE[clip_index(static_cast<int64_t>(q) + beta_offset)];
     // The alpha offset moves the clip index as well; alpha is 0 below
     // index 16, so an edge that is filtered needs only the upper clamp.
     t.clip_base = qa - 1;
@@ -86,12 +87,20 @@ struct QuantThresholds {
     return t;
 }
 
+[[gnu::always_inline]] inline QuantThresholds quant_thresholds(const SvacFilterParams &p, int q) {
+    return thresholds_of(q, p.lf_alpha_offset, p.lf_beta_offset);
+}
+
+// Clip value of one strength; alpha must not be 0.
+inline uint8_t clip_of(const QuantThresholds &t, uint8_t bs) {
+    return SVAC_CLIP_TAB[std::min<int64_t>(t.clip_base + bs, 55)];
+}
+
 inline bool any(const uint8_t bs[2]) { return (bs[0] | bs[1]) != 0; }
 
 [[gnu::always_inline]] inline void edge(SvacLoopFilterFunc kernel, uint8_t *pix, uint32_t stride,
                                         const QuantThresholds &t, const uint8_t bs[2]) {
-    const uint8_t tc0[2] = {SVAC_CLIP_TAB[std::min<int64_t>(t.clip_base + bs[0], 55)],
-                            SVAC_CLIP_TAB[std::min<int64_t>(t.clip_base + bs[1], 55)]};
+    const uint8_t tc0[2] = {clip_of(t, bs[0]), clip_of(t, bs[1])};
     kernel(pix, stride, t.alpha, t.beta, tc0, bs);
 }
 
@@ -149,14 +158,13 @@ bool svac_deblock_strengths_zero(const SvacDeblockStrengths &s) {
 
 SvacEdgeThresholds svac_edge_thresholds(int q, int32_t alpha_offset, int32_t beta_offset,
                                         const uint8_t bs[2]) {
-    SvacEdgeThresholds t;
-    const int64_t qa = static_cast<int64_t>(q) + alpha_offset;
-    t.alpha = SVAC_ALPHA_TABLE[clip_index(qa)];
-    t.beta = SVAC_BETA_TABLE[clip_index(static_cast<int64_t>(q) + beta_offset)];
-    // The alpha offset moves the clip index as well.
-    t.tc0[0] = SVAC_CLIP_TAB[clip_index(qa + bs[0] - 1)];
-    t.tc0[1] = SVAC_CLIP_TAB[clip_index(qa + bs[1] - 1)];
-    return t;
+    const QuantThresholds t = thresholds_of(q, alpha_offset, beta_offset);
+    SvacEdgeThresholds e;
+    e.alpha = t.alpha;
+    e.beta = t.beta;
+    e.tc0[0] = t.alpha ? clip_of(t, bs[0]) : 0;
+    e.tc0[1] = t.alpha ? clip_of(t, bs[1]) : 0;
+    return e;
 }
 
 void VQ_SVACDEC_svac_filter(const SvacFilterParams *params) { svac_filter_mb(*params, params->mv_cache); }

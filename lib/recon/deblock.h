@@ -25,7 +25,7 @@ struct SvacDeblockStrengths {
 struct SvacEdgeThresholds {
     int alpha;
     int beta;
-    uint8_t tc0[2];  // clip value of each half
+    uint8_t tc0[2];  // clip value of each half; 0 when alpha is 0 (never filtered)
 };
 
 // Pure functions of plain inputs, shared with the stream generator.
