@@ -1,5 +1,23 @@
 #include "cabac/engine.h"
 
+bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps, uint32_t s_flag, uint32_t t2, uint32_t s2) {
+    uint32_t r = s_flag ? e.t1 + lps : lps;
+    if (s2 == e.value_s)
+        e.value_t -= t2;
+    else
+        e.value_t = 2 * e.value_t + svac_cabac_bit(e) + 256 - t2;
+    if (r < 256) {
+        const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
+        r <<= n;
+        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
+    }
+    svac_cabac_norm_offset(e);
+    e.s1 = 0;
+    e.t1 = r & 255;
+    e.value_t &= 255;
+    return true;
+}
+
 void VQ_SVACDEC_cabac_init(SvacCabac *c, const uint8_t *data, int32_t length, const uint8_t *limit) {
     SvacCabacEngine &e = c->e;
     e.next = e.start = data;

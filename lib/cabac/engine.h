@@ -104,9 +104,13 @@ inline void svac_cabac_norm_offset(SvacCabacEngine &e) {
     }
 }
 
+// The LPS path of svac_cabac_decide, out of line: element decoders inline
+// only the compare of the MPS path.
+bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps, uint32_t s_flag, uint32_t t2, uint32_t s2);
+
 // One arithmetic decision with LPS sub-range lps (1..255): false on the
 // MPS path, true on the LPS path.
-inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
+[[gnu::always_inline]] inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
     const uint32_t s_flag = e.t1 < lps;
     const uint32_t t2 = e.t1 + (s_flag << 8) - lps;
     const uint32_t s2 = e.s1 + s_flag;
@@ -115,21 +119,7 @@ inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
         e.t1 = t2;
         return false;
     }
-    uint32_t r = s_flag ? e.t1 + lps : lps;
-    if (s2 == e.value_s)
-        e.value_t -= t2;
-    else
-        e.value_t = 2 * e.value_t + svac_cabac_bit(e) + 256 - t2;
-    if (r < 256) {
-        const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
-        r <<= n;
-        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
-    }
-    svac_cabac_norm_offset(e);
-    e.s1 = 0;
-    e.t1 = r & 255;
-    e.value_t &= 255;
-    return true;
+    return svac_cabac_lps(e, lps, s_flag, t2, s2);
 }
 
 inline void svac_cabac_fold(SvacCabacCtx &c, uint32_t lg) {
@@ -140,7 +130,7 @@ inline void svac_cabac_fold(SvacCabacCtx &c, uint32_t lg) {
     c.lg_pmps = static_cast<uint16_t>(lg);
 }
 
-inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
+[[gnu::always_inline]] inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
     const uint32_t lg = c.lg_pmps;
     // Contexts reach the last stage after three LPS bins and stay there:
     // constant shifts for them.
@@ -161,7 +151,7 @@ inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
     svac_cabac_fold(c, lg + (shift == 3 ? 197 : 95));
 }
 
-inline uint32_t svac_cabac_bin(SvacCabacEngine &e, SvacCabacCtx &c) {
+[[gnu::always_inline]] inline uint32_t svac_cabac_bin(SvacCabacEngine &e, SvacCabacCtx &c) {
     const uint32_t mps = c.mps;
     const bool lps = svac_cabac_decide(e, c.lg_pmps >> 2);
     svac_cabac_update(c, lps);

@@ -43,7 +43,7 @@ class SvacCabacLocal {
     }
 
     // false on the MPS path, true on the LPS path, as svac_cabac_decide.
-    bool decide(uint32_t lps) {
+    [[gnu::always_inline]] bool decide(uint32_t lps) {
         const int32_t q = a_ - static_cast<int32_t>(lps);
         if (SVAC_LIKELY(q > 0)) {
             a_ = q;
