@@ -33,8 +33,10 @@ struct SvacCabacEngine {
     const uint8_t *end;
     const uint8_t *limit;  // first byte that must not be read
     uint32_t past;         // bytes read at or beyond limit
-    uint32_t s1;
-    uint32_t t1;
+    // The range is s1 pending shifts and an 8-bit fraction t1; kept as
+    // a = (value_s - s1) * 256 + t1 - value_t, whose sign decides a bin in
+    // one compare: a - lps > 0 on the MPS path. s1 never exceeds value_s.
+    int32_t a;
     uint32_t value_s;
     uint32_t value_t;
 };
@@ -106,20 +108,17 @@ inline void svac_cabac_norm_offset(SvacCabacEngine &e) {
 
 // The LPS path of svac_cabac_decide, out of line: element decoders inline
 // only the compare of the MPS path.
-bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps, uint32_t s_flag, uint32_t t2, uint32_t s2);
+bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps);
 
 // One arithmetic decision with LPS sub-range lps (1..255): false on the
 // MPS path, true on the LPS path.
 [[gnu::always_inline]] inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
-    const uint32_t s_flag = e.t1 < lps;
-    const uint32_t t2 = e.t1 + (s_flag << 8) - lps;
-    const uint32_t s2 = e.s1 + s_flag;
-    if (s2 < e.value_s || (s2 == e.value_s && e.value_t < t2)) {
-        e.s1 = s2;
-        e.t1 = t2;
+    const int32_t q = e.a - static_cast<int32_t>(lps);
+    if (SVAC_LIKELY(q > 0)) {
+        e.a = q;
         return false;
     }
-    return svac_cabac_lps(e, lps, s_flag, t2, s2);
+    return svac_cabac_lps(e, lps);
 }
 
 inline void svac_cabac_fold(SvacCabacCtx &c, uint32_t lg) {
