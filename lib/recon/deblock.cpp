@@ -4,6 +4,7 @@
 // edges see the results of earlier ones).
 #include "recon/deblock.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -52,9 +53,10 @@ inline uint8_t motion_differs(const SvacMvEntry &a, const SvacMvEntry &b) {
 
 // Strength 1 for a motion discontinuity between cache entries a and b; B
 // macroblocks also compare their list-1 vectors.
-inline uint8_t motion_strength(const SvacMvEntry *mv, bool b_type, int a, int b) {
+template <bool kB>
+inline uint8_t motion_strength(const SvacMvEntry *mv, int a, int b) {
     uint8_t m = motion_differs(mv[a], mv[b]);
-    if (b_type) m |= motion_differs(mv[a + kList1], mv[b + kList1]);
+    if constexpr (kB) m |= motion_differs(mv[a + kList1], mv[b + kList1]);
     return m;
 }
 
@@ -63,32 +65,46 @@ inline int clip_index(int64_t x) { return x < 0 ? 0 : (x > 55 ? 55 : static_cast
 // Quantisers are 0..55; the clamp only keeps a corrupt record inside the table.
 inline int chroma_qp(uint32_t qp) { return QP2_table[qp < 56 ? qp : 55]; }
 
-// An edge's thresholds, worked out once for every plane and position that
-// shares its quantiser and strengths.
-struct Edge {
-    SvacEdgeThresholds t;
-    const uint8_t *bs;
+// Thresholds of one edge quantiser, worked out once for every edge, plane
+// and strength that shares it; `on` is false when alpha or beta is 0.
+struct QuantThresholds {
+    int alpha;
+    int beta;
+    int64_t clip_base;  // clip index of strength 0, at least 15 when on
     bool on;
-
-    Edge(const SvacFilterParams &p, int q, const uint8_t strengths[2]) : t{}, bs(strengths), on(false) {
-        if (!bs[0] && !bs[1]) return;
-        t = svac_edge_thresholds(q, p.lf_alpha_offset, p.lf_beta_offset, bs);
-        on = t.alpha && t.beta;
-    }
-
-    void operator()(SvacLoopFilterFunc kernel, uint8_t *pix, uint32_t stride) const {
-        if (on) kernel(pix, stride, t.alpha, t.beta, t.tc0, bs);
-    }
 };
+
+[[gnu::always_inline]] inline QuantThresholds quant_thresholds(const SvacFilterParams &p, int q) {
+    QuantThresholds t;
+    const int64_t qa = static_cast<int64_t>(q) + p.lf_alpha_offset;
+    t.alpha = SVAC_ALPHA_TABLE[clip_index(qa)];
+    t.beta = SVAC_BETA_TABLE[clip_index(static_cast<int64_t>(q) + p.lf_beta_offset)];
+    // The alpha offset moves the clip index as well; alpha is 0 below
+    // index 16, so an edge that is filtered needs only the upper clamp.
+    t.clip_base = qa - 1;
+    t.on = t.alpha && t.beta;
+    return t;
+}
+
+inline bool any(const uint8_t bs[2]) { return (bs[0] | bs[1]) != 0; }
+
+[[gnu::always_inline]] inline void edge(SvacLoopFilterFunc kernel, uint8_t *pix, uint32_t stride,
+                                        const QuantThresholds &t, const uint8_t bs[2]) {
+    const uint8_t tc0[2] = {SVAC_CLIP_TAB[std::min<int64_t>(t.clip_base + bs[0], 55)],
+                            SVAC_CLIP_TAB[std::min<int64_t>(t.clip_base + bs[1], 55)]};
+    kernel(pix, stride, t.alpha, t.beta, tc0, bs);
+}
 
 }  // namespace
 
-SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
+namespace {
+
+template <bool kB>
+SvacDeblockStrengths strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
     SvacDeblockStrengths s = {};
-    const bool b_type = p.mb_type >= kFirstBType;
     // Strength 2 where coefficients are coded on either side, else the motion test.
-    const auto inter = [&](bool coded, int a, int b) -> uint8_t {
-        return coded ? 2 : motion_strength(mv, b_type, a, b);
+    const auto inter = [mv](bool coded, int a, int b) -> uint8_t {
+        return coded ? 2 : motion_strength<kB>(mv, a, b);
     };
     const uint32_t cbp = p.cbp;
     const bool intra = is_intra(p.mb_type);
@@ -118,6 +134,12 @@ SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const Sva
         s.horiz[1] = inter(cbp & 10, 6, 10);
     }
     return s;
+}
+
+}  // namespace
+
+SvacDeblockStrengths svac_deblock_strengths(const SvacFilterParams &p, const SvacMvEntry *mv) {
+    return p.mb_type >= kFirstBType ? strengths<true>(p, mv) : strengths<false>(p, mv);
 }
 
 bool svac_deblock_strengths_zero(const SvacDeblockStrengths &s) {
@@ -154,55 +176,65 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
     const uint32_t sc = p.stride_c;
     const bool chroma = p.chroma_format_idc > 0;
     const bool is_422 = p.chroma_format_idc == 2;
-    const bool grid = p.mb_type == kTypeI4x4;
     const int qp = static_cast<int>(p.qp);
     const int qp_c = chroma_qp(p.qp);
     const SvacLoopFilterFunc lv = svac_filter_lv[bd], lh = svac_filter_lh[bd];
     const SvacLoopFilterFunc cv = svac_filter_cv[bd], ch = svac_filter_ch[bd];
-    static constexpr uint8_t kNone[2] = {0, 0};
 
-    if (p.neighbour_flags & kLeftAvailable) {
-        Edge(p, (qp + static_cast<int>(p.prev_qp) + 1) >> 1, s.left)(lv, p.dst_y, sy);
+    // Vertical edges: the left one, then those inside the macroblock.
+    if (any(s.left)) {
+        const QuantThresholds t = quant_thresholds(p, (qp + static_cast<int>(p.prev_qp) + 1) >> 1);
+        if (t.on) edge(lv, p.dst_y, sy, t, s.left);
         if (chroma) {
-            const int q = (qp_c + chroma_qp(p.prev_qp) + 1) >> 1;
-            if (is_422) {
+            const QuantThresholds c = quant_thresholds(p, (qp_c + chroma_qp(p.prev_qp) + 1) >> 1);
+            if (c.on && is_422) {
                 // Each half of the luma edge covers eight chroma lines here.
                 const uint8_t upper[2] = {s.left[0], s.left[0]};
                 const uint8_t lower[2] = {s.left[1], s.left[1]};
-                const Edge u(p, q, upper), l(p, q, lower);
-                u(cv, p.dst_u, sc);
-                u(cv, p.dst_v, sc);
-                l(cv, p.dst_u + 8 * sc, sc);
-                l(cv, p.dst_v + 8 * sc, sc);
-            } else {
-                const Edge e(p, q, s.left);
-                e(cv, p.dst_u, sc);
-                e(cv, p.dst_v, sc);
+                if (s.left[0]) {
+                    edge(cv, p.dst_u, sc, c, upper);
+                    edge(cv, p.dst_v, sc, c, upper);
+                }
+                if (s.left[1]) {
+                    edge(cv, p.dst_u + 8 * sc, sc, c, lower);
+                    edge(cv, p.dst_v + 8 * sc, sc, c, lower);
+                }
+            } else if (c.on) {
+                edge(cv, p.dst_u, sc, c, s.left);
+                edge(cv, p.dst_v, sc, c, s.left);
             }
         }
     }
 
-    const Edge g(p, qp, grid ? s.grid : kNone);
-    g(lv, p.dst_y + (4 << sample_shift), sy);
-    Edge(p, qp, s.vert)(lv, p.dst_y + (8 << sample_shift), sy);
-    g(lv, p.dst_y + (12 << sample_shift), sy);
+    const bool inner = any(s.vert) || any(s.horiz) || any(s.grid);
+    const QuantThresholds t = inner ? quant_thresholds(p, qp) : QuantThresholds{};
+    const bool grid = t.on && any(s.grid);
+    if (grid) edge(lv, p.dst_y + (4 << sample_shift), sy, t, s.grid);
+    if (t.on && any(s.vert)) edge(lv, p.dst_y + (8 << sample_shift), sy, t, s.vert);
+    if (grid) edge(lv, p.dst_y + (12 << sample_shift), sy, t, s.grid);
 
-    if (p.neighbour_flags & kTopAvailable) {
-        Edge(p, (qp + static_cast<int>(p.top_qp) + 1) >> 1, s.top)(lh, p.dst_y, sy);
+    // Horizontal edges in the same order.
+    if (any(s.top)) {
+        const QuantThresholds e = quant_thresholds(p, (qp + static_cast<int>(p.top_qp) + 1) >> 1);
+        if (e.on) edge(lh, p.dst_y, sy, e, s.top);
         if (chroma) {
-            const Edge e(p, (qp_c + chroma_qp(p.top_qp) + 1) >> 1, s.top);
-            e(ch, p.dst_u, sc);
-            e(ch, p.dst_v, sc);
+            const QuantThresholds c = quant_thresholds(p, (qp_c + chroma_qp(p.top_qp) + 1) >> 1);
+            if (c.on) {
+                edge(ch, p.dst_u, sc, c, s.top);
+                edge(ch, p.dst_v, sc, c, s.top);
+            }
         }
     }
 
-    g(lh, p.dst_y + 4 * sy, sy);
-    Edge(p, qp, s.horiz)(lh, p.dst_y + 8 * sy, sy);
-    g(lh, p.dst_y + 12 * sy, sy);
+    if (grid) edge(lh, p.dst_y + 4 * sy, sy, t, s.grid);
+    if (t.on && any(s.horiz)) edge(lh, p.dst_y + 8 * sy, sy, t, s.horiz);
+    if (grid) edge(lh, p.dst_y + 12 * sy, sy, t, s.grid);
 
-    if (is_422) {
-        const Edge e(p, qp_c, s.horiz);
-        e(ch, p.dst_u + 8 * sc, sc);
-        e(ch, p.dst_v + 8 * sc, sc);
+    if (is_422 && any(s.horiz)) {
+        const QuantThresholds c = quant_thresholds(p, qp_c);
+        if (c.on) {
+            edge(ch, p.dst_u + 8 * sc, sc, c, s.horiz);
+            edge(ch, p.dst_v + 8 * sc, sc, c, s.horiz);
+        }
     }
 }
