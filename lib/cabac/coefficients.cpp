@@ -11,8 +11,9 @@ constexpr uint8_t kLevelState[6] = {0, 1, 2, 3, 3, 4};
 constexpr uint32_t kMaxUnary = 1u << 16;
 
 template <int MaxPairs, int MaxPos>
-int decode_pairs(SvacCabac *c, int group, SvacRunLevel *pairs, bool &broken) {
+int decode_pairs(SvacCabac *c, int group, SvacRunLevel *pairs, bool &broken_out) {
     SvacCabacLocal e(c->e);
+    bool broken = false;  // a local: it stays in a register
     SvacCabacCtx *g = c->ctx + group;
     uint32_t s = 0, p = 0;
     int n = 0;
@@ -48,6 +49,7 @@ int decode_pairs(SvacCabac *c, int group, SvacRunLevel *pairs, bool &broken) {
         if (n == MaxPairs || broken) break;
         if (e.bin2(g[7 * s], g[35 + (p >> 1)])) break;
     }
+    broken_out = broken;
     return n;
 }
 

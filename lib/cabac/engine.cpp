@@ -1,5 +1,50 @@
 #include "cabac/engine.h"
 
+namespace {
+
+// The range fraction t1 and whether s1 equals value_s, from a.
+struct Range {
+    uint32_t t1;
+    uint32_t shifts;  // value_s - s1
+};
+
+Range range_of(const SvacCabacEngine &e) {
+    const uint32_t x = static_cast<uint32_t>(e.a + static_cast<int32_t>(e.value_t));
+    return {x & 255, x >> 8};
+}
+
+// The offset less t2 after an LPS decision whose range borrowed s_flag
+// shifts: when the offset has not the shifts the range has, it takes the
+// next bit first.
+void sub_offset(SvacCabacEngine &e, Range rg, uint32_t s_flag, uint32_t t2) {
+    if (rg.shifts == s_flag)
+        e.value_t -= t2;
+    else
+        e.value_t = 2 * e.value_t + svac_cabac_bit(e) + 256 - t2;
+}
+
+void set_range(SvacCabacEngine &e, uint32_t t1) {
+    e.value_t &= 255;
+    e.a = static_cast<int32_t>(e.value_s * 256 + t1) - static_cast<int32_t>(e.value_t);
+}
+
+}  // namespace
+
+bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps) {
+    const Range rg = range_of(e);
+    const uint32_t s_flag = rg.t1 < lps;
+    sub_offset(e, rg, s_flag, rg.t1 + (s_flag << 8) - lps);
+    uint32_t r = s_flag ? rg.t1 + lps : lps;
+    if (r < 256) {
+        const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
+        r <<= n;
+        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
+    }
+    svac_cabac_norm_offset(e);
+    set_range(e, r & 255);
+    return true;
+}
+
 void VQ_SVACDEC_cabac_init(SvacCabac *c, const uint8_t *data, int32_t length, const uint8_t *limit) {
     SvacCabacEngine &e = c->e;
     e.next = e.start = data;
@@ -14,30 +59,22 @@ void VQ_SVACDEC_cabac_init(SvacCabac *c, const uint8_t *data, int32_t length, co
     e.bit_pos = 7;
     e.value_t = (first << 1) | (e.cur_byte >> 7);
     svac_cabac_norm_offset(e);
-    e.value_t &= 255;
-    e.s1 = 0;
-    e.t1 = 255;
+    set_range(e, 255);
 }
 
 int32_t VQ_SVACDEC_cabac_decode_end_of_slice_flag(SvacCabac *c) {
     SvacCabacEngine &e = c->e;
-    const uint32_t s_flag = e.t1 == 0;
-    const uint32_t t2 = e.t1 - 1 + (s_flag << 8);
-    const uint32_t s2 = e.s1 + s_flag;
-    if (s2 > e.value_s || (s2 == e.value_s && e.value_t >= t2)) {
-        if (s2 == e.value_s)
-            e.value_t -= t2;
-        else
-            e.value_t = 2 * e.value_t + svac_cabac_bit(e) + 256 - t2;
+    const int32_t q = e.a - 1;
+    if (q <= 0) {
+        const Range rg = range_of(e);
+        const uint32_t s_flag = rg.t1 == 0;
+        sub_offset(e, rg, s_flag, rg.t1 - 1 + (s_flag << 8));
         e.value_t = (e.value_t << 8) | svac_cabac_bits(e, 8);
         svac_cabac_norm_offset(e);
-        e.s1 = 0;
-        e.t1 = 0;
-        e.value_t &= 255;
+        set_range(e, 0);
         return 1;
     }
-    e.s1 = s2;
-    e.t1 = t2;
+    e.a = q;
     // The data is used up once the next unread byte lies beyond the end, or
     // is the end with cur_byte fully consumed.
     const int64_t next = (e.next - e.start) + static_cast<int64_t>(e.past);

@@ -33,8 +33,10 @@ struct SvacCabacEngine {
     const uint8_t *end;
     const uint8_t *limit;  // first byte that must not be read
     uint32_t past;         // bytes read at or beyond limit
-    uint32_t s1;
-    uint32_t t1;
+    // The range is s1 pending shifts and an 8-bit fraction t1; kept as
+    // a = (value_s - s1) * 256 + t1 - value_t, whose sign decides a bin in
+    // one compare: a - lps > 0 on the MPS path. s1 never exceeds value_s.
+    int32_t a;
     uint32_t value_s;
     uint32_t value_t;
 };
@@ -104,32 +106,19 @@ inline void svac_cabac_norm_offset(SvacCabacEngine &e) {
     }
 }
 
+// The LPS path of svac_cabac_decide, out of line: element decoders inline
+// only the compare of the MPS path.
+bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps);
+
 // One arithmetic decision with LPS sub-range lps (1..255): false on the
 // MPS path, true on the LPS path.
-inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
-    const uint32_t s_flag = e.t1 < lps;
-    const uint32_t t2 = e.t1 + (s_flag << 8) - lps;
-    const uint32_t s2 = e.s1 + s_flag;
-    if (s2 < e.value_s || (s2 == e.value_s && e.value_t < t2)) {
-        e.s1 = s2;
-        e.t1 = t2;
+[[gnu::always_inline]] inline bool svac_cabac_decide(SvacCabacEngine &e, uint32_t lps) {
+    const int32_t q = e.a - static_cast<int32_t>(lps);
+    if (SVAC_LIKELY(q > 0)) {
+        e.a = q;
         return false;
     }
-    uint32_t r = s_flag ? e.t1 + lps : lps;
-    if (s2 == e.value_s)
-        e.value_t -= t2;
-    else
-        e.value_t = 2 * e.value_t + svac_cabac_bit(e) + 256 - t2;
-    if (r < 256) {
-        const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
-        r <<= n;
-        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
-    }
-    svac_cabac_norm_offset(e);
-    e.s1 = 0;
-    e.t1 = r & 255;
-    e.value_t &= 255;
-    return true;
+    return svac_cabac_lps(e, lps);
 }
 
 inline void svac_cabac_fold(SvacCabacCtx &c, uint32_t lg) {
@@ -140,7 +129,7 @@ inline void svac_cabac_fold(SvacCabacCtx &c, uint32_t lg) {
     c.lg_pmps = static_cast<uint16_t>(lg);
 }
 
-inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
+[[gnu::always_inline]] inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
     const uint32_t lg = c.lg_pmps;
     // Contexts reach the last stage after three LPS bins and stay there:
     // constant shifts for them.
@@ -161,7 +150,7 @@ inline void svac_cabac_update(SvacCabacCtx &c, bool lps) {
     svac_cabac_fold(c, lg + (shift == 3 ? 197 : 95));
 }
 
-inline uint32_t svac_cabac_bin(SvacCabacEngine &e, SvacCabacCtx &c) {
+[[gnu::always_inline]] inline uint32_t svac_cabac_bin(SvacCabacEngine &e, SvacCabacCtx &c) {
     const uint32_t mps = c.mps;
     const bool lps = svac_cabac_decide(e, c.lg_pmps >> 2);
     svac_cabac_update(c, lps);

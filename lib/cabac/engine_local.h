@@ -2,9 +2,8 @@
 // loop): it decodes exactly what the engine of engine.h decodes, with the
 // registers in a shape that makes the common path one compare.
 //
-// The MPS test (s2 < value_s, or s2 == value_s and value_t < t2) is a sign
-// test on a = (value_s - s1) * 256 + t1 - value_t: the MPS path is taken
-// when a > lps and then only subtracts. The offset fraction sits in a
+// The MPS path is taken when the engine's a exceeds lps and then only
+// subtracts, as in the engine. The offset fraction sits in a
 // 64-bit window followed by up to 54 bits read ahead, so that the LPS
 // path shifts instead of reading bit by bit. Bits read ahead are given
 // back when the registers are written back.
@@ -17,7 +16,7 @@ class SvacCabacLocal {
     explicit SvacCabacLocal(SvacCabacEngine &e) : e_(e) {
         vs_ = static_cast<int32_t>(e.value_s);
         v_ = static_cast<int32_t>(e.value_t);
-        a_ = (vs_ - static_cast<int32_t>(e.s1)) * 256 + static_cast<int32_t>(e.t1) - v_;
+        a_ = e.a;
         k_ = e.bit_pos;
         lo_ = (static_cast<uint64_t>(e.value_t) << k_) | (e.cur_byte & ((1u << k_) - 1));
     }
@@ -28,8 +27,7 @@ class SvacCabacLocal {
     ~SvacCabacLocal() {
         e_.value_s = static_cast<uint32_t>(vs_);
         e_.value_t = static_cast<uint32_t>(v_);
-        e_.t1 = static_cast<uint32_t>(a_ + v_) & 255;
-        e_.s1 = static_cast<uint32_t>(vs_ - ((a_ + v_) >> 8));
+        e_.a = a_;
         // The window ends on a byte boundary: k_ % 8 bits remain of the byte
         // last read from, then whole unread bytes.
         const int whole = k_ >> 3;
@@ -43,7 +41,7 @@ class SvacCabacLocal {
     }
 
     // false on the MPS path, true on the LPS path, as svac_cabac_decide.
-    bool decide(uint32_t lps) {
+    [[gnu::always_inline]] bool decide(uint32_t lps) {
         const int32_t q = a_ - static_cast<int32_t>(lps);
         if (SVAC_LIKELY(q > 0)) {
             a_ = q;
