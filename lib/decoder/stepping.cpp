@@ -83,23 +83,30 @@ uint32_t raster_availability(int32_t x, int32_t y, int32_t w, int32_t addr, int3
     return left * NB_LEFT | top * NB_TOP | top_right * NB_TOP_RIGHT | top_left * NB_TOP_LEFT;
 }
 
+// Leaves the finished macroblock's slice number to its right and lower
+// neighbours and moves the record to (nx, ny).
+inline void move_to(SvacDecoder *dec, SvacMacroblock *mb, int32_t addr, int32_t nx, int32_t ny) {
+    const int32_t ox = mb->mb_x, oy = mb->mb_y, s = dec->slice_count;
+    if (ny == oy + 1 && nx == ox) mb->slice_num_top[ox] = s;
+    mb->slice_num_left[ox] = s;
+    if (nx > 0) dec->left_slice_num = mb->slice_num_top[nx - 1];
+    mb->mb_addr = addr;
+    mb->mb_x = nx;
+    mb->mb_y = ny;
+}
+
 // The step in raster order when the stream has no regions: the following
 // address, its availability computed in place and its sample pointers
 // advanced along the row.
 int32_t next_mb_raster(SvacDecoder *dec, SvacMacroblock *mb) {
-    const int32_t ox = mb->mb_x, oy = mb->mb_y, w = dec->mb_width;
-    int32_t nx = ox + 1, ny = oy;
+    const int32_t ox = mb->mb_x, w = dec->mb_width;
+    int32_t nx = ox + 1, ny = mb->mb_y;
     if (nx == w) {
         nx = 0;
         ny++;
     }
     const int32_t s = dec->slice_count;
-    if (ny == oy + 1 && nx == ox) mb->slice_num_top[ox] = s;
-    mb->slice_num_left[ox] = s;
-    if (nx > 0) dec->left_slice_num = mb->slice_num_top[nx - 1];
-    mb->mb_addr++;
-    mb->mb_x = nx;
-    mb->mb_y = ny;
+    move_to(dec, mb, mb->mb_addr + 1, nx, ny);
     mb->neighbour_flags = raster_availability(nx, ny, w, mb->mb_addr, dec->first_mb);
     mb->slice_num_top[ox] = s;
     mb->slice_num_top[nx] = s;
@@ -258,12 +265,7 @@ int32_t VQ_SVACDEC_svac_next_mb(SvacDecoder *dec) {
         ny++;
     }
     const int32_t s = dec->slice_count;
-    if (ny == oy + 1 && nx == ox) mb->slice_num_top[ox] = s;
-    mb->slice_num_left[ox] = s;
-    if (nx > 0) dec->left_slice_num = mb->slice_num_top[nx - 1];
-    mb->mb_addr = next;
-    mb->mb_x = nx;
-    mb->mb_y = ny;
+    move_to(dec, mb, next, nx, ny);
     VQ_SVACDEC_check_availability_of_neighbors(dec);
     mb->slice_num_top[ox] = s;
     mb->slice_num_top[nx] = s;
