@@ -1,5 +1,7 @@
 #include "cabac/engine.h"
 
+#include "cabac/engine_local.h"
+
 namespace {
 
 // The range fraction t1 and whether s1 equals value_s, from a.
@@ -30,18 +32,10 @@ void set_range(SvacCabacEngine &e, uint32_t t1) {
 
 }  // namespace
 
+// Through the window form: one read of the bits it needs and a leading-zero
+// count instead of bit-by-bit reads and their branches.
 bool svac_cabac_lps(SvacCabacEngine &e, uint32_t lps) {
-    const Range rg = range_of(e);
-    const uint32_t s_flag = rg.t1 < lps;
-    sub_offset(e, rg, s_flag, rg.t1 + (s_flag << 8) - lps);
-    uint32_t r = s_flag ? rg.t1 + lps : lps;
-    if (r < 256) {
-        const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
-        r <<= n;
-        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
-    }
-    svac_cabac_norm_offset(e);
-    set_range(e, r & 255);
+    SvacCabacLocal(e).take_lps(lps);
     return true;
 }
 

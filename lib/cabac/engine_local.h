@@ -51,6 +51,9 @@ class SvacCabacLocal {
         return true;
     }
 
+    // The LPS path alone, for a decision known to take it.
+    void take_lps(uint32_t lps) { lps_path(lps, a_ - static_cast<int32_t>(lps)); }
+
     uint32_t bin(SvacCabacCtx &c) {
         const uint32_t mps = c.mps;
         const bool lps = decide(c.lg_pmps >> 2);
