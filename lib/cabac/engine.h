@@ -26,19 +26,22 @@ inline constexpr uint32_t SVAC_CABAC_MAX_PAST = 4096;
 // The registers of the arithmetic decoder. Element decoders copy them into
 // a local, decode their bins and write them back once.
 struct SvacCabacEngine {
-    uint32_t cur_byte;
-    int32_t bit_pos;  // bit of cur_byte last consumed, 7..0
+    // The offset's 8-bit fraction v heads a window of bits: lo holds v then
+    // the k bits read ahead of the position (bits are read a few bytes at a
+    // time, not as each decision needs them).
+    uint64_t lo;
+    int32_t k;
+    // The range is s1 pending shifts and an 8-bit fraction t1, the offset
+    // value_s pending shifts and the fraction v; kept as
+    // a = (value_s - s1) * 256 + t1 - v, whose sign decides a bin in one
+    // compare: a - lps > 0 on the MPS path. s1 never exceeds value_s.
+    int32_t a;
+    int32_t v;
     const uint8_t *next;
     const uint8_t *start;
     const uint8_t *end;
     const uint8_t *limit;  // first byte that must not be read
     uint32_t past;         // bytes read at or beyond limit
-    // The range is s1 pending shifts and an 8-bit fraction t1; kept as
-    // a = (value_s - s1) * 256 + t1 - value_t, whose sign decides a bin in
-    // one compare: a - lps > 0 on the MPS path. s1 never exceeds value_s.
-    int32_t a;
-    uint32_t value_s;
-    uint32_t value_t;
 };
 
 struct SvacCabac {
@@ -54,9 +57,18 @@ SVAC_EXTERN_C void VQ_SVACDEC_cabac_init(SvacCabac *c, const uint8_t *data, int3
 // 1 when the slice ends after the current macroblock.
 SVAC_EXTERN_C int32_t VQ_SVACDEC_cabac_decode_end_of_slice_flag(SvacCabac *c);
 
-inline bool svac_cabac_broken(const SvacCabac *c) { return c->e.past > SVAC_CABAC_MAX_PAST; }
-// Marks the slice broken (an element that no valid stream can hold).
-inline void svac_cabac_break(SvacCabac *c) { c->e.past = SVAC_CABAC_MAX_PAST + 1; }
+// Bytes read ahead into the window do not count until they are used.
+inline bool svac_cabac_broken(const SvacCabac *c) { return c->e.past > SVAC_CABAC_MAX_PAST + (c->e.k >> 3); }
+// Marks the slice broken (an element that no valid stream can hold). Bytes
+// read ahead from beyond the limit become ones, as they would be when read
+// now; past then stays above what any window can hold ahead.
+inline void svac_cabac_break(SvacCabac *c) {
+    SvacCabacEngine &e = c->e;
+    const uint32_t whole = static_cast<uint32_t>(e.k >> 3);
+    const uint32_t beyond = e.past < whole ? e.past : whole;
+    e.lo |= (uint64_t{1} << (8 * beyond)) - 1;
+    e.past = SVAC_CABAC_MAX_PAST + 8;
+}
 
 // ---- the bin decoder, inline so that element decoders can keep the
 // registers in locals ----
@@ -64,46 +76,6 @@ inline void svac_cabac_break(SvacCabac *c) { c->e.past = SVAC_CABAC_MAX_PAST + 1
 inline uint32_t svac_cabac_byte(SvacCabacEngine &e) {
     if (SVAC_LIKELY(e.next < e.limit)) return *e.next++;
     return ++e.past > SVAC_CABAC_MAX_PAST ? 0xFFu : 0u;
-}
-
-inline uint32_t svac_cabac_bit(SvacCabacEngine &e) {
-    if (--e.bit_pos < 0) {
-        e.cur_byte = svac_cabac_byte(e);
-        e.bit_pos = 7;
-    }
-    return (e.cur_byte >> e.bit_pos) & 1;
-}
-
-// The next n bits (n <= 8), most significant first.
-inline uint32_t svac_cabac_bits(SvacCabacEngine &e, int n) {
-    uint32_t v;
-    if (n <= e.bit_pos) {
-        e.bit_pos -= n;
-        v = e.cur_byte >> e.bit_pos;
-    } else {
-        // The rest of cur_byte, then the top bits of the next byte.
-        const int k = n - e.bit_pos;
-        v = e.cur_byte << k;
-        e.cur_byte = svac_cabac_byte(e);
-        e.bit_pos = 8 - k;
-        v |= e.cur_byte >> e.bit_pos;
-    }
-    return v & ((1u << n) - 1);
-}
-
-// Offset renormalisation: doubles value_t until it reaches 256, counting
-// the pending shifts in value_s.
-inline void svac_cabac_norm_offset(SvacCabacEngine &e) {
-    e.value_s = 0;
-    while (e.value_t == 0) {
-        e.value_t = svac_cabac_bit(e);
-        e.value_s++;
-    }
-    if (e.value_t < 256) {
-        const int n = __builtin_clz(e.value_t) - 23;
-        e.value_t = (e.value_t << n) | svac_cabac_bits(e, n);
-        e.value_s += n;
-    }
 }
 
 // The LPS path of svac_cabac_decide, out of line: element decoders inline

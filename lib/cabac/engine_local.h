@@ -1,43 +1,21 @@
-// The arithmetic decoder in a form for long runs of bins (the coefficient
-// loop): it decodes exactly what the engine of engine.h decodes, with the
-// registers in a shape that makes the common path one compare.
-//
-// The MPS path is taken when the engine's a exceeds lps and then only
-// subtracts, as in the engine. The offset fraction sits in a
-// 64-bit window followed by up to 54 bits read ahead, so that the LPS
-// path shifts instead of reading bit by bit. Bits read ahead are given
-// back when the registers are written back.
+// The registers of the arithmetic decoder in locals, for runs of bins (the
+// coefficient loop) and for the LPS path of the engine: the common path is
+// one compare; the LPS path shifts the window instead of reading bit by bit.
 #pragma once
 
 #include "cabac/engine.h"
 
 class SvacCabacLocal {
   public:
-    explicit SvacCabacLocal(SvacCabacEngine &e) : e_(e) {
-        vs_ = static_cast<int32_t>(e.value_s);
-        v_ = static_cast<int32_t>(e.value_t);
-        a_ = e.a;
-        k_ = e.bit_pos;
-        lo_ = (static_cast<uint64_t>(e.value_t) << k_) | (e.cur_byte & ((1u << k_) - 1));
-    }
+    explicit SvacCabacLocal(SvacCabacEngine &e) : e_(e), lo_(e.lo), k_(e.k), a_(e.a), v_(e.v) {}
     SvacCabacLocal(const SvacCabacLocal &) = delete;
     SvacCabacLocal &operator=(const SvacCabacLocal &) = delete;
 
-    // Writes the registers back and returns the bytes read ahead.
     ~SvacCabacLocal() {
-        e_.value_s = static_cast<uint32_t>(vs_);
-        e_.value_t = static_cast<uint32_t>(v_);
+        e_.lo = lo_;
+        e_.k = k_;
         e_.a = a_;
-        // The window ends on a byte boundary: k_ % 8 bits remain of the byte
-        // last read from, then whole unread bytes.
-        const int whole = k_ >> 3;
-        e_.bit_pos = k_ & 7;
-        e_.cur_byte = static_cast<uint32_t>(lo_ >> (8 * whole)) & ((1u << e_.bit_pos) - 1);
-        // Bytes read beyond the limit were the last ones read.
-        const uint32_t beyond =
-            e_.past < static_cast<uint32_t>(whole) ? e_.past : static_cast<uint32_t>(whole);
-        e_.past -= beyond;
-        e_.next -= whole - static_cast<int>(beyond);
+        e_.v = v_;
     }
 
     // false on the MPS path, true on the LPS path, as svac_cabac_decide.
@@ -53,6 +31,16 @@ class SvacCabacLocal {
 
     // The LPS path alone, for a decision known to take it.
     void take_lps(uint32_t lps) { lps_path(lps, a_ - static_cast<int32_t>(lps)); }
+
+    // Start of a slice: the offset is the first nine bits, doubled until it
+    // reaches 256; the range fraction is 255.
+    void start() {
+        lo_ = svac_cabac_byte(e_) << 8;
+        lo_ |= svac_cabac_byte(e_);
+        k_ = 7;
+        refill();
+        renormalise(255);
+    }
 
     uint32_t bin(SvacCabacCtx &c) {
         const uint32_t mps = c.mps;
@@ -99,7 +87,7 @@ class SvacCabacLocal {
     }
 
     // a_ + v_ is (value_s - s1) * 256 + t1, so neither s1 nor t1 is kept.
-    __attribute__((always_inline)) void lps_path(uint32_t lps, int32_t q) {
+    [[gnu::always_inline]] void lps_path(uint32_t lps, int32_t q) {
         if (k_ < 25) refill();
         const int32_t x = a_ + v_;
         const uint32_t t1 = static_cast<uint32_t>(x) & 255;
@@ -113,8 +101,13 @@ class SvacCabacLocal {
         const int n = __builtin_clz(r) - 23;  // doublings that bring r to 256..511
         r <<= n;
         k_ -= n;
-        // Offset doublings until it reaches 256: their count is value_s
-        // (none when damaged data leaves it at 512 or more).
+        renormalise(r & 255);
+    }
+
+    // Offset doublings until it reaches 256: their count is value_s (none
+    // when damaged data leaves it at 512 or more). t1 is the new range
+    // fraction.
+    [[gnu::always_inline]] void renormalise(uint32_t t1) {
         while (SVAC_UNLIKELY(lo_ < 256)) {
             // Nothing but zeros ahead: read more.
             lo_ = (lo_ << 8) | svac_cabac_byte(e_);
@@ -122,17 +115,16 @@ class SvacCabacLocal {
         }
         const int top = 55 - __builtin_clzll(lo_);  // highest one less 8
         const int k = top < k_ ? top : k_;
-        vs_ = k_ - k;
+        const int32_t value_s = k_ - k;
         k_ = k;
         lo_ &= (uint64_t{256} << k_) - 1;
         v_ = static_cast<int32_t>(lo_ >> k_);
-        a_ = vs_ * 256 + static_cast<int32_t>(r & 255) - v_;
+        a_ = value_s * 256 + static_cast<int32_t>(t1) - v_;
     }
 
     SvacCabacEngine &e_;
-    uint64_t lo_;  // value_t, then k_ bits read ahead
+    uint64_t lo_;  // v_, then k_ bits read ahead
     int k_;
     int32_t a_;
-    int32_t v_;  // value_t
-    int32_t vs_;
+    int32_t v_;
 };

@@ -65,8 +65,8 @@ TEST(CabacCoefficients, InPlaceDecoderMatchesTheSingleBinFunctions) {
             long_blocks += na == (eight ? 65 : 17);
         }
         const SvacCabacEngine &x = a.e, &y = b.e;
-        ASSERT_TRUE(x.next == y.next && x.bit_pos == y.bit_pos && x.a == y.a && x.value_s == y.value_s &&
-                    x.value_t == y.value_t)
+        ASSERT_TRUE(x.next == y.next && x.past == y.past && x.k == y.k && x.lo == y.lo && x.a == y.a &&
+                    x.v == y.v)
             << "iteration " << iter;
         ASSERT_EQ(std::memcmp(a.ctx, b.ctx, sizeof a.ctx), 0) << "iteration " << iter;
     }

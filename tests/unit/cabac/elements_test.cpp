@@ -23,8 +23,7 @@ struct Fixture {
     Fixture(std::initializer_list<int> ones) {
         for (SvacCabacCtx &x : c.ctx) x = {0, 0, 1023};
         for (int i : ones) c.ctx[i].mps = 1;
-        c.e.value_s = 1000;
-        c.e.a = 1000 * 256 + 255;  // range fraction 255, offset 0
+        c.e.a = 1000 * 256 + 255;  // range fraction 255, offset 0 with 1000 pending shifts
         mb.top_cbp = top_cbp;
         mb.top_chroma_pred_mode[0] = top_chroma[0];
         mb.top_chroma_pred_mode[1] = top_chroma[1];
