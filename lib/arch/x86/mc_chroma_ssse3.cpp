@@ -85,8 +85,10 @@ inline void rows8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, Pai
     }
 }
 
-template <bool Avg>
-void chroma8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, int y) {
+// H: the block height when known at compile time (the loops unroll), else 0.
+template <bool Avg, int H>
+void chroma8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h_, int x, int y) {
+    const int h = H ? H : h_;
     const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
     const __m128i ab = weights(a, b), cd = weights(c, d);
     // Each sample with its right neighbour; or alone, the pairs running down.
@@ -124,7 +126,10 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
         return portable(dst, src, stride, h, x, y);
     }
     if constexpr (W == 8) {
-        return chroma8<Avg>(dst, src, stride, h, x, y);
+        // Whole macroblocks and 8x8 partitions give 8 and 4 rows.
+        if (h == 8) return chroma8<Avg, 8>(dst, src, stride, h, x, y);
+        if (h == 4) return chroma8<Avg, 4>(dst, src, stride, h, x, y);
+        return chroma8<Avg, 0>(dst, src, stride, h, x, y);
     }
     const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
     const __m128i ab = weights(a, b), cd = weights(c, d), ac = weights(a, x ? b : c);
