@@ -201,18 +201,18 @@ inline __m128i pair(int a, int b) {
     return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | (a & 0xffff)));
 }
 
-// Vertical filter FV over 16-bit intermediates h[0..count-1] (eight
-// columns), as two vectors of four 32-bit sums.
+// Vertical filter FV over 16-bit intermediates (eight columns), as two
+// vectors of four 32-bit sums. lo[r] and hi[r] interleave the rows r and
+// r + 1 (lanes 0..3 and 4..7), so that one multiply-add takes a tap pair.
 template <Tap FV>
-inline void vsum(const __m128i *h, __m128i &lo, __m128i &hi) {
+inline void vsum(const __m128i *lo_pairs, const __m128i *hi_pairs, __m128i &lo, __m128i &hi) {
     using T = Taps<FV>;
     lo = _mm_setzero_si128();
     hi = _mm_setzero_si128();
     for (int k = 0; k < T::count; k += 2) {
-        const __m128i b = k + 1 < T::count ? h[k + 1] : _mm_setzero_si128();
         const __m128i w = pair(T::c[k], k + 1 < T::count ? T::c[k + 1] : 0);
-        lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(h[k], b), w));
-        hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(h[k], b), w));
+        lo = _mm_add_epi32(lo, _mm_madd_epi16(lo_pairs[k], w));
+        hi = _mm_add_epi32(hi, _mm_madd_epi16(hi_pairs[k], w));
     }
 }
 
@@ -239,6 +239,14 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
     }
     for (int i = 0; i < N; i += 8) {
         const __m128i *h = hs[i / 8];
+        // Neighbouring rows interleaved once for every output row that uses them.
+        __m128i lo_pairs[rows], hi_pairs[rows];
+        if constexpr (!(FH == Tap::hpel && FV == Tap::hpel))
+            for (int r = 0; r < rows; r++) {
+                const __m128i next = r + 1 < rows ? h[r + 1] : _mm_setzero_si128();
+                lo_pairs[r] = _mm_unpacklo_epi16(h[r], next);
+                hi_pairs[r] = _mm_unpackhi_epi16(h[r], next);
+            }
         uint8_t *d = dst + i;
         const uint8_t *q = p + i;
         for (int j = 0; j < N; j++, d += stride, q += stride) {
@@ -258,7 +266,7 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
                 continue;
             }
             __m128i lo, hi;
-            vsum<FV>(h + j, lo, hi);
+            vsum<FV>(lo_pairs + j, hi_pairs + j, lo, hi);
             lo = _mm_add_epi32(lo, offset);
             hi = _mm_add_epi32(hi, offset);
             if constexpr (Egpr) {
