@@ -35,6 +35,9 @@ struct SvacLayerState {
     int32_t ref_pic_num[2];
     SvacMacroblock mb;
     int32_t keyframe_seen;
+    // Luma rows of the current picture, from the top, whose margin sides
+    // already hold copies of their edge samples.
+    int32_t rows_extended;
 };
 
 struct SvacReconFns;

@@ -6,6 +6,7 @@
 #include "decoder/residual.h"
 #include "decoder/stepping.h"
 #include "decoder/svc_roi.h"
+#include "recon/inter_recon.h"
 #include "recon/intra_recon.h"
 #include "recon/mb_finish.h"
 
@@ -37,9 +38,27 @@ void decode_luma_modes(SvacDecoder *dec, SvacMacroblock *mb, bool eight) {
 
 }  // namespace
 
+namespace {
+
+// Deblocking the next row of macroblocks still changes the last three luma
+// rows of this one (and fewer chroma rows): the sides of the rows above are
+// extended at the end of each row while they are in the cache. A macroblock
+// in rows already extended (slices out of order) takes them back.
+void extend_finished_rows(SvacDecoder *dec, SvacLayerState &l, int32_t x, int32_t y) {
+    const int32_t top = y > 0 ? 16 * y - 3 : 0;
+    if (top < l.rows_extended) l.rows_extended = top;
+    if (x != dec->mb_width - 1 || dec->pic_type == PIC_B || l.rows_extended != top) return;
+    svac_extend_sides(l.cur_frame, top, 16 * y + 13);
+    l.rows_extended = 16 * y + 13;
+}
+
+}  // namespace
+
 void svac_finish_mb(SvacDecoder *dec, uint32_t type) {
-    SvacMacroblock *mb = &svac_cur_layer(dec).mb;
+    SvacLayerState &l = svac_cur_layer(dec);
+    SvacMacroblock *mb = &l.mb;
     svac_finish_recon(dec->recon_ctx, dec->recon, mb, type);
+    extend_finished_rows(dec, l, mb->mb_x, mb->mb_y);
     // The line stores may alias the record's fields: read them all first.
     const int32_t x = mb->mb_x, qp = mb->qp, cbp = mb->cbp, svc_mode = mb->svc_mode_flag;
     uint8_t *top_qp = mb->top_qp, *top_cbp = mb->top_cbp;

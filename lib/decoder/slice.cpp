@@ -9,6 +9,7 @@
 #include "decoder/mb.h"
 #include "decoder/slice_header.h"
 #include "decoder/stepping.h"
+#include "recon/inter_recon.h"
 
 namespace {
 
@@ -162,6 +163,7 @@ int decode_slice(SvacDecoder *dec) {
 
     if (!l.mb.picture_complete) return 1;
     if (dec->pic_type == PIC_B) return 0;
+    svac_extend_reference(l.cur_frame, l.rows_extended);
     VQ_SVACDEC_frame_put(&l.ref_frame[1]);
     l.ref_frame[1] = l.ref_frame[0];
     l.ref_frame[0] = l.cur_frame;

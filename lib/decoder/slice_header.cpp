@@ -152,6 +152,7 @@ int start_picture(SvacDecoder *dec, SvacLayerState &l) {
     // A slice that ends before its first macroblock must not complete it.
     l.mb.picture_complete = 0;
     l.mb.mbs_remaining = dec->mb_count;
+    l.rows_extended = 0;
     VQ_SVACDEC_frame_put(&l.cur_frame);
     const SvacSeqParams *sps = dec->cur_sps;
     if (sps->chroma_format_idc < 0 || sps->chroma_format_idc > 2) {

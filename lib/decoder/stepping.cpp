@@ -64,18 +64,17 @@ void shift_motion_caches(SvacMacroblock *mb) {
         c[4] = c[6];
         c[8] = c[10];
     }
-    // The line entries are written last: the cache need not be read again.
-    for (int l = 0; l < 2; l++) {
-        const SvacMvEntry *c = mb->mv_cache[l];
-        const SvacMvEntry bottom[2] = {c[9], c[10]};
-        top[l][0] = bottom[0];
-        top[l][1] = bottom[1];
-    }
+    // The line entries are written last, the two of a list in one copy: the
+    // line is read again only a row later.
+    for (int l = 0; l < 2; l++) std::memcpy(top[l], &mb->mv_cache[l][9], 2 * sizeof(SvacMvEntry));
 }
 
 // Neighbours in raster order without regions: inside the picture and not
 // before the slice's first macroblock.
 uint32_t raster_availability(int32_t x, int32_t y, int32_t w, int32_t addr, int32_t first_mb) {
+    // Past the slice's first row and column: all but the upper right at the right edge.
+    if (x > 0 && addr - w - 1 >= first_mb)
+        return NB_LEFT | NB_TOP | NB_TOP_LEFT | (x < w - 1 ? NB_TOP_RIGHT : 0u);
     const uint32_t left = x > 0 && addr - 1 >= first_mb;
     const uint32_t top = y > 0 && addr - w >= first_mb;
     const uint32_t top_right = y > 0 && x < w - 1 && addr - w + 1 >= first_mb;
@@ -201,11 +200,8 @@ void VQ_SVACDEC_svac_init_mb(SvacDecoder *dec) {
     mb->svc_mode_flag = 0;
     mb->dir_code[0] = mb->dir_code[2];
     mb->dir_code[3] = mb->dir_code[5];
-    for (int l = 0; l < 2; l++) {
-        mb->mv_cache[l][1] = top[l][0];
-        mb->mv_cache[l][2] = top[l][1];
-        mb->mv_cache[l][3] = top[l][2];
-    }
+    // Three neighbouring entries in one copy per list.
+    for (int l = 0; l < 2; l++) std::memcpy(&mb->mv_cache[l][1], top[l], 3 * sizeof(SvacMvEntry));
     if (!(flags & NB_TOP))
         for (int l = 0; l < 2; l++) mb->mv_cache[l][1] = mb->mv_cache[l][2] = svac_unavail_mv;
     if (x == dec->mb_width - 1) flags &= ~NB_TOP_RIGHT;

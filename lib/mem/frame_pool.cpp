@@ -11,6 +11,9 @@ constexpr int64_t kHeaderSize = round_up(sizeof(SvacFrame), 32);
 
 }  // namespace
 
+// Every plane keeps a margin that reference pictures fill with copies of
+// their edges: at least 16 rows above and below the luma plane and 32 samples
+// between its rows; 8 rows and 16 samples for 4:2:0 chroma, 16 rows for 4:2:2.
 bool svac_frame_geometry(int32_t width, int32_t height, int32_t format, SvacFrameGeometry *g) {
     const bool ten_bit = format > 100;
     const int chroma = format - (ten_bit ? 101 : 1);

@@ -1,5 +1,8 @@
 #include "recon/inter_recon.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "dsp/mc.h"
 #include "mem/frame_pool.h"
 #include "recon/macroblock.h"
@@ -33,9 +36,11 @@ void mc_dir_part(const McContext &m, const SvacFrame *ref, uint8_t *dst_y, uint8
     constexpr int n = Size ? 8 : 16;
     const int X = bx * 4 + mv.mv_x, Y = by * 4 + mv.mv_y;
     const int x = X >> 2, y = Y >> 2;
-    const int ex = (X & 7) ? 3 : 0, ey = (Y & 7) ? 3 : 0;
-    // The taps reach two samples before and three after the block.
-    const bool emulate = x < ex || y < ey || x + n > m.w - ex || y + n > m.h - ey;
+    // The taps reach two samples before and three after the block; the
+    // reference's margin stands in for samples outside it up to kRefMargin.
+    // Chroma reads then stay inside the chroma margins as well.
+    constexpr int lo = 2 - kRefMargin, hi = kRefMargin - 3 - n;
+    const bool emulate = x < lo || y < lo || x > m.w + hi || y > m.h + hi;
 
     const uint8_t *src =
         ref->plane[0] + static_cast<ptrdiff_t>(y) * m.stride_y + static_cast<ptrdiff_t>(x) * m.sample;
@@ -124,7 +129,79 @@ bool usable(const SvacFrame *ref, const SvacFrame *cur) {
     return ref && ref->width == cur->width && ref->height == cur->height && ref->format == cur->format;
 }
 
+// N copies of v written as one run (wide stores).
+template <typename P, int N>
+void fill_run(P *dst, P v) {
+    P run[N];
+    std::fill_n(run, N, v);
+    std::memcpy(dst, run, sizeof run);
+}
+
+template <typename P, int Mx>
+void extend_rows(uint8_t *plane, ptrdiff_t stride, int w, int y0, int y1) {
+    for (int y = y0; y < y1; y++) {
+        P *row = reinterpret_cast<P *>(plane + y * stride);
+        fill_run<P, Mx>(row - Mx, row[0]);
+        fill_run<P, Mx>(row + w, row[w - 1]);
+    }
+}
+
+// The top and bottom rows with their extended ends, copied outwards.
+void extend_up_down(uint8_t *plane, ptrdiff_t stride, size_t row_bytes, ptrdiff_t mx_bytes, int h, int my) {
+    uint8_t *first = plane - mx_bytes, *last = first + (h - 1) * stride;
+    for (int r = 1; r <= my; r++) {
+        std::memcpy(first - r * stride, first, row_bytes);
+        std::memcpy(last + r * stride, last, row_bytes);
+    }
+}
+
+struct FrameShape {
+    int sample;  // bytes per sample
+    int chroma;  // chroma format
+};
+
+FrameShape shape(const SvacFrame *f) {
+    const bool ten_bit = f->format > 100;
+    return {ten_bit ? 2 : 1, f->plane_count > 1 ? f->format - (ten_bit ? 101 : 1) : 0};
+}
+
+template <typename P>
+void sides(SvacFrame *f, int chroma, int y0, int y1) {
+    extend_rows<P, kRefMargin>(f->plane[0], f->stride[0], f->width, y0, y1);
+    if (!chroma) return;
+    const int s = chroma == 2 ? 0 : 1;
+    for (int p = 1; p < 3; p++)
+        extend_rows<P, kRefMargin / 2>(f->plane[p], f->stride[p], f->width / 2, y0 >> s, y1 >> s);
+}
+
+bool extendable(const SvacFrame *f) { return f && f->plane[0] && f->width >= 2 && f->height >= 2; }
+
 }  // namespace
+
+void svac_extend_sides(SvacFrame *f, int y0, int y1) {
+    if (!extendable(f)) return;
+    const FrameShape fs = shape(f);
+    y1 = y1 < f->height ? y1 : f->height;
+    if (fs.sample == 2)
+        sides<uint16_t>(f, fs.chroma, y0, y1);
+    else
+        sides<uint8_t>(f, fs.chroma, y0, y1);
+}
+
+void svac_extend_reference(SvacFrame *f, int from_row) {
+    if (!extendable(f)) return;
+    svac_extend_sides(f, from_row, f->height);
+    const FrameShape fs = shape(f);
+    const size_t n = static_cast<size_t>(fs.sample);
+    extend_up_down(f->plane[0], f->stride[0], (f->width + 2 * kRefMargin) * n, kRefMargin * fs.sample,
+                   f->height, kRefMargin);
+    if (!fs.chroma) return;
+    const int ch = fs.chroma == 2 ? f->height : f->height / 2;
+    const int my = fs.chroma == 2 ? kRefMargin : kRefMargin / 2;
+    for (int p = 1; p < 3; p++)
+        extend_up_down(f->plane[p], f->stride[p], (f->width / 2 + kRefMargin) * n, kRefMargin / 2 * fs.sample,
+                       ch, my);
+}
 
 uint32_t svac_usable_refs(const SvacReconCtx &ctx) {
     return (usable(ctx.ref_frame[0], ctx.cur_frame) ? 1u : 0u) |

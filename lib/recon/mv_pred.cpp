@@ -17,6 +17,8 @@ int32_t scale(int32_t v, int64_t factor) {
 
 bool has_ref(const SvacMvEntry &e) { return e.ref_idx >= 0; }
 
+bool same(const SvacMv &p, const SvacMv &q) { return p.x == q.x && p.y == q.y; }
+
 int32_t city_block(const SvacMv &p, const SvacMv &q) { return std::abs(p.x - q.x) + std::abs(p.y - q.y); }
 
 }  // namespace
@@ -39,6 +41,9 @@ SvacMv svac_predict_mv(const SvacMvEntry &a, const SvacMvEntry &b, const SvacMvE
         return SvacMv{scale(e.mv_x, factor), scale(e.mv_y, factor)};
     };
     const SvacMv sa = scaled(a), sb = scaled(b), sc = scaled(c);
+    // Two alike win whatever the third: their side is the shortest.
+    if (same(sa, sb)) return sa;
+    if (same(sb, sc) || same(sa, sc)) return sc;
     const int32_t ab = city_block(sa, sb), bc = city_block(sb, sc), ca = city_block(sc, sa);
     // The median of the three distances; the vector opposite its side wins.
     const int32_t lo = std::min({ab, bc, ca}), hi = std::max({ab, bc, ca});

@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,11 @@ bool read_all(const std::string &path, std::vector<uint8_t> *data, std::string *
         return false;
     }
     data->clear();
+    // Room for a whole regular file at once: growing step by step would copy
+    // the stream several times and touch twice its size of fresh memory.
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        data->reserve(static_cast<size_t>(st.st_size));
     uint8_t buf[1 << 16];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);

@@ -39,6 +39,9 @@ TEST(MvPrediction, WorkedCases) {
         {"median BC", mv(0, 0, 0), mv(10, 0, 0), mv(30, 0, 0), PREF_NONE, 0, 0},
         {"median AB", mv(0, 0, 0), mv(10, 0, 0), mv(12, 0, 0), PREF_NONE, 12, 0},
         {"median CA", mv(0, 0, 0), mv(10, 0, 0), mv(7, 0, 0), PREF_NONE, 10, 0},
+        // Two alike: A = B as scaled (AB = 0, BC = CA = 28): A; B = C: C.
+        {"A and B alike", mv(8, 8, 1), mv(4, 4, 0), mv(-20, 8, 0), PREF_NONE, 4, 4},
+        {"B and C alike", mv(9, 0, 0), mv(2, 2, 0), mv(2, 2, 0), PREF_NONE, 2, 2},
         // A of index 1 seen from index 0 is halved, halves away from zero:
         // (5, -5) -> (3, -3); AB = 6, BC = CA = 10, so A wins as scaled.
         {"rounding", mv(5, -5, 1), mv(0, 0, 0), mv(0, -10, 0), PREF_NONE, 3, -3},
