@@ -238,7 +238,12 @@ void idct8_add(uint8_t *dst, int32_t *block, int stride) {
     };
     if (zero(any)) return dc8_add(dst, block[0], stride);
     // All biased values in 0..8191 leave no bit from 13 up in their union.
-    if (!zero(_mm_srli_epi16(range, 13))) return idct8_add_wide(dst, block, stride);
+    if (!zero(_mm_srli_epi16(range, 13))) {
+        // The rare wide path loads the block again rather than keep sixteen
+        // vectors across the common paths.
+        __asm__("" : "+r"(block));
+        return idct8_add_wide(dst, block, stride);
+    }
     const bool low_u = zero(high_u), low_v = zero(_mm_srli_si128(any, 8));
     if (low_u && low_v) return idct8_add_small<true, true>(dst, x, stride);
     if (low_u) return idct8_add_small<true, false>(dst, x, stride);

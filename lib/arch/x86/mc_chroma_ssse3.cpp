@@ -5,6 +5,7 @@
 // weighted sum is at most 64 * 255 + 32 and fits a 16-bit lane.
 #include <tmmintrin.h>
 
+#include <array>
 #include <cstring>
 
 #include "arch/x86/simd.h"
@@ -43,7 +44,22 @@ inline __m128i pair_sum(const uint8_t *p, ptrdiff_t next, ptrdiff_t stride, int 
     return _mm_maddubs_epi16(_mm_unpacklo_epi8(load<W>(p, stride, rows), load<W>(p + next, stride, rows)), w);
 }
 
-inline __m128i weights(int w0, int w1) { return _mm_set1_epi16(static_cast<int16_t>(w1 << 8 | w0)); }
+// The weight pairs (a, b) and (c, d) of every fraction [y][x], as bytes
+// repeated over a 32-bit word. The pair (a, c) of x = 0 is (a, b) of the
+// fractions swapped.
+constexpr auto kWeights = [] {
+    std::array<std::array<std::array<uint32_t, 2>, 8>, 8> t{};
+    for (uint32_t y = 0; y < 8; y++)
+        for (uint32_t x = 0; x < 8; x++) {
+            const uint32_t a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
+            t[y][x] = {(b << 8 | a) * 0x10001u, (d << 8 | c) * 0x10001u};
+        }
+    return t;
+}();
+
+inline __m128i weights(uint32_t pair) {
+    return _mm_shuffle_epi32(_mm_cvtsi32_si128(static_cast<int>(pair)), 0);
+}
 
 // (s + 32) >> 6 as the rounded high half of s * 512 (s is never negative).
 inline __m128i round6(__m128i s) { return _mm_mulhrs_epi16(s, _mm_set1_epi16(512)); }
@@ -85,10 +101,11 @@ inline void rows8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, Pai
     }
 }
 
-template <bool Avg>
-void chroma8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, int y) {
-    const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
-    const __m128i ab = weights(a, b), cd = weights(c, d);
+// H: the block height when known at compile time (the loops unroll), else 0.
+template <bool Avg, int H>
+void chroma8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h_, int x, int y) {
+    const int h = H ? H : h_;
+    const __m128i ab = weights(kWeights[y][x][0]), cd = weights(kWeights[y][x][1]);
     // Each sample with its right neighbour; or alone, the pairs running down.
     const auto across = [](const uint8_t *p) {
         return _mm_unpacklo_epi8(load<8>(p, 0, 1), load<8>(p + 1, 0, 1));
@@ -102,7 +119,7 @@ void chroma8(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, i
         rows8<Avg, false>(dst, src, stride, h, across,
                           [=](__m128i u, __m128i) { return round6(_mm_maddubs_epi16(u, ab)); });
     } else if (y) {
-        const __m128i ac = weights(a, c);
+        const __m128i ac = weights(kWeights[0][y][0]);
         rows8<Avg, true>(dst, src, stride, h, alone, [=](__m128i u, __m128i l) {
             return round6(_mm_maddubs_epi16(_mm_unpacklo_epi8(u, l), ac));
         });
@@ -124,10 +141,13 @@ void chroma(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, int h, int x, in
         return portable(dst, src, stride, h, x, y);
     }
     if constexpr (W == 8) {
-        return chroma8<Avg>(dst, src, stride, h, x, y);
+        // Whole macroblocks and 8x8 partitions give 8 and 4 rows.
+        if (h == 8) return chroma8<Avg, 8>(dst, src, stride, h, x, y);
+        if (h == 4) return chroma8<Avg, 4>(dst, src, stride, h, x, y);
+        return chroma8<Avg, 0>(dst, src, stride, h, x, y);
     }
-    const int a = (8 - x) * (8 - y), b = x * (8 - y), c = (8 - x) * y, d = x * y;
-    const __m128i ab = weights(a, b), cd = weights(c, d), ac = weights(a, x ? b : c);
+    const __m128i ab = weights(kWeights[y][x][0]), cd = weights(kWeights[y][x][1]);
+    const __m128i ac = x ? ab : weights(kWeights[0][y][0]);
     const ptrdiff_t next = x ? 1 : stride;  // the second tap of the two-tap cases
     for (int j = 0; j < h; j += 2, dst += 2 * stride, src += 2 * stride) {
         const int rows = h - j < 2 ? 1 : 2;

@@ -2,8 +2,9 @@
 // at a time in 16-bit lanes. Loads are eight bytes wide at each tap offset
 // (sixteen wide rows: two 16-byte loads shuffled into tap pairs), so a
 // block reads exactly the samples its portable kernel reads. Taps are
-// applied in pairs by one multiply-add over interleaved samples; the pairs
-// are chosen so that no pair sum leaves 16 bits (96 and 42 never meet).
+// applied in pairs by one multiply-add over interleaved samples; the
+// quarter filters' fifth tap, of weight -1, is a plain subtraction. The
+// pairs are chosen so that no pair sum leaves 16 bits (96 and 42 never meet).
 //
 // Filter sums are formed in 16 bits modulo 2^16: every sum spans fewer than
 // 2^16 values, so a known bias brings it back exactly (a biased logical
@@ -21,25 +22,31 @@ enum class Tap { hpel, qpel_l, qpel_r };
 
 template <Tap F>
 struct Taps;
+// Pairs of taps (offsets off, weights w) and, for the quarter filters, the
+// offset of the tap of weight -1 (`single`; none: 0 with has_single false).
 template <>
 struct Taps<Tap::hpel> {
     static constexpr int first = -1, count = 4, shift = 3;
     static constexpr int c[5] = {-1, 5, 5, -1, 0};
-    static constexpr int pairs = 2, off[3][2] = {{-1, 0}, {1, 2}}, w[3][2] = {{-1, 5}, {5, -1}};
+    static constexpr int off[2][2] = {{-1, 0}, {1, 2}}, w[2][2] = {{-1, 5}, {5, -1}};
+    static constexpr bool has_single = false;
+    static constexpr int single = 0;
 };
 template <>
 struct Taps<Tap::qpel_l> {
     static constexpr int first = -2, count = 5, shift = 7;
     static constexpr int c[5] = {-1, -2, 96, 42, -7};
-    static constexpr int pairs = 3, off[3][2] = {{-2, 0}, {-1, 1}, {2, 2}},
-                         w[3][2] = {{-1, 96}, {-2, 42}, {-7, 0}};
+    static constexpr int off[2][2] = {{0, 2}, {-1, 1}}, w[2][2] = {{96, -7}, {-2, 42}};
+    static constexpr bool has_single = true;
+    static constexpr int single = -2;
 };
 template <>
 struct Taps<Tap::qpel_r> {
     static constexpr int first = -1, count = 5, shift = 7;
     static constexpr int c[5] = {-7, 42, 96, -2, -1};
-    static constexpr int pairs = 3, off[3][2] = {{-1, 1}, {0, 2}, {3, 3}},
-                         w[3][2] = {{-7, 96}, {42, -2}, {-1, 0}};
+    static constexpr int off[2][2] = {{-1, 1}, {0, 2}}, w[2][2] = {{-7, 96}, {42, -2}};
+    static constexpr bool has_single = true;
+    static constexpr int single = 3;
 };
 
 inline __m128i load8(const uint8_t *p) {
@@ -48,48 +55,50 @@ inline __m128i load8(const uint8_t *p) {
 
 inline __m128i load8b(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 
-// Pairs are added in the order 0, 2, 1. Modulo 2^16 the order does not
-// matter; with Sat the last addition saturates, and as the partial sum of
-// pairs 0 and 2 stays within -2040..24480, only a sum above 32767 (an output
-// past 255 either way) is changed, to 32767.
-inline __m128i accumulate(__m128i acc, __m128i v, bool last, bool sat) {
-    return last && sat ? _mm_adds_epi16(acc, v) : _mm_add_epi16(acc, v);
+// Weights of pair k as the byte pair of a multiply-add.
+template <Tap F>
+inline __m128i pair_weights(int k) {
+    using T = Taps<F>;
+    return _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
 }
-constexpr int kPairOrder[3] = {0, 2, 1};
+
+// Pair sums m0, m1 and the samples of the single tap s (16-bit lanes) into
+// one filter sum. Pair 0 less the single tap stays within -2040..24480, so
+// with Sat only a sum above 32767 (an output past 255 either way) changes,
+// to 32767; without it the sum is modulo 2^16.
+template <Tap F, bool Sat>
+inline __m128i combine(__m128i m0, __m128i m1, __m128i s) {
+    if constexpr (Taps<F>::has_single) m0 = _mm_sub_epi16(m0, s);
+    return Sat ? _mm_adds_epi16(m0, m1) : _mm_add_epi16(m0, m1);
+}
 
 // Filter sum modulo 2^16 (or saturated, Sat) of eight outputs, taps `step`
 // bytes apart.
 template <Tap F, bool Sat = false>
 inline __m128i sum8(const uint8_t *p, ptrdiff_t step) {
     using T = Taps<F>;
-    __m128i acc = _mm_setzero_si128();
-    for (int i = 0; i < T::pairs; i++) {
-        const int k = T::pairs == 3 ? kPairOrder[i] : i;
-        const __m128i w =
-            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
-        const __m128i a = load8b(p + T::off[k][0] * step);
-        const __m128i b = T::off[k][1] == T::off[k][0] ? a : load8b(p + T::off[k][1] * step);
-        acc = accumulate(acc, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w), i == T::pairs - 1, Sat);
-    }
-    return acc;
+    __m128i m[2];
+    for (int k = 0; k < 2; k++)
+        m[k] = _mm_maddubs_epi16(
+            _mm_unpacklo_epi8(load8b(p + T::off[k][0] * step), load8b(p + T::off[k][1] * step)),
+            pair_weights<F>(k));
+    return combine<F, Sat>(m[0], m[1], T::has_single ? load8(p + T::single * step) : _mm_setzero_si128());
 }
 
 // The same for sixteen outputs, as two halves of eight.
 template <Tap F, bool Sat = false>
 inline void sum16(const uint8_t *p, ptrdiff_t step, __m128i &lo, __m128i &hi) {
     using T = Taps<F>;
-    lo = hi = _mm_setzero_si128();
-    for (int i = 0; i < T::pairs; i++) {
-        const int k = T::pairs == 3 ? kPairOrder[i] : i;
-        const __m128i w =
-            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][0] * step));
-        const __m128i b = T::off[k][1] == T::off[k][0]
-                              ? a
-                              : _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::off[k][1] * step));
-        lo = accumulate(lo, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w), i == T::pairs - 1, Sat);
-        hi = accumulate(hi, _mm_maddubs_epi16(_mm_unpackhi_epi8(a, b), w), i == T::pairs - 1, Sat);
+    const auto load = [&](int o) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + o * step)); };
+    __m128i ml[2], mh[2];
+    for (int k = 0; k < 2; k++) {
+        const __m128i a = load(T::off[k][0]), b = load(T::off[k][1]), w = pair_weights<F>(k);
+        ml[k] = _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w);
+        mh[k] = _mm_maddubs_epi16(_mm_unpackhi_epi8(a, b), w);
     }
+    const __m128i s = T::has_single ? load(T::single) : _mm_setzero_si128(), z = _mm_setzero_si128();
+    lo = combine<F, Sat>(ml[0], ml[1], _mm_unpacklo_epi8(s, z));
+    hi = combine<F, Sat>(mh[0], mh[1], _mm_unpackhi_epi8(s, z));
 }
 
 // Byte shuffles for sixteen horizontal outputs from two loads: outputs 0..7
@@ -97,10 +106,10 @@ inline void sum16(const uint8_t *p, ptrdiff_t step, __m128i &lo, __m128i &hi) {
 // ending at the last tap of output 15, so the two read exactly the samples
 // the block needs. masks[k][h] picks the pair k of each output of half h.
 template <Tap F>
-constexpr std::array<std::array<std::array<int8_t, 16>, 2>, 3> make_masks() {
+constexpr std::array<std::array<std::array<int8_t, 16>, 2>, 2> make_masks() {
     using T = Taps<F>;
-    std::array<std::array<std::array<int8_t, 16>, 2>, 3> m{};
-    for (int k = 0; k < T::pairs; k++)
+    std::array<std::array<std::array<int8_t, 16>, 2>, 2> m{};
+    for (int k = 0; k < 2; k++)
         for (int h = 0; h < 2; h++) {
             const int base = h ? T::first + T::count - 1 - 8 : T::first;
             for (int j = 0; j < 8; j++)
@@ -111,23 +120,26 @@ constexpr std::array<std::array<std::array<int8_t, 16>, 2>, 3> make_masks() {
 template <Tap F>
 constexpr auto kMasks = make_masks<F>();
 
-// sum16 for horizontal taps (step 1): two loads and a shuffle per pair.
+// sum16 for horizontal taps (step 1): two loads and a shuffle per pair. The
+// single tap is the first or the last, whose samples one load holds in order.
 template <Tap F, bool Sat = false>
 inline void hsum16(const uint8_t *p, __m128i &lo, __m128i &hi) {
     using T = Taps<F>;
+    static_assert(!T::has_single || T::single == T::first || T::single == T::first + T::count - 1);
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::first));
     const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + T::first + T::count - 1));
-    lo = hi = _mm_setzero_si128();
-    for (int i = 0; i < T::pairs; i++) {
-        const int k = T::pairs == 3 ? kPairOrder[i] : i;
-        const __m128i w =
-            _mm_set1_epi16(static_cast<int16_t>((T::w[k][1] & 0xff) << 8 | (T::w[k][0] & 0xff)));
+    __m128i ml[2], mh[2];
+    for (int k = 0; k < 2; k++) {
         const auto mask = [&](int half) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i *>(kMasks<F>[k][half].data()));
         };
-        lo = accumulate(lo, _mm_maddubs_epi16(_mm_shuffle_epi8(l, mask(0)), w), i == T::pairs - 1, Sat);
-        hi = accumulate(hi, _mm_maddubs_epi16(_mm_shuffle_epi8(h, mask(1)), w), i == T::pairs - 1, Sat);
+        ml[k] = _mm_maddubs_epi16(_mm_shuffle_epi8(l, mask(0)), pair_weights<F>(k));
+        mh[k] = _mm_maddubs_epi16(_mm_shuffle_epi8(h, mask(1)), pair_weights<F>(k));
     }
+    // Outputs 0..15 take the single tap from l at 0..15 or from h at 0..15.
+    const __m128i s = T::single == T::first ? l : h, z = _mm_setzero_si128();
+    lo = combine<F, Sat>(ml[0], ml[1], _mm_unpacklo_epi8(s, z));
+    hi = combine<F, Sat>(mh[0], mh[1], _mm_unpackhi_epi8(s, z));
 }
 
 // Rounded, shifted one-pass result of a saturated sum as signed 16-bit
@@ -189,18 +201,18 @@ inline __m128i pair(int a, int b) {
     return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | (a & 0xffff)));
 }
 
-// Vertical filter FV over 16-bit intermediates h[0..count-1] (eight
-// columns), as two vectors of four 32-bit sums.
+// Vertical filter FV over 16-bit intermediates (eight columns), as two
+// vectors of four 32-bit sums. lo[r] and hi[r] interleave the rows r and
+// r + 1 (lanes 0..3 and 4..7), so that one multiply-add takes a tap pair.
 template <Tap FV>
-inline void vsum(const __m128i *h, __m128i &lo, __m128i &hi) {
+inline void vsum(const __m128i *lo_pairs, const __m128i *hi_pairs, __m128i &lo, __m128i &hi) {
     using T = Taps<FV>;
     lo = _mm_setzero_si128();
     hi = _mm_setzero_si128();
     for (int k = 0; k < T::count; k += 2) {
-        const __m128i b = k + 1 < T::count ? h[k + 1] : _mm_setzero_si128();
         const __m128i w = pair(T::c[k], k + 1 < T::count ? T::c[k + 1] : 0);
-        lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(h[k], b), w));
-        hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(h[k], b), w));
+        lo = _mm_add_epi32(lo, _mm_madd_epi16(lo_pairs[k], w));
+        hi = _mm_add_epi32(hi, _mm_madd_epi16(hi_pairs[k], w));
     }
 }
 
@@ -227,6 +239,14 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
     }
     for (int i = 0; i < N; i += 8) {
         const __m128i *h = hs[i / 8];
+        // Neighbouring rows interleaved once for every output row that uses them.
+        __m128i lo_pairs[rows], hi_pairs[rows];
+        if constexpr (!(FH == Tap::hpel && FV == Tap::hpel))
+            for (int r = 0; r < rows; r++) {
+                const __m128i next = r + 1 < rows ? h[r + 1] : _mm_setzero_si128();
+                lo_pairs[r] = _mm_unpacklo_epi16(h[r], next);
+                hi_pairs[r] = _mm_unpackhi_epi16(h[r], next);
+            }
         uint8_t *d = dst + i;
         const uint8_t *q = p + i;
         for (int j = 0; j < N; j++, d += stride, q += stride) {
@@ -246,7 +266,7 @@ void two_pass(uint8_t *dst, const uint8_t *src, ptrdiff_t stride, const uint8_t 
                 continue;
             }
             __m128i lo, hi;
-            vsum<FV>(h + j, lo, hi);
+            vsum<FV>(lo_pairs + j, hi_pairs + j, lo, hi);
             lo = _mm_add_epi32(lo, offset);
             hi = _mm_add_epi32(hi, offset);
             if constexpr (Egpr) {
