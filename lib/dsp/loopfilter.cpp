@@ -11,8 +11,6 @@ SvacLoopFilterFunc svac_filter_lv[3];
 SvacLoopFilterFunc svac_filter_lh[3];
 SvacLoopFilterFunc svac_filter_cv[3];
 SvacLoopFilterFunc svac_filter_ch[3];
-SvacChromaPairFilterFunc svac_filter_cv_pair[3];
-SvacChromaPairFilterFunc svac_filter_ch_pair[3];
 
 namespace {
 
@@ -138,20 +136,6 @@ SVAC_LF_KERNEL(svac_filter_ch_c_10b, uint16_t, false, false)
 
 #undef SVAC_LF_KERNEL
 
-#define SVAC_LF_PAIR(name, Pixel, vertical)                                                        \
-    void name(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2], \
-              const uint8_t bs[2]) {                                                               \
-        filter_edge<Pixel, vertical, false>(u, stride, alpha, beta, tc0, bs);                      \
-        filter_edge<Pixel, vertical, false>(v, stride, alpha, beta, tc0, bs);                      \
-    }
-
-SVAC_LF_PAIR(svac_filter_cv_pair_c, uint8_t, true)
-SVAC_LF_PAIR(svac_filter_ch_pair_c, uint8_t, false)
-SVAC_LF_PAIR(svac_filter_cv_pair_c_10b, uint16_t, true)
-SVAC_LF_PAIR(svac_filter_ch_pair_c_10b, uint16_t, false)
-
-#undef SVAC_LF_PAIR
-
 void VQ_SVACDEC_loopfilter_init(uint32_t cpu_flags) {
     svac_filter_lv[0] = svac_filter_lv_c;
     svac_filter_lh[0] = svac_filter_lh_c;
@@ -161,9 +145,5 @@ void VQ_SVACDEC_loopfilter_init(uint32_t cpu_flags) {
     svac_filter_lh[2] = svac_filter_lh_c_10b;
     svac_filter_cv[2] = svac_filter_cv_c_10b;
     svac_filter_ch[2] = svac_filter_ch_c_10b;
-    svac_filter_cv_pair[0] = svac_filter_cv_pair_c;
-    svac_filter_ch_pair[0] = svac_filter_ch_pair_c;
-    svac_filter_cv_pair[2] = svac_filter_cv_pair_c_10b;
-    svac_filter_ch_pair[2] = svac_filter_ch_pair_c_10b;
     VQ_SVACDEC_loopfilter_init_x86(cpu_flags);
 }

@@ -14,19 +14,11 @@
 typedef void (*SvacLoopFilterFunc)(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
                                    const uint8_t bs[2]);
 
-// The same edge of both chroma planes, which share stride, thresholds,
-// clip values and strengths: u and v are the first samples past the edge.
-typedef void (*SvacChromaPairFilterFunc)(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta,
-                                         const uint8_t tc0[2], const uint8_t bs[2]);
-
 // Indexed by bit depth - 8; entry 1 stays empty.
 SVAC_EXTERN_C SvacLoopFilterFunc svac_filter_lv[3];
 SVAC_EXTERN_C SvacLoopFilterFunc svac_filter_lh[3];
 SVAC_EXTERN_C SvacLoopFilterFunc svac_filter_cv[3];
 SVAC_EXTERN_C SvacLoopFilterFunc svac_filter_ch[3];
-// Both planes at once; the portable entries run svac_filter_cv/ch twice.
-extern SvacChromaPairFilterFunc svac_filter_cv_pair[3];
-extern SvacChromaPairFilterFunc svac_filter_ch_pair[3];
 
 // Portable kernels; the _10b ones take 16-bit samples (0..1023).
 void svac_filter_lv_c(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
@@ -45,11 +37,3 @@ void svac_filter_cv_c_10b(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, 
                           const uint8_t bs[2]);
 void svac_filter_ch_c_10b(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
                           const uint8_t bs[2]);
-void svac_filter_cv_pair_c(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta,
-                           const uint8_t tc0[2], const uint8_t bs[2]);
-void svac_filter_ch_pair_c(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta,
-                           const uint8_t tc0[2], const uint8_t bs[2]);
-void svac_filter_cv_pair_c_10b(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta,
-                               const uint8_t tc0[2], const uint8_t bs[2]);
-void svac_filter_ch_pair_c_10b(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta,
-                               const uint8_t tc0[2], const uint8_t bs[2]);

@@ -104,13 +104,6 @@ inline bool any(const uint8_t bs[2]) { return (bs[0] | bs[1]) != 0; }
     kernel(pix, stride, t.alpha, t.beta, tc0, bs);
 }
 
-// The same edge of both chroma planes.
-[[gnu::always_inline]] inline void edge(SvacChromaPairFilterFunc kernel, uint8_t *u, uint8_t *v,
-                                        uint32_t stride, const QuantThresholds &t, const uint8_t bs[2]) {
-    const uint8_t tc0[2] = {clip_of(t, bs[0]), clip_of(t, bs[1])};
-    kernel(u, v, stride, t.alpha, t.beta, tc0, bs);
-}
-
 }  // namespace
 
 namespace {
@@ -194,7 +187,7 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
     const int qp = static_cast<int>(p.qp);
     const int qp_c = chroma_qp(p.qp);
     const SvacLoopFilterFunc lv = svac_filter_lv[bd], lh = svac_filter_lh[bd];
-    const SvacChromaPairFilterFunc cv = svac_filter_cv_pair[bd], ch = svac_filter_ch_pair[bd];
+    const SvacLoopFilterFunc cv = svac_filter_cv[bd], ch = svac_filter_ch[bd];
 
     // Vertical edges: the left one, then those inside the macroblock.
     if (any(s.left)) {
@@ -206,10 +199,17 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
                 // Each half of the luma edge covers eight chroma lines here.
                 const uint8_t upper[2] = {s.left[0], s.left[0]};
                 const uint8_t lower[2] = {s.left[1], s.left[1]};
-                if (s.left[0]) edge(cv, p.dst_u, p.dst_v, sc, c, upper);
-                if (s.left[1]) edge(cv, p.dst_u + 8 * sc, p.dst_v + 8 * sc, sc, c, lower);
+                if (s.left[0]) {
+                    edge(cv, p.dst_u, sc, c, upper);
+                    edge(cv, p.dst_v, sc, c, upper);
+                }
+                if (s.left[1]) {
+                    edge(cv, p.dst_u + 8 * sc, sc, c, lower);
+                    edge(cv, p.dst_v + 8 * sc, sc, c, lower);
+                }
             } else if (c.on) {
-                edge(cv, p.dst_u, p.dst_v, sc, c, s.left);
+                edge(cv, p.dst_u, sc, c, s.left);
+                edge(cv, p.dst_v, sc, c, s.left);
             }
         }
     }
@@ -227,7 +227,10 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
         if (e.on) edge(lh, p.dst_y, sy, e, s.top);
         if (chroma) {
             const QuantThresholds c = quant_thresholds(p, (qp_c + chroma_qp(p.top_qp) + 1) >> 1);
-            if (c.on) edge(ch, p.dst_u, p.dst_v, sc, c, s.top);
+            if (c.on) {
+                edge(ch, p.dst_u, sc, c, s.top);
+                edge(ch, p.dst_v, sc, c, s.top);
+            }
         }
     }
 
@@ -237,6 +240,9 @@ void svac_filter_mb(const SvacFilterParams &p, const SvacMvEntry *mv) {
 
     if (is_422 && any(s.horiz)) {
         const QuantThresholds c = quant_thresholds(p, qp_c);
-        if (c.on) edge(ch, p.dst_u + 8 * sc, p.dst_v + 8 * sc, sc, c, s.horiz);
+        if (c.on) {
+            edge(ch, p.dst_u + 8 * sc, sc, c, s.horiz);
+            edge(ch, p.dst_v + 8 * sc, sc, c, s.horiz);
+        }
     }
 }

@@ -128,28 +128,16 @@ void fill_edge_line(Rng &r, Canvas &cv, bool vertical, int line, int alpha, int 
     }
 }
 
-// Fn is a one-plane kernel or a pair kernel (SvacChromaPairFilterFunc). The
-// pair's planes share a stride, so they are the two halves of one canvas
-// twice as long along the edge: u at line 0, v at line 8.
-template <typename Fn>
-void check_filter(Context &ctx, const char *table, const std::vector<Fn> &before, const Fn *now,
-                  bool vertical, bool luma) {
-    constexpr bool kPair = std::is_same_v<Fn, SvacChromaPairFilterFunc>;
-    for_each_replaced(before, now, [&](int depth, Fn c, Fn s) {
+void check_filter(Context &ctx, const char *table, const std::vector<SvacLoopFilterFunc> &before,
+                  const SvacLoopFilterFunc *now, bool vertical, bool luma) {
+    for_each_replaced(before, now, [&](int depth, SvacLoopFilterFunc c, SvacLoopFilterFunc s) {
         const std::string label = std::string(table) + "[" + std::to_string(depth) + "]" + depth_name(depth);
-        const int bytes = depth ? 2 : 1, max = depth ? 1023 : 255, lines = luma || kPair ? 16 : 8;
+        const int bytes = depth ? 2 : 1, max = depth ? 1023 : 255, lines = luma ? 16 : 8;
         Rng r = ctx.rng_for(label);
         ctx.tested++;
         Canvas cv;
         int alpha = 0, beta = 0;
         uint8_t tc0[2] = {}, bs[2] = {};
-        const auto run = [&](Fn f, Canvas &on) {
-            if constexpr (kPair)
-                f(vertical ? on.at(4, 0) : on.at(0, 4), vertical ? on.at(4, 8) : on.at(8, 4), on.stride,
-                  alpha, beta, tc0, bs);
-            else
-                f(vertical ? on.at(4, 0) : on.at(0, 4), on.stride, alpha, beta, tc0, bs);
-        };
         for (int t = 0; t < ctx.trials * 4; t++) {
             cv = vertical ? Canvas(r, 8, lines, bytes, 4, 2) : Canvas(r, lines, 8, bytes, 4, 2);
             alpha = r.below(8) ? r.below(256) : r.below(1024);
@@ -168,8 +156,10 @@ void check_filter(Context &ctx, const char *table, const std::vector<Fn> &before
                     cv.fill(r, g, line, line, 0, 7);
             }
             Canvas cv_b = cv;
-            run(c, cv);
-            run(s, cv_b);
+            uint8_t *edge_a = vertical ? cv.at(4, 0) : cv.at(0, 4),
+                    *edge_b = vertical ? cv_b.at(4, 0) : cv_b.at(0, 4);
+            c(edge_a, cv.stride, alpha, beta, tc0, bs);
+            s(edge_b, cv.stride, alpha, beta, tc0, bs);
             const std::string fault = compare_canvas("filtered samples", cv, cv_b);
             if (!fault.empty())
                 return ctx.report(label + " alpha " + std::to_string(alpha) + " beta " +
@@ -181,8 +171,10 @@ void check_filter(Context &ctx, const char *table, const std::vector<Fn> &before
         if (ctx.bench) {
             bs[0] = 2, bs[1] = 1, tc0[0] = 3, tc0[1] = 2, alpha = 40, beta = 8;
             for (int line = 0; line < lines; line++) fill_edge_line(r, cv, vertical, line, alpha, beta, max);
-            ctx.bench_line(label + " normal", time_per_call([&] { run(c, cv); }),
-                           time_per_call([&] { run(s, cv); }));
+            uint8_t *edge = vertical ? cv.at(4, 0) : cv.at(0, 4);
+            ctx.bench_line(label + " normal",
+                           time_per_call([&] { c(edge, cv.stride, alpha, beta, tc0, bs); }),
+                           time_per_call([&] { s(edge, cv.stride, alpha, beta, tc0, bs); }));
         }
     });
 }
@@ -237,8 +229,6 @@ void check_dsp(Context &ctx, const Snapshot &p) {
     check_filter(ctx, "svac_filter_lh", p.lh, svac_filter_lh, false, true);
     check_filter(ctx, "svac_filter_cv", p.cv, svac_filter_cv, true, false);
     check_filter(ctx, "svac_filter_ch", p.ch, svac_filter_ch, false, false);
-    check_filter(ctx, "svac_filter_cv_pair", p.cv_pair, svac_filter_cv_pair, true, false);
-    check_filter(ctx, "svac_filter_ch_pair", p.ch_pair, svac_filter_ch_pair, false, false);
     check_intra(ctx, "intra_pred_l_4x4", p.l4, intra_pred_l_4x4, 4, 8, kLumaModes);
     check_intra(ctx, "intra_pred_l", p.l8, intra_pred_l, 8, 8, kLumaModes);
     check_intra(ctx, "intra_pred_c", p.c8, intra_pred_c, 8, 7, kChromaModes);

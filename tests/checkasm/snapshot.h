@@ -32,8 +32,6 @@ struct Snapshot {
     std::vector<SvacLoopFilterFunc> lh = CHECKASM_GRAB(svac_filter_lh);
     std::vector<SvacLoopFilterFunc> cv = CHECKASM_GRAB(svac_filter_cv);
     std::vector<SvacLoopFilterFunc> ch = CHECKASM_GRAB(svac_filter_ch);
-    std::vector<SvacChromaPairFilterFunc> cv_pair = CHECKASM_GRAB(svac_filter_cv_pair);
-    std::vector<SvacChromaPairFilterFunc> ch_pair = CHECKASM_GRAB(svac_filter_ch_pair);
     std::vector<SvacIntraPredFn> l4 = CHECKASM_GRAB(intra_pred_l_4x4);
     std::vector<SvacIntraPredFn> l8 = CHECKASM_GRAB(intra_pred_l);
     std::vector<SvacIntraPredFn> c8 = CHECKASM_GRAB(intra_pred_c);

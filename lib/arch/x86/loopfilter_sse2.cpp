@@ -134,10 +134,20 @@ inline __m128i avg4(__m128i a, __m128i b, __m128i cd_avg, __m128i cd_sum) {
 
 constexpr int kMaxTc0 = 90;  // larger clip values take the 16-bit filters
 
-// v[3] = p0 and v[4] = q0 moved by the normal filter's correction, clipped
-// to tc (0 in lines not filtered, else below 95); v[2], v[5] hold p1, q1.
-inline void move_p0q0(__m128i v[8], __m128i tc) {
-    const __m128i p1 = v[2], p0 = v[3], q0 = v[4], q1 = v[5];
+[[gnu::always_inline]] inline bool normal_luma16(__m128i v[8], int alpha, int beta, const uint8_t tc0[2],
+                                                 const uint8_t bs[2]) {
+    if (alpha <= 0 || beta <= 0) return false;
+    const __m128i am1 = k8(std::min(alpha, 256) - 1), bm1 = k8(std::min(beta, 256) - 1);
+    const __m128i p2 = v[1], p1 = v[2], p0 = v[3], q0 = v[4], q1 = v[5], q2 = v[6];
+    const __m128i enable = _mm_unpacklo_epi64(bs[0] ? k8(-1) : k8(0), bs[1] ? k8(-1) : k8(0));
+    const __m128i pass = _mm_and_si128(
+        _mm_and_si128(lt8(absd8(p0, q0), am1), lt8(_mm_max_epu8(absd8(p1, p0), absd8(q1, q0)), bm1)), enable);
+    if (!_mm_movemask_epi8(pass)) return false;
+    const __m128i ap = _mm_and_si128(lt8(absd8(p2, p0), bm1), pass);
+    const __m128i aq = _mm_and_si128(lt8(absd8(q2, q0), bm1), pass);
+    const __m128i tc0v = halves8(tc0[0], tc0[1]);
+    const __m128i tc = _mm_sub_epi8(_mm_sub_epi8(_mm_and_si128(tc0v, pass), ap), aq);
+
     // ((q0 - p0) * 4 + (p1 - q1) + 4) >> 3 biased by 161, from rounded
     // averages; split into its positive and negative parts, each clipped.
     // The biased sum saturates at 255, above every clip value below 95.
@@ -149,30 +159,6 @@ inline void move_p0q0(__m128i v[8], __m128i tc) {
     const __m128i down = _mm_min_epu8(_mm_subs_epu8(k8(161), d), tc);
     v[3] = _mm_adds_epu8(_mm_subs_epu8(p0, down), up);
     v[4] = _mm_adds_epu8(_mm_subs_epu8(q0, up), down);
-}
-
-// Lines that pass the thresholds, alpha and beta at least 1, in 8-bit lanes.
-inline __m128i passes8(const __m128i v[8], int alpha, int beta, __m128i enable) {
-    const __m128i am1 = k8(std::min(alpha, 256) - 1), bm1 = k8(std::min(beta, 256) - 1);
-    const __m128i p1 = v[2], p0 = v[3], q0 = v[4], q1 = v[5];
-    return _mm_and_si128(
-        _mm_and_si128(lt8(absd8(p0, q0), am1), lt8(_mm_max_epu8(absd8(p1, p0), absd8(q1, q0)), bm1)), enable);
-}
-
-[[gnu::always_inline]] inline bool normal_luma16(__m128i v[8], int alpha, int beta, const uint8_t tc0[2],
-                                                 const uint8_t bs[2]) {
-    if (alpha <= 0 || beta <= 0) return false;
-    const __m128i bm1 = k8(std::min(beta, 256) - 1);
-    const __m128i p2 = v[1], p1 = v[2], p0 = v[3], q0 = v[4], q1 = v[5], q2 = v[6];
-    const __m128i enable = _mm_unpacklo_epi64(bs[0] ? k8(-1) : k8(0), bs[1] ? k8(-1) : k8(0));
-    const __m128i pass = passes8(v, alpha, beta, enable);
-    if (!_mm_movemask_epi8(pass)) return false;
-    const __m128i ap = _mm_and_si128(lt8(absd8(p2, p0), bm1), pass);
-    const __m128i aq = _mm_and_si128(lt8(absd8(q2, q0), bm1), pass);
-    const __m128i tc0v = halves8(tc0[0], tc0[1]);
-    const __m128i tc = _mm_sub_epi8(_mm_sub_epi8(_mm_and_si128(tc0v, pass), ap), aq);
-
-    move_p0q0(v, tc);
 
     // p1 + clip(avg - p1) is avg clipped to p1 -+ the clip value.
     const __m128i pq_avg = _mm_avg_epu8(p0, q0), pq_sum = _mm_add_epi8(p0, q0);
@@ -370,88 +356,7 @@ void filter_ch(uint8_t *edge, ptrdiff_t stride, int alpha, int beta, const uint8
                          _mm_packus_epi16(l.s[i], l.s[i]));
 }
 
-// Per 8-bit lane of a pair of chroma edges (lines 0..7 of u, then of v):
-// h0 in lines 0..3, h1 in lines 4..7.
-inline __m128i quarters8(int h0, int h1) {
-    const int a = static_cast<int>(static_cast<uint32_t>(h0 & 0xff) * 0x01010101u);
-    const int b = static_cast<int>(static_cast<uint32_t>(h1 & 0xff) * 0x01010101u);
-    return _mm_set_epi32(b, a, b, a);
-}
-
-// The normal filter on both planes' lines in 8-bit lanes; v[2..5] hold p1
-// p0 q0 q1. False when no line passes.
-inline bool normal_chroma_pair(__m128i v[8], int alpha, int beta, const uint8_t tc0[2], const uint8_t bs[2]) {
-    if (alpha <= 0 || beta <= 0) return false;
-    const __m128i pass = passes8(v, alpha, beta, quarters8(bs[0] ? -1 : 0, bs[1] ? -1 : 0));
-    if (!_mm_movemask_epi8(pass)) return false;
-    move_p0q0(v, _mm_and_si128(quarters8(tc0[0] + 1, tc0[1] + 1), pass));
-    return true;
-}
-
-// The strong filter, and clip values the 8-bit lanes cannot take, go plane
-// by plane.
-inline bool pair_in_bytes(const uint8_t tc0[2], const uint8_t bs[2]) {
-    return bs[0] != 3 && tc0[0] < kMaxTc0 && tc0[1] < kMaxTc0;
-}
-
-void filter_cv_pair(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
-                    const uint8_t bs[2]) {
-    if (!pair_in_bytes(tc0, bs)) {
-        filter_cv(u, stride, alpha, beta, tc0, bs);
-        filter_cv(v, stride, alpha, beta, tc0, bs);
-        return;
-    }
-    if (!bs[0] && !bs[1]) return;
-    // p1 p0 q0 q1 of lines 0..7 of u and of v, transposed into one vector
-    // each; the loads take four samples more inside the block.
-    __m128i a[8], b[4], c[4], s[8] = {};
-    for (int k = 0; k < 8; k++) {
-        const uint8_t *line = (k < 4 ? u : v) + (2 * (k % 4) * stride - 2);
-        a[k] = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(line)),
-                                 _mm_loadl_epi64(reinterpret_cast<const __m128i *>(line + stride)));
-    }
-    for (int j = 0; j < 4; j++) b[j] = _mm_unpacklo_epi16(a[2 * j], a[2 * j + 1]);
-    for (int j = 0; j < 2; j++) {
-        c[2 * j] = _mm_unpacklo_epi32(b[2 * j], b[2 * j + 1]);      // p1, p0 of one plane
-        c[2 * j + 1] = _mm_unpackhi_epi32(b[2 * j], b[2 * j + 1]);  // q0, q1
-    }
-    s[2] = _mm_unpacklo_epi64(c[0], c[2]);
-    s[3] = _mm_unpackhi_epi64(c[0], c[2]);
-    s[4] = _mm_unpacklo_epi64(c[1], c[3]);
-    s[5] = _mm_unpackhi_epi64(c[1], c[3]);
-    if (!normal_chroma_pair(s, alpha, beta, tc0, bs)) return;
-    store_lanes16(u - 1, stride, _mm_unpacklo_epi8(s[3], s[4]), std::make_index_sequence<8>{});
-    store_lanes16(v - 1, stride, _mm_unpackhi_epi8(s[3], s[4]), std::make_index_sequence<8>{});
-}
-
-void filter_ch_pair(uint8_t *u, uint8_t *v, ptrdiff_t stride, int alpha, int beta, const uint8_t tc0[2],
-                    const uint8_t bs[2]) {
-    if (!pair_in_bytes(tc0, bs)) {
-        filter_ch(u, stride, alpha, beta, tc0, bs);
-        filter_ch(v, stride, alpha, beta, tc0, bs);
-        return;
-    }
-    if (!bs[0] && !bs[1]) return;
-    __m128i s[8] = {};
-    for (int i = 2; i < 6; i++) {
-        const ptrdiff_t o = (i - 4) * stride;
-        s[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(u + o)),
-                                  _mm_loadl_epi64(reinterpret_cast<const __m128i *>(v + o)));
-    }
-    if (!normal_chroma_pair(s, alpha, beta, tc0, bs)) return;
-    for (int i = 3; i < 5; i++) {
-        const ptrdiff_t o = (i - 4) * stride;
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(u + o), s[i]);
-        _mm_storeh_pi(reinterpret_cast<__m64 *>(v + o), _mm_castsi128_ps(s[i]));
-    }
-}
-
 }  // namespace
-
-void svac_chroma_pair_filter_init_sse2(SvacChromaPairFilterFunc *cv, SvacChromaPairFilterFunc *ch) {
-    *cv = filter_cv_pair;
-    *ch = filter_ch_pair;
-}
 
 void svac_loopfilter_init_sse2(SvacLoopFilterFunc *lv, SvacLoopFilterFunc *lh, SvacLoopFilterFunc *cv,
                                SvacLoopFilterFunc *ch) {

@@ -17,6 +17,5 @@ void svac_dct_init_sse2(SvacIdctAddFn *idct4, SvacIdctAddFn *idct8);
 void svac_quant_init_sse2(SvacDequantFn *dequant4, SvacDequantFn *dequant8);
 void svac_loopfilter_init_sse2(SvacLoopFilterFunc *lv, SvacLoopFilterFunc *lh, SvacLoopFilterFunc *cv,
                                SvacLoopFilterFunc *ch);
-void svac_chroma_pair_filter_init_sse2(SvacChromaPairFilterFunc *cv, SvacChromaPairFilterFunc *ch);
 // The 8-bit modes of intra_pred_l_4x4, intra_pred_l and intra_pred_c.
 void svac_predict_init_ssse3(SvacIntraPredFn l4[8], SvacIntraPredFn l8[8], SvacIntraPredFn c[7]);

@@ -6,5 +6,4 @@
 void VQ_SVACDEC_loopfilter_init_x86(uint32_t cpu_flags) {
     if (!(cpu_flags & SVAC_CPU_SSSE3)) return;
     svac_loopfilter_init_sse2(&svac_filter_lv[0], &svac_filter_lh[0], &svac_filter_cv[0], &svac_filter_ch[0]);
-    svac_chroma_pair_filter_init_sse2(&svac_filter_cv_pair[0], &svac_filter_ch_pair[0]);
 }
